@@ -1,8 +1,15 @@
 #include "db/Database.h"
 
 #include "db/JetLike.h"
+#include "db/JetSql.h"
+#include "db/Recordset.h"
+#include "db/Sqlite.h"
+#include "db/TableRecordset.h"
 
-#include <memory>
+#include <unicode/ucol.h>
+
+#include <cctype>
+#include <cstring>
 
 namespace db {
 namespace {
@@ -24,80 +31,135 @@ void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
 }
 
-struct StmtDeleter {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Stmt = std::unique_ptr<sqlite3_stmt, StmtDeleter>;
+// The key of the prefix indexes. A blob, so that the range bounds compare byte by byte.
+void FoldFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const std::string key = FoldKey({t, size_t(sqlite3_value_bytes(argv[0]))});
+    sqlite3_result_blob(ctx, key.data(), int(key.size()), SQLITE_TRANSIENT);
+}
+
+int Collate(void* coll, int na, const void* a, int nb, const void* b) {
+    UErrorCode st = U_ZERO_ERROR;
+    const UCollationResult r = ucol_strcollUTF8(static_cast<UCollator*>(coll), static_cast<const char*>(a), na,
+                                                static_cast<const char*>(b), nb, &st);
+    if (U_FAILURE(st)) { // keep a total order even then
+        const int c = std::memcmp(a, b, size_t(std::min(na, nb)));
+        return c != 0 ? c : na - nb;
+    }
+    return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
+}
+
+void CloseCollator(void* coll) { ucol_close(static_cast<UCollator*>(coll)); }
+
+// Croatian rules for the Croatian column, root rules for the English one. The default
+// (tertiary) strength orders by letters first and lets case only break ties.
+void RegisterCollation(sqlite3* db, const char* name, const char* locale) {
+    UErrorCode st = U_ZERO_ERROR;
+    UCollator* coll = ucol_open(locale, &st);
+    if (U_FAILURE(st)) throw EngineError(1, std::string("Pravila abecednog redoslijeda nisu dostupna: ") + locale);
+    sqlite3_create_collation_v2(db, name, SQLITE_UTF8, coll, Collate, CloseCollator);
+}
+
+bool IsIdentifier(const std::string& s) {
+    if (s.empty()) return false;
+    for (char c : s)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+    return true;
+}
 
 } // namespace
 
-Database::Database(const std::string& path, const std::string& password, bool create) {
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+Connection::Connection(const std::string& path, const std::string& password, Options o) : path_(path) {
+    const int flags = (o.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (o.create ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
-        std::string msg = rc == SQLITE_CANTOPEN ? "Datoteka rječnika ne postoji ili se ne može otvoriti: " + path
-                                                : std::string(sqlite3_errmsg(db_));
         sqlite3_close(db_);
         db_ = nullptr;
-        throw EngineError(rc, msg);
+        throw EngineError(rc, "Datoteka rječnika ne postoji ili se ne može otvoriti: " + path);
     }
-    sqlite3_key(db_, password.data(), int(password.size()));
-    sqlite3_busy_timeout(db_, 5000);
-    sqlite3_create_function(db_, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, LikeFunction, nullptr, nullptr);
-    // The first statement is where a wrong key shows itself.
-    rc = sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-        std::string msg = rc == SQLITE_NOTADB ? "Lozinka ne otvara datoteku rječnika ili datoteka nije baza podataka: " + path
-                                              : std::string(sqlite3_errmsg(db_));
+    try {
+        if (!password.empty()) sqlite3_key(db_, password.data(), int(password.size()));
+        sqlite3_busy_timeout(db_, 5000);
+        sqlite3_create_function(db_, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, LikeFunction, nullptr, nullptr);
+        sqlite3_create_function(db_, "vokabis_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FoldFunction, nullptr, nullptr);
+        RegisterCollation(db_, "ROOT", "");
+        RegisterCollation(db_, "HR", "hr");
+        // The first statement is where a wrong key shows itself.
+        rc = sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_NOTADB)
+            throw EngineError(rc, "Lozinka ne otvara datoteku rječnika ili datoteka nije baza podataka: " + path);
+        if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
+        if (o.exclusive) ExecSql(db_, "PRAGMA locking_mode=EXCLUSIVE");
+    } catch (...) {
         sqlite3_close(db_);
         db_ = nullptr;
-        throw EngineError(rc, msg);
+        throw;
     }
 }
 
-Database::~Database() { sqlite3_close(db_); }
+Connection::~Connection() { Close(); }
 
-void Database::Exec(const std::string& sql) {
-    char* err = nullptr;
-    const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
-    if (rc != SQLITE_OK) {
-        std::string msg = err ? err : sqlite3_errmsg(db_);
-        sqlite3_free(err);
-        throw EngineError(rc, msg);
-    }
+sqlite3* Connection::handle() const {
+    if (!db_) throw EngineError(kClosed, "Veza s bazom rječnika je zatvorena.");
+    return db_;
 }
+
+void Connection::Close() {
+    // close_v2 waits for statements still held by record sets instead of failing.
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+Database::Database(const std::string& path, const std::string& password, Connection::Options options)
+    : conn_(std::make_shared<Connection>(path, password, options)) {}
+
+void Database::Exec(const std::string& sql) { ExecSql(handle(), sql); }
 
 void Database::CreateSchema() {
-    Exec("BEGIN;"
-         "CREATE TABLE Vokabis (Engleski TEXT, Hrvatski TEXT);"
+    Transaction t(handle());
+    Exec("CREATE TABLE Vokabis (Id INTEGER PRIMARY KEY, Engleski TEXT COLLATE ROOT, Hrvatski TEXT COLLATE HR);"
+         "CREATE INDEX VokabisEngleski ON Vokabis (Engleski);"
+         "CREATE INDEX VokabisHrvatski ON Vokabis (Hrvatski);"
+         "CREATE INDEX VokabisEngleskiPrefiks ON Vokabis (vokabis_fold(Engleski));"
+         "CREATE INDEX VokabisHrvatskiPrefiks ON Vokabis (vokabis_fold(Hrvatski));"
          "CREATE TABLE Postavke (Id INTEGER PRIMARY KEY, LeftM REAL, TopM REAL, XDesno REAL, YDolje REAL,"
          " MojFontIme TEXT, VelicinaFonta INTEGER, MojFontItalic INTEGER, MojFontBold INTEGER,"
          " BrojRedova INTEGER, SortEng INTEGER);"
          "CREATE VIEW OrderByEngleski AS SELECT * FROM Vokabis ORDER BY Engleski;"
-         "INSERT INTO Postavke VALUES (1, 0, 0, 0, 0, 'Times New Roman CE', 11, 0, 0, 50, -1);"
-         "COMMIT;");
+         "INSERT INTO Postavke VALUES (1, 0, 0, 0, 0, 'Times New Roman CE', 11, 0, 0, 50, -1);");
+    t.Commit();
 }
 
 void Database::AddPair(const std::string& english, const std::string& croatian) {
-    sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v2(db_, "INSERT INTO Vokabis (Engleski, Hrvatski) VALUES (?, ?)", -1, &raw, nullptr);
-    Stmt s(raw);
-    if (rc != SQLITE_OK) throw EngineError(rc, sqlite3_errmsg(db_));
-    sqlite3_bind_text(raw, 1, english.data(), int(english.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_text(raw, 2, croatian.data(), int(croatian.size()), SQLITE_TRANSIENT);
-    rc = sqlite3_step(raw);
-    if (rc != SQLITE_DONE) throw EngineError(rc, sqlite3_errmsg(db_));
+    Statement s(handle(), "INSERT INTO Vokabis (Engleski, Hrvatski) VALUES (?, ?)");
+    s.Bind(1, english);
+    s.Bind(2, croatian);
+    s.Step();
 }
 
 long long Database::Count(const std::string& sql) {
-    sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &raw, nullptr);
-    Stmt s(raw);
-    if (rc != SQLITE_OK) throw EngineError(rc, sqlite3_errmsg(db_));
+    Statement s(handle(), AddPrefixRanges(SourceSql(sql)));
     long long n = 0;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) ++n;
-    if (rc != SQLITE_DONE) throw EngineError(rc, sqlite3_errmsg(db_));
+    while (s.Step()) ++n;
     return n;
+}
+
+std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& source) {
+    return std::make_unique<Recordset>(conn_, SourceSql(source));
+}
+
+std::unique_ptr<TableRecordset> Database::OpenTable(const std::string& table, int options) {
+    return std::make_unique<TableRecordset>(conn_, table, (options & kReadOnly) != 0);
+}
+
+void Database::Close() { conn_->Close(); }
+
+std::string SourceSql(const std::string& source) {
+    return IsIdentifier(source) ? "SELECT * FROM \"" + source + "\"" : source;
 }
 
 } // namespace db

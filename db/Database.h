@@ -1,35 +1,71 @@
 #pragma once
+#include "db/Errors.h"
+#include "db/Value.h"
+
 #include <sqlcipher/sqlite3.h>
 
-#include <stdexcept>
+#include <memory>
 #include <string>
 
 namespace db {
 
-// An engine failure, carrying SQLite's code and message to whoever tells the user.
-struct EngineError : std::runtime_error {
-    int code;
-    EngineError(int c, const std::string& what) : std::runtime_error(what), code(c) {}
-};
+class Recordset;
+class TableRecordset;
 
-// One keyed connection to a dictionary file.
-class Database {
+// One keyed SQLite connection with the dictionary's functions and collations registered.
+// Record sets share it, so it lives until the last of them lets go.
+class Connection {
 public:
-    // Opens an existing file (never creates it) unless create is true.
-    Database(const std::string& path, const std::string& password, bool create = false);
-    ~Database();
-    Database(const Database&) = delete;
-    Database& operator=(const Database&) = delete;
+    struct Options {
+        bool create = false;
+        bool readOnly = false;
+        bool exclusive = false;
+    };
+    Connection(const std::string& path, const std::string& password, Options options);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
 
-    void Exec(const std::string& sql);
-    // Builds the tables, the stored query and a settings row 1 with defaults.
-    void CreateSchema();
-    void AddPair(const std::string& english, const std::string& croatian);
-    long long Count(const std::string& sql);
-    sqlite3* handle() const { return db_; }
+    sqlite3* handle() const; // throws once closed
+    bool IsOpen() const { return db_ != nullptr; }
+    void Close();
+    const std::string& path() const { return path_; }
 
 private:
     sqlite3* db_ = nullptr;
+    std::string path_;
 };
+
+// Record-set options, as the callers pass them.
+enum : int { kReadOnly = 4 };
+
+class Database {
+public:
+    // Opens an existing file; a missing file is never created unless options.create is set.
+    Database(const std::string& path, const std::string& password, Connection::Options options = {});
+    Database(const std::string& path, const std::string& password, bool create)
+        : Database(path, password, Connection::Options{create, false, false}) {}
+
+    void Exec(const std::string& sql);
+    // Builds the tables, the indexes, the stored query and a settings row 1 with defaults.
+    void CreateSchema();
+    void AddPair(const std::string& english, const std::string& croatian);
+    long long Count(const std::string& sql); // rows the query returns
+    // A keyset record set over the rows of a query, a stored query or a table name.
+    std::unique_ptr<Recordset> OpenRecordset(const std::string& source);
+    // A table-type record set (Index, Seek); options may hold kReadOnly.
+    std::unique_ptr<TableRecordset> OpenTable(const std::string& table, int options = 0);
+    void Close();
+    bool IsOpen() const { return conn_->IsOpen(); }
+    const std::string& path() const { return conn_->path(); }
+    sqlite3* handle() const { return conn_->handle(); }
+    const std::shared_ptr<Connection>& connection() const { return conn_; }
+
+private:
+    std::shared_ptr<Connection> conn_;
+};
+
+// The SQL a record source stands for: a bare table or stored-query name selects all of it.
+std::string SourceSql(const std::string& source);
 
 } // namespace db

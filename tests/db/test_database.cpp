@@ -29,7 +29,7 @@ TEST(Database, JetSqlAsBuiltRunsUnchanged) {
     d.AddPair("o'clock", "sat");
     d.AddPair("dog", "pas");
     d.AddPair("Abandon", "Napustiti");
-    d.Exec("INSERT INTO Vokabis VALUES (NULL, 'ništa')");
+    d.Exec("INSERT INTO Vokabis (Engleski, Hrvatski) VALUES (NULL, 'ništa')");
     EXPECT_EQ(d.Count("Select * From Vokabis where Engleski LIKE 'ab*'Order By Engleski Asc"), 3);
     EXPECT_EQ(d.Count("Select * From Vokabis where Hrvatski LIKE 'pas*'And Engleski LIKE 'dog*'Order By Hrvatski Desc"), 1);
     EXPECT_EQ(d.Count("Select * From Vokabis where Engleski LIKE 'o''clock*'Order By Hrvatski Asc"), 1);

@@ -1,0 +1,115 @@
+#include "db/JetSql.h"
+
+#include "db/JetLike.h"
+
+#include <cctype>
+#include <unicode/utf8.h>
+
+namespace db {
+
+std::string FoldKey(std::string_view utf8) {
+    const std::u32string folded = Fold(utf8);
+    std::string out;
+    out.reserve(utf8.size());
+    for (char32_t c : folded) {
+        uint8_t buf[4];
+        int32_t n = 0;
+        UBool err = false;
+        U8_APPEND(buf, n, 4, static_cast<UChar32>(c), err);
+        out.append(reinterpret_cast<char*>(buf), size_t(n));
+    }
+    return out;
+}
+
+namespace {
+
+bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+}
+
+// Reads a quoted literal starting at sql[i] == '\''; returns the index after it, or npos.
+size_t ReadLiteral(std::string_view sql, size_t i, std::string* content) {
+    for (size_t j = i + 1; j < sql.size(); ++j) {
+        if (sql[j] != '\'') {
+            if (content) *content += sql[j];
+        } else if (j + 1 < sql.size() && sql[j + 1] == '\'') {
+            if (content) *content += '\'';
+            ++j;
+        } else {
+            return j + 1;
+        }
+    }
+    return std::string_view::npos;
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out = "X'";
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out + "'";
+}
+
+size_t SkipSpace(std::string_view s, size_t i) {
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    return i;
+}
+
+} // namespace
+
+std::string AddPrefixRanges(std::string_view sql) {
+    std::string out;
+    size_t i = 0;
+    while (i < sql.size()) {
+        const char c = sql[i];
+        if (c == '\'' || c == '"') {
+            size_t end = c == '\'' ? ReadLiteral(sql, i, nullptr) : sql.find('"', i + 1);
+            end = end == std::string_view::npos ? sql.size() : (c == '"' ? end + 1 : end);
+            out.append(sql.substr(i, end - i));
+            i = end;
+            continue;
+        }
+        if (!IsWordChar(c) || (i > 0 && (IsWordChar(sql[i - 1]) || sql[i - 1] == '.'))) {
+            out += c;
+            ++i;
+            continue;
+        }
+        size_t w = i;
+        while (w < sql.size() && IsWordChar(sql[w])) ++w;
+        const std::string_view column = sql.substr(i, w - i);
+        if (EqualsNoCase(column, "Engleski") || EqualsNoCase(column, "Hrvatski")) {
+            size_t k = SkipSpace(sql, w);
+            size_t like = k;
+            while (like < sql.size() && IsWordChar(sql[like])) ++like;
+            if (like > k && EqualsNoCase(sql.substr(k, like - k), "LIKE")) {
+                const size_t q = SkipSpace(sql, like);
+                std::string pattern;
+                const size_t end = q < sql.size() && sql[q] == '\'' ? ReadLiteral(sql, q, &pattern) : std::string_view::npos;
+                const bool prefix = end != std::string_view::npos && pattern.size() > 1 && pattern.back() == '*' &&
+                                    pattern.find_first_of("*?#[", 0) == pattern.size() - 1;
+                const std::string lo = prefix ? FoldKey(pattern.substr(0, pattern.size() - 1)) : std::string();
+                if (!lo.empty()) {
+                    std::string hi = lo;
+                    hi.back() = char(static_cast<unsigned char>(hi.back()) + 1); // UTF-8 never holds 0xFF
+                    const std::string col(column);
+                    out += "(" + std::string(sql.substr(i, end - i)) + " AND vokabis_fold(" + col + ") >= " + Hex(lo) +
+                           " AND vokabis_fold(" + col + ") < " + Hex(hi) + ")";
+                    i = end;
+                    continue;
+                }
+            }
+        }
+        out.append(column);
+        i = w;
+    }
+    return out;
+}
+
+} // namespace db

@@ -1,0 +1,395 @@
+#include "db/Recordset.h"
+
+#include "db/Database.h"
+#include "db/JetSql.h"
+#include "db/Sqlite.h"
+
+#include <atomic>
+#include <cctype>
+#include <regex>
+#include <unordered_map>
+
+namespace db {
+namespace {
+
+std::atomic<uint64_t> nextKeysetId{1};
+
+[[noreturn]] void NoCurrent() { throw EngineError(kNoCurrentRecord, "Nema tekućeg zapisa."); }
+
+
+// Counts deleted rows below an index, and finds the k-th live row, in O(log n).
+class DeadTree {
+public:
+    void PushBack() {
+        const size_t i = t_.size(); // 1-based index of the new node
+        const size_t low = i & (~i + 1);
+        t_.push_back(Prefix(i - 1) - Prefix(i - low));
+    }
+    void Mark(size_t index) {
+        for (size_t i = index + 1; i < t_.size(); i += i & (~i + 1)) ++t_[i];
+        ++total_;
+    }
+    size_t Prefix(size_t count) const { // deleted among indexes [0, count)
+        size_t s = 0;
+        for (size_t i = count; i > 0; i -= i & (~i + 1)) s += t_[i];
+        return s;
+    }
+    size_t total() const { return total_; }
+    size_t size() const { return t_.size() - 1; }
+    size_t FindLive(size_t k) const { // index of the live row with rank k
+        if (total_ == 0) return k;
+        size_t pos = 0, step = 1;
+        while (step * 2 <= size()) step *= 2;
+        for (; step; step /= 2) {
+            if (pos + step <= size()) {
+                const size_t live = step - t_[pos + step];
+                if (live <= k) {
+                    pos += step;
+                    k -= live;
+                }
+            }
+        }
+        return pos;
+    }
+
+private:
+    std::vector<size_t> t_{0};
+    size_t total_ = 0;
+};
+
+} // namespace
+
+struct Keyset {
+    static constexpr size_t kPage = 64;
+    std::shared_ptr<Connection> conn;
+    uint64_t id = nextKeysetId++;
+    std::string table;
+    std::vector<std::string> fields;  // as the query names them
+    std::vector<std::string> columns; // the table's columns behind them
+    std::vector<long long> rowids;
+    std::vector<char> dead;
+    DeadTree tree;
+    std::unordered_map<size_t, std::vector<std::vector<Value>>> pages;
+    std::unique_ptr<Statement> fetch;
+
+    sqlite3* db() const { return conn->handle(); }
+    size_t Size() const { return rowids.size(); }
+    size_t Live() const { return rowids.size() - tree.total(); }
+    size_t Rank(size_t index) const { return index - tree.Prefix(index); }
+    bool IsDead(size_t index) const { return dead[index] != 0; }
+
+    void Append(long long rowid) {
+        rowids.push_back(rowid);
+        dead.push_back(0);
+        tree.PushBack();
+        pages.erase((rowids.size() - 1) / kPage);
+    }
+    void Kill(size_t index) {
+        if (!dead[index]) {
+            dead[index] = 1;
+            tree.Mark(index);
+        }
+    }
+    const std::vector<Value>& Row(size_t index) {
+        auto it = pages.find(index / kPage);
+        if (it == pages.end()) {
+            if (pages.size() > 512) pages.clear(); // bounded memory on long scrolls
+            if (!fetch) {
+                std::string sql = "SELECT ";
+                for (size_t i = 0; i < columns.size(); ++i) sql += (i ? ", " : "") + QuoteName(columns[i]);
+                fetch = std::make_unique<Statement>(db(), sql + " FROM " + QuoteName(table) + " WHERE rowid = ?");
+            }
+            std::vector<std::vector<Value>> page;
+            const size_t first = index / kPage * kPage;
+            for (size_t i = first; i < std::min(first + kPage, rowids.size()); ++i) {
+                fetch->Reset();
+                fetch->Bind(1, rowids[i]);
+                std::vector<Value> row(columns.size());
+                if (fetch->Step()) // a row gone from the table reads as Null
+                    for (size_t c = 0; c < columns.size(); ++c) row[c] = fetch->Column(int(c));
+                page.push_back(std::move(row));
+            }
+            fetch->Reset();
+            it = pages.emplace(index / kPage, std::move(page)).first;
+        }
+        return it->second[index % kPage];
+    }
+    void Forget(size_t index) { pages.erase(index / kPage); }
+};
+
+Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) : sql_(sql) {
+    auto ks = std::make_shared<Keyset>();
+    ks->conn = std::move(conn);
+    sqlite3* db = ks->db();
+    const std::string runnable = AddPrefixRanges(sql);
+    // Learn which table the rows come from and which column is its row key.
+    int keyColumn = -1;
+    {
+        Statement probe(db, runnable);
+        for (int i = 0; i < probe.ColumnCount(); ++i) {
+            const char* table = sqlite3_column_table_name(probe.get(), i);
+            const char* origin = sqlite3_column_origin_name(probe.get(), i);
+            if (!table || !origin || (!ks->table.empty() && ks->table != table))
+                throw EngineError(kNotUpdatable, "Upit ne daje zapise jedne tablice pa se ne može uređivati.");
+            ks->table = table;
+            ks->fields.push_back(probe.ColumnName(i));
+            ks->columns.push_back(origin);
+        }
+        if (ks->table.empty()) throw EngineError(kNotUpdatable, "Upit ne daje nijedno polje.");
+        Statement info(db, "PRAGMA table_info(" + QuoteName(ks->table) + ")");
+        std::string key;
+        int keys = 0;
+        while (info.Step()) {
+            if (info.Int(5) > 0) {
+                ++keys;
+                key = std::get<std::string>(info.Column(1));
+                const Value type = info.Column(2);
+                if (IsNull(type) || std::get<std::string>(type).empty() ||
+                    std::toupper(static_cast<unsigned char>(std::get<std::string>(type)[0])) != 'I')
+                    keys = 2; // not a row-id alias
+            }
+        }
+        for (size_t i = 0; keys == 1 && i < ks->columns.size(); ++i)
+            if (ks->columns[i] == key) keyColumn = int(i);
+        if (keyColumn < 0)
+            throw EngineError(kNotUpdatable, "Upit ne daje ključ zapisa tablice " + ks->table + " pa se ne može uređivati.");
+    }
+    // Only the keys are needed now; reading just them lets an index cover the query.
+    static const std::regex selectAll(R"(^\s*select\s+\*\s+from\b)", std::regex::icase);
+    std::smatch m;
+    std::string keysSql = runnable;
+    if (std::regex_search(runnable, m, selectAll)) {
+        const std::string head = m.str(0);
+        keysSql = head.substr(0, head.find('*')) + QuoteName(ks->fields[keyColumn]) + head.substr(head.find('*') + 1) +
+                  runnable.substr(head.size());
+        keyColumn = 0;
+    }
+    Statement keys(db, keysSql);
+    while (keys.Step()) ks->Append(keys.Int(keyColumn));
+    ks_ = std::move(ks);
+    GoFirst();
+}
+
+Recordset::Recordset(std::shared_ptr<Keyset> ks, std::string sql) : ks_(std::move(ks)), sql_(std::move(sql)) { GoFirst(); }
+
+Recordset::~Recordset() = default;
+
+Keyset& Recordset::ks() const {
+    if (!ks_) throw EngineError(kClosed, "Skup zapisa je zatvoren.");
+    return *ks_;
+}
+
+bool Recordset::Bof() const { return ks().Live() == 0 || where_ == Where::Bof; }
+bool Recordset::Eof() const { return ks().Live() == 0 || where_ == Where::Eof; }
+
+bool Recordset::HasCurrent() const { return ks().Live() > 0 && where_ == Where::At && !ks_->IsDead(index_); }
+
+void Recordset::RequireCurrent() const {
+    if (!HasCurrent()) NoCurrent();
+}
+
+long Recordset::AbsolutePosition() const { return HasCurrent() ? long(ks_->Rank(index_)) : -1; }
+
+long Recordset::RecordCount() const {
+    const Keyset& k = ks();
+    return long(reached_ - k.tree.Prefix(reached_));
+}
+
+void Recordset::GoTo(size_t index) {
+    where_ = Where::At;
+    index_ = index;
+    reached_ = std::max(reached_, index + 1);
+}
+
+void Recordset::GoFirst() {
+    if (ks().Live() == 0) {
+        where_ = Where::Eof;
+        return;
+    }
+    GoTo(ks_->tree.FindLive(0));
+}
+
+void Recordset::EndEdit() {
+    mode_ = EditMode::None;
+    buffer_.clear();
+    changed_.clear();
+}
+
+void Recordset::MoveFirst() {
+    EndEdit();
+    GoFirst();
+}
+
+void Recordset::MoveLast() {
+    EndEdit();
+    Keyset& k = ks();
+    if (k.Live() == 0) {
+        where_ = Where::Eof;
+        return;
+    }
+    GoTo(k.tree.FindLive(k.Live() - 1));
+    reached_ = k.Size();
+}
+
+void Recordset::MoveNext() {
+    EndEdit();
+    Keyset& k = ks();
+    if (Eof()) NoCurrent();
+    // Live rows up to and including the current index give the rank of the next one.
+    const size_t next = where_ == Where::Bof ? 0 : index_ + 1 - k.tree.Prefix(index_ + 1);
+    if (next >= k.Live()) {
+        where_ = Where::Eof;
+        reached_ = k.Size();
+    } else {
+        GoTo(k.tree.FindLive(next));
+    }
+}
+
+void Recordset::MovePrevious() {
+    EndEdit();
+    Keyset& k = ks();
+    if (Bof()) NoCurrent();
+    const size_t before = where_ == Where::Eof ? k.Live() : k.Rank(index_);
+    if (before == 0) where_ = Where::Bof;
+    else GoTo(k.tree.FindLive(before - 1));
+}
+
+void Recordset::Move(long rows) {
+    RequireCurrent();
+    EndEdit();
+    Keyset& k = ks();
+    const long target = long(k.Rank(index_)) + rows;
+    if (target < 0) {
+        where_ = Where::Bof;
+    } else if (target >= long(k.Live())) {
+        where_ = Where::Eof;
+        reached_ = k.Size();
+    } else {
+        GoTo(k.tree.FindLive(size_t(target)));
+    }
+}
+
+Bookmark Recordset::GetBookmark() const {
+    RequireCurrent();
+    return {ks_->id, index_};
+}
+
+void Recordset::SetBookmark(const Bookmark& b) {
+    Keyset& k = ks();
+    if (b.keyset != k.id || b.index >= k.Size()) throw EngineError(kBadBookmark, "Oznaka zapisa ne pripada ovom popisu.");
+    if (k.IsDead(b.index)) throw EngineError(kRecordDeleted, "Zapis je izbrisan.");
+    EndEdit();
+    GoTo(b.index);
+}
+
+const std::vector<std::string>& Recordset::FieldNames() const { return ks().fields; }
+
+size_t Recordset::FieldIndex(std::string_view name) const {
+    const auto& f = ks().fields;
+    for (size_t i = 0; i < f.size(); ++i) {
+        if (f[i].size() != name.size()) continue;
+        bool same = true;
+        for (size_t j = 0; j < name.size() && same; ++j)
+            same = std::tolower(static_cast<unsigned char>(f[i][j])) == std::tolower(static_cast<unsigned char>(name[j]));
+        if (same) return i;
+    }
+    throw EngineError(kNoSuchItem, "Polje \"" + std::string(name) + "\" ne postoji u ovom popisu.");
+}
+
+Value Recordset::Field(std::string_view name) const {
+    const size_t i = FieldIndex(name);
+    if (mode_ != EditMode::None) return buffer_[i];
+    RequireCurrent();
+    return ks_->Row(index_)[i];
+}
+
+void Recordset::Delete() {
+    RequireCurrent();
+    EndEdit();
+    Keyset& k = ks();
+    Statement s(k.db(), "DELETE FROM " + QuoteName(k.table) + " WHERE rowid = ?");
+    s.Bind(1, k.rowids[index_]);
+    s.Step();
+    k.Kill(index_); // the cursor stays on the deleted row: no current row until the next move
+}
+
+void Recordset::AddNew() {
+    const size_t n = ks().fields.size();
+    EndEdit();
+    mode_ = EditMode::Add;
+    buffer_.assign(n, Value{});
+    changed_.assign(n, false);
+}
+
+void Recordset::Edit() {
+    RequireCurrent();
+    EndEdit();
+    buffer_ = ks_->Row(index_);
+    changed_.assign(buffer_.size(), false);
+    mode_ = EditMode::Edit;
+}
+
+void Recordset::SetField(std::string_view name, const Value& v) {
+    const size_t i = FieldIndex(name);
+    if (mode_ == EditMode::None) throw EngineError(kNotEditing, "Zapis nije otvoren za izmjenu (nedostaje AddNew ili Edit).");
+    buffer_[i] = v;
+    changed_[i] = true;
+}
+
+void Recordset::CancelUpdate() { EndEdit(); }
+
+void Recordset::Update() {
+    Keyset& k = ks();
+    if (mode_ == EditMode::None) throw EngineError(kNotEditing, "Zapis nije otvoren za izmjenu (nedostaje AddNew ili Edit).");
+    std::vector<size_t> set;
+    for (size_t i = 0; i < changed_.size(); ++i)
+        if (changed_[i]) set.push_back(i);
+    if (mode_ == EditMode::Add) {
+        std::string cols, marks;
+        for (size_t i : set) {
+            cols += (cols.empty() ? "" : ", ") + QuoteName(k.columns[i]);
+            marks += marks.empty() ? "?" : ", ?";
+        }
+        Statement s(k.db(), set.empty() ? "INSERT INTO " + QuoteName(k.table) + " DEFAULT VALUES"
+                                        : "INSERT INTO " + QuoteName(k.table) + " (" + cols + ") VALUES (" + marks + ")");
+        for (size_t j = 0; j < set.size(); ++j) s.Bind(int(j + 1), buffer_[set[j]]);
+        s.Step();
+        const bool allReached = reached_ == k.Size();
+        k.Append(sqlite3_last_insert_rowid(k.db()));
+        if (allReached) reached_ = k.Size();
+    } else if (!set.empty()) {
+        std::string assign;
+        for (size_t i : set) assign += (assign.empty() ? "" : ", ") + QuoteName(k.columns[i]) + " = ?";
+        Statement s(k.db(), "UPDATE " + QuoteName(k.table) + " SET " + assign + " WHERE rowid = ?");
+        for (size_t j = 0; j < set.size(); ++j) s.Bind(int(j + 1), buffer_[set[j]]);
+        s.Bind(int(set.size() + 1), k.rowids[index_]);
+        s.Step();
+        if (sqlite3_changes(k.db()) == 0) throw EngineError(kRecordDeleted, "Zapis je u međuvremenu izbrisan; izmjena nije spremljena.");
+        k.Forget(index_);
+    }
+    EndEdit();
+}
+
+std::unique_ptr<Recordset> Recordset::Clone() const {
+    return std::unique_ptr<Recordset>(new Recordset(std::shared_ptr<Keyset>(ks_ ? ks_ : nullptr), sql_));
+}
+
+void Recordset::Close() {
+    EndEdit();
+    ks_.reset();
+}
+
+long Recordset::RowCount() const { return long(ks().Live()); }
+
+Bookmark Recordset::BookmarkAt(long position) const {
+    Keyset& k = ks();
+    if (position < 0 || size_t(position) >= k.Live()) NoCurrent();
+    return {k.id, k.tree.FindLive(size_t(position))};
+}
+
+Value Recordset::FieldAt(long position, std::string_view name) const {
+    const size_t i = FieldIndex(name);
+    return ks_->Row(BookmarkAt(position).index)[i];
+}
+
+} // namespace db

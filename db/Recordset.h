@@ -1,0 +1,91 @@
+#pragma once
+#include "db/Value.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace db {
+
+class Connection;
+struct Keyset;
+
+// Names a row of one keyset; valid in the record set it came from and in its clones.
+struct Bookmark {
+    uint64_t keyset = 0;
+    size_t index = 0;
+    bool operator==(const Bookmark&) const = default;
+};
+
+enum class EditMode { None, Edit, Add };
+
+// A keyset cursor: the row ids of a query are fixed when it runs, the values are read by id
+// as they are needed. Deleted rows stay in the keyset as deleted and are never shown again;
+// added rows join its end. Clones share the keyset and have cursors of their own.
+class Recordset {
+public:
+    Recordset(std::shared_ptr<Connection> conn, const std::string& sql);
+    ~Recordset();
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    bool Bof() const;  // before the first row (or no rows at all)
+    bool Eof() const;  // after the last row (or no rows at all)
+    long AbsolutePosition() const; // -1 when there is no current row
+    long RecordCount() const;      // rows reached so far; every row after MoveLast
+
+    void MoveFirst();
+    void MoveLast();
+    void MoveNext();
+    void MovePrevious();
+    void Move(long rows); // from the current row
+
+    Bookmark GetBookmark() const;
+    void SetBookmark(const Bookmark& b);
+
+    // Fields of the current row, in the order of the query's columns.
+    const std::vector<std::string>& FieldNames() const;
+    Value Field(std::string_view name) const;
+
+    void Delete();
+    void AddNew();
+    void Edit();
+    void SetField(std::string_view name, const Value& v);
+    void Update(); // the row current before AddNew or Edit is current again
+    void CancelUpdate();
+    EditMode editMode() const { return mode_; }
+
+    std::unique_ptr<Recordset> Clone() const; // same rows, own cursor, on the first row
+    void Close();
+    bool IsOpen() const { return ks_ != nullptr; }
+
+    // Reading by position without moving the cursor, for views such as the grid.
+    long RowCount() const; // every row not deleted, reached or not
+    Bookmark BookmarkAt(long position) const;
+    Value FieldAt(long position, std::string_view name) const;
+    const std::string& sql() const { return sql_; }
+
+private:
+    explicit Recordset(std::shared_ptr<Keyset> ks, std::string sql);
+    enum class Where { Bof, At, Eof };
+    Keyset& ks() const;
+    size_t FieldIndex(std::string_view name) const;
+    bool HasCurrent() const;
+    void RequireCurrent() const;
+    void GoTo(size_t index);
+    void GoFirst();
+    void EndEdit();
+
+    std::shared_ptr<Keyset> ks_;
+    std::string sql_;
+    Where where_ = Where::Bof;
+    size_t index_ = 0;   // keyset index while At (the row may be deleted)
+    size_t reached_ = 0; // keyset indexes below this one have been reached
+    EditMode mode_ = EditMode::None;
+    std::vector<Value> buffer_;
+    std::vector<bool> changed_;
+};
+
+} // namespace db

@@ -1,0 +1,54 @@
+#pragma once
+// Thin RAII layer over the SQLite C API: every failure becomes an EngineError.
+#include "db/Errors.h"
+#include "db/Value.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <string>
+#include <string_view>
+
+namespace db {
+
+// Turns an SQLite result code into an EngineError with a message in plain Croatian.
+[[noreturn]] void ThrowSqlite(sqlite3* db, int rc);
+
+class Statement {
+public:
+    Statement(sqlite3* db, std::string_view sql);
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void Bind(int index, const Value& v); // 1-based
+    bool Step();                          // true while a row is ready
+    void Reset();
+    int ColumnCount() const { return sqlite3_column_count(stmt_); }
+    std::string ColumnName(int i) const;
+    Value Column(int i) const;
+    long long Int(int i) const { return sqlite3_column_int64(stmt_, i); }
+    sqlite3_stmt* get() const { return stmt_; }
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// Rolls back unless Commit() was reached, so no half-written change survives an error.
+class Transaction {
+public:
+    explicit Transaction(sqlite3* db);
+    ~Transaction();
+    void Commit();
+
+private:
+    sqlite3* db_;
+    bool done_ = false;
+};
+
+void ExecSql(sqlite3* db, const std::string& sql);
+
+// A table or column name as an SQL identifier.
+std::string QuoteName(const std::string& name);
+
+} // namespace db

@@ -1,0 +1,212 @@
+#include "TempDb.h"
+
+#include "db/JetSql.h"
+#include "db/Recordset.h"
+#include "db/Sqlite.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using db::EngineError;
+
+namespace {
+std::string Eng(const db::Recordset& rs) { return db::CStr(rs.Field("Engleski")); }
+
+int ErrorCode(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const EngineError& e) {
+        return e.code;
+    }
+    return 0;
+}
+
+std::vector<std::string> Column(db::Recordset& rs, const char* field) {
+    std::vector<std::string> out;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) out.push_back(db::CStr(rs.Field(field)));
+    return out;
+}
+} // namespace
+
+TEST(Recordset, CroatianAndEnglishOrdering) {
+    TempDb t({{"z", "žaba"}, {"y", "dž"}, {"x", "čaša"}, {"w", "ćup"}, {"v", "cvijet"}, {"u", "đak"},
+              {"t", "dan"}, {"s", "šuma"}, {"r", "sat"}, {"q", "ljeto"}, {"p", "lopta"}, {"o", "zima"},
+              {"n", "Čovjek"}});
+    auto d = t.Open();
+    auto rs = d.OpenRecordset("Select * From Vokabis Order By Hrvatski Asc");
+    EXPECT_EQ(Column(*rs, "Hrvatski"),
+              (std::vector<std::string>{"cvijet", "čaša", "Čovjek", "ćup", "dan", "dž", "đak", "lopta", "ljeto",
+                                        "sat", "šuma", "zima", "žaba"}));
+    d.Exec("DELETE FROM Vokabis");
+    for (const char* e : {"Zebra", "apple", "Éclair", "eagle", "Apple", "banana"}) d.AddPair(e, "x");
+    auto en = d.OpenRecordset("OrderByEngleski");
+    EXPECT_EQ(Column(*en, "Engleski"),
+              (std::vector<std::string>{"apple", "Apple", "banana", "eagle", "Éclair", "Zebra"}));
+}
+
+TEST(Recordset, PrefixSearchUsesTheFoldedIndexAndKeepsLikeSemantics) {
+    TempDb t({{"Čačak", "grad"}, {"čaj", "tea"}, {"cap", "kapa"}, {"CAT", "mačka"}, {"ca", "x"}, {"cb", "y"}});
+    auto d = t.Open();
+    const std::string sql = db::AddPrefixRanges("Select * From Vokabis where Engleski LIKE 'ča*'Order By Engleski Asc");
+    db::Statement plan(d.handle(), "EXPLAIN QUERY PLAN " + sql);
+    std::string detail;
+    while (plan.Step()) detail += db::CStr(plan.Column(3)) + "\n";
+    EXPECT_NE(detail.find("VokabisEngleskiPrefiks"), std::string::npos) << detail;
+    EXPECT_EQ(d.Count("Select * From Vokabis where Engleski LIKE 'ča*'"), 2);
+    EXPECT_EQ(d.Count("Select * From Vokabis where Engleski LIKE 'ca*'"), 3);
+    EXPECT_EQ(d.Count("Select * From Vokabis where Engleski LIKE 'Ca*' And Hrvatski LIKE 'KA*'"), 1);
+    EXPECT_EQ(d.Count("Select * From Vokabis where Engleski LIKE 'c?*'"), 4); // not a prefix: left alone
+}
+
+TEST(Recordset, PrefixRewriteTouchesOnlyPrefixConditions) {
+    using db::AddPrefixRanges;
+    for (const char* same : {"Select * From Vokabis where Engleski LIKE '*'",
+                             "Select * From Vokabis where Engleski LIKE 'a?c*'",
+                             "Select * From Vokabis where Engleski LIKE '*ab'",
+                             "Select * From Vokabis where Engleski NOT LIKE 'ab*'",
+                             "Select * From Vokabis where Opis = 'Engleski LIKE ''ab*'''",
+                             "Select * From Vokabis where MojEngleski LIKE 'ab*'"})
+        EXPECT_EQ(AddPrefixRanges(same), same);
+    EXPECT_EQ(AddPrefixRanges("where Hrvatski LIKE 'o''b*'And x"),
+              "where (Hrvatski LIKE 'o''b*' AND vokabis_fold(Hrvatski) >= X'6F2762' AND vokabis_fold(Hrvatski) < "
+              "X'6F2763')And x");
+}
+
+TEST(Recordset, NavigationAtBothEnds) {
+    TempDb t({{"a", "1"}, {"b", "2"}, {"c", "3"}});
+    auto d = t.Open();
+    auto rs = d.OpenRecordset("OrderByEngleski");
+    EXPECT_FALSE(rs->Bof());
+    EXPECT_EQ(Eng(*rs), "a");
+    EXPECT_EQ(rs->RecordCount(), 1); // only what has been reached
+    rs->MovePrevious();
+    EXPECT_TRUE(rs->Bof());
+    EXPECT_EQ(rs->AbsolutePosition(), -1);
+    EXPECT_EQ(ErrorCode([&] { rs->Field("Engleski"); }), db::kNoCurrentRecord);
+    EXPECT_EQ(ErrorCode([&] { rs->MovePrevious(); }), db::kNoCurrentRecord);
+    rs->MoveNext();
+    EXPECT_EQ(Eng(*rs), "a");
+    rs->MoveLast();
+    EXPECT_EQ(rs->RecordCount(), 3);
+    EXPECT_EQ(rs->AbsolutePosition(), 2);
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Eof());
+    EXPECT_EQ(ErrorCode([&] { rs->MoveNext(); }), db::kNoCurrentRecord);
+    rs->MovePrevious();
+    EXPECT_EQ(Eng(*rs), "c");
+    rs->Move(-2);
+    EXPECT_EQ(Eng(*rs), "a");
+    rs->Move(5);
+    EXPECT_TRUE(rs->Eof());
+
+    auto none = d.OpenRecordset("Select * From Vokabis where Engleski LIKE 'zz*'");
+    EXPECT_TRUE(none->Bof() && none->Eof());
+    EXPECT_EQ(none->RecordCount(), 0);
+    none->MoveLast();
+    EXPECT_TRUE(none->Eof());
+}
+
+TEST(Recordset, ClonesShareRowsButNotCursors) {
+    TempDb t({{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}});
+    auto d = t.Open();
+    auto rs = d.OpenRecordset("OrderByEngleski");
+    rs->MoveNext();
+    auto clone = rs->Clone();
+    EXPECT_EQ(Eng(*clone), "a");
+    clone->MoveLast();
+    EXPECT_EQ(clone->RecordCount(), 4);
+    EXPECT_EQ(Eng(*rs), "b"); // untouched by the clone's moves
+    const db::Bookmark b = clone->GetBookmark();
+    rs->SetBookmark(b);
+    EXPECT_EQ(Eng(*rs), "d");
+
+    // Deleting through a clone hides the row from both; the bookmark of it is dead.
+    clone->Delete();
+    EXPECT_EQ(clone->AbsolutePosition(), -1);
+    EXPECT_EQ(ErrorCode([&] { rs->Field("Engleski"); }), db::kNoCurrentRecord);
+    EXPECT_EQ(ErrorCode([&] { rs->SetBookmark(b); }), db::kRecordDeleted);
+    clone->MovePrevious();
+    EXPECT_EQ(Eng(*clone), "c");
+    EXPECT_EQ(rs->RowCount(), 3);
+    EXPECT_EQ(d.Count("Select * From Vokabis"), 3);
+
+    auto other = d.OpenRecordset("OrderByEngleski");
+    EXPECT_EQ(ErrorCode([&] { other->SetBookmark(b); }), db::kBadBookmark);
+    rs->Close();
+    EXPECT_EQ(Eng(*clone), "c"); // a clone outlives the record set it came from
+}
+
+TEST(Recordset, DeletingManyKeepsPositionsRight) {
+    TempDb t;
+    auto d = t.Open();
+    d.Exec("BEGIN");
+    for (int i = 0; i < 1000; ++i) {
+        char e[8];
+        std::snprintf(e, sizeof e, "w%04d", i);
+        d.AddPair(e, "x");
+    }
+    d.Exec("COMMIT");
+    auto rs = d.OpenRecordset("OrderByEngleski");
+    int i = 0;
+    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext(), ++i)
+        if (i % 3 == 0) rs->Delete(); // the move after a delete goes on from the deleted row
+    EXPECT_EQ(rs->RowCount(), 1000 - 334);
+    EXPECT_EQ(db::CStr(rs->FieldAt(0, "Engleski")), "w0001");
+    EXPECT_EQ(db::CStr(rs->FieldAt(1, "Engleski")), "w0002");
+    EXPECT_EQ(db::CStr(rs->FieldAt(2, "Engleski")), "w0004");
+    EXPECT_EQ(db::CStr(rs->FieldAt(665, "Engleski")), "w0998");
+    rs->MoveLast();
+    EXPECT_EQ(rs->RecordCount(), 666);
+    EXPECT_EQ(rs->AbsolutePosition(), 665);
+    rs->Move(-663);
+    EXPECT_EQ(Eng(*rs), "w0004");
+}
+
+TEST(Recordset, AddNewEditAndUpdateLeaveTheCursorWhereItWas) {
+    TempDb t({{"a", "1"}, {"b", "2"}});
+    auto d = t.Open();
+    auto rs = d.OpenRecordset("OrderByEngleski");
+    rs->MoveNext();
+    rs->AddNew();
+    rs->SetField("Engleski", std::string("aa"));
+    rs->SetField("Hrvatski", std::string("novo"));
+    EXPECT_EQ(Eng(*rs), "aa"); // the buffer while adding
+    rs->Update();
+    EXPECT_EQ(Eng(*rs), "b");
+    rs->MoveLast();
+    EXPECT_EQ(Eng(*rs), "aa"); // joins the end until the query runs again
+    EXPECT_EQ(rs->RecordCount(), 3);
+
+    rs->Edit();
+    rs->SetField("Hrvatski", std::string("promijenjeno"));
+    rs->MoveFirst(); // a move drops the pending edit
+    EXPECT_EQ(d.Count("Select * From Vokabis where Hrvatski LIKE 'promijenjeno'"), 0);
+    rs->Edit();
+    rs->SetField("hrvatski", std::string("prvi"));
+    rs->Update();
+    EXPECT_EQ(db::CStr(rs->Field("Hrvatski")), "prvi");
+    EXPECT_EQ(d.Count("Select * From Vokabis where Hrvatski LIKE 'prvi'"), 1);
+
+    EXPECT_EQ(ErrorCode([&] { rs->SetField("Hrvatski", std::string("x")); }), db::kNotEditing);
+    EXPECT_EQ(ErrorCode([&] { rs->Update(); }), db::kNotEditing);
+    EXPECT_EQ(ErrorCode([&] { rs->Field("Njemacki"); }), db::kNoSuchItem);
+
+    // A row deleted by someone else between Edit and Update is reported, not silently lost.
+    rs->Edit();
+    rs->SetField("Hrvatski", std::string("kasno"));
+    d.Exec("DELETE FROM Vokabis WHERE Engleski = 'a'");
+    EXPECT_EQ(ErrorCode([&] { rs->Update(); }), db::kRecordDeleted);
+    EXPECT_EQ(d.Count("Select * From Vokabis"), 2);
+}
+
+TEST(Recordset, QueriesThatCannotBeEditedAreRefused) {
+    TempDb t({{"a", "1"}});
+    auto d = t.Open();
+    EXPECT_EQ(ErrorCode([&] { d.OpenRecordset("Select count(*) From Vokabis"); }), db::kNotUpdatable);
+    EXPECT_EQ(ErrorCode([&] { d.OpenRecordset("Select Engleski From Vokabis"); }), db::kNotUpdatable);
+    EXPECT_THROW(d.OpenRecordset("Select * From Nema"), EngineError);
+    auto rs = d.OpenRecordset("Vokabis");
+    rs->Close();
+    EXPECT_EQ(ErrorCode([&] { rs->MoveNext(); }), db::kClosed);
+}
