@@ -1,0 +1,92 @@
+// Times what a search keystroke and the opening list cost on a large dictionary.
+// Usage: prefix_bench [pairs] (default 1000000). Builds a fresh file in the temp directory.
+#include "db/Database.h"
+#include "db/Recordset.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::time_point from) { return std::chrono::duration<double, std::milli>(Clock::now() - from).count(); }
+
+long PeakRssMb() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss / 1024;
+}
+
+std::string Word(std::mt19937& rng, const std::vector<std::string>& letters) {
+    std::uniform_int_distribution<int> len(3, 12), pick(0, int(letters.size()) - 1);
+    std::string w;
+    for (int n = len(rng); n > 0; --n) w += letters[size_t(pick(rng))];
+    return w;
+}
+
+template <class F>
+void Time(const char* what, F f) {
+    const auto t = Clock::now();
+    const long long rows = f();
+    std::printf("%-52s %9.1f ms  %8lld rows\n", what, Ms(t), rows);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const long pairs = argc > 1 ? std::atol(argv[1]) : 1000000;
+    const auto path = std::filesystem::temp_directory_path() / ("vokabis-bench-" + std::to_string(::getpid()) + ".mdb");
+    std::filesystem::remove(path);
+    const std::vector<std::string> en = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "k", "l", "m", "n",
+                                         "o", "p", "r", "s", "t", "u", "v", "w", "y"};
+    const std::vector<std::string> hr = {"a", "b", "c", "č", "ć", "d", "dž", "đ", "e", "g", "i", "j", "k", "l",
+                                         "lj", "m", "n", "nj", "o", "p", "r", "s", "š", "t", "u", "v", "z", "ž"};
+    std::mt19937 rng(42);
+    {
+        db::Database d(path.string(), "KamenPlavetni", true);
+        d.CreateSchema();
+        const auto t = Clock::now();
+        d.Exec("BEGIN");
+        for (long i = 0; i < pairs; ++i) d.AddPair(Word(rng, en), Word(rng, hr));
+        d.Exec("COMMIT");
+        std::printf("%-52s %9.1f ms  %8ld rows\n", "insert pairs (one transaction, all indexes)", Ms(t), pairs);
+    }
+    std::printf("file size %.1f MB\n", double(std::filesystem::file_size(path)) / 1e6);
+
+    db::Database d(path.string(), "KamenPlavetni");
+    std::unique_ptr<db::Recordset> keep;
+    Time("open OrderByEngleski (keyset of every row)", [&] {
+        keep = d.OpenRecordset("OrderByEngleski");
+        return keep->RowCount();
+    });
+    Time("  read 40 visible rows at the middle", [&] {
+        long long n = 0;
+        for (long p = keep->RowCount() / 2; n < 40; ++p, ++n) keep->FieldAt(p, "Hrvatski");
+        return n;
+    });
+    Time("  clone, MoveLast, RecordCount", [&] {
+        auto c = keep->Clone();
+        c->MoveLast();
+        return (long long)c->RecordCount();
+    });
+    for (const char* sql : {"Select * From Vokabis where Engleski LIKE 'a*'Order By Engleski Asc",
+                            "Select * From Vokabis where Engleski LIKE 'ab*'Order By Engleski Asc",
+                            "Select * From Vokabis where Engleski LIKE 'abc*'Order By Engleski Asc",
+                            "Select * From Vokabis where Hrvatski LIKE 'ča*'Order By Hrvatski Asc",
+                            "Select * From Vokabis where Hrvatski LIKE 'ljo*'And Engleski LIKE 'a*'Order By Hrvatski Asc",
+                            "Select * From Vokabis where Engleski LIKE '*abc*'"}) {
+        std::string label = std::string(sql).substr(28);
+        if (label.size() > 50) label = label.substr(0, 47) + "...";
+        Time(label.c_str(), [&] { return d.OpenRecordset(sql)->RowCount(); });
+    }
+    std::printf("peak resident memory %ld MB\n", PeakRssMb());
+    std::filesystem::remove(path);
+    return 0;
+}
