@@ -1,12 +1,40 @@
 // Vokabis: opens the dictionary beside the program and shows the main window.
-#include "app/Module1.h"
-#include "dictionary/MainWindow.h"
+#include "app/Startup.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QMessageBox>
+#include <QSocketNotifier>
 #include <QTranslator>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+int signalPipe[2] = {-1, -1};
+
+// A logout or `kill` ends the run through the event loop, so the dictionary is closed
+// the same way as when the user closes the window.
+void OnTerminate(int) {
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
+}
+
+void QuitOnTerminate(QApplication& app) {
+    if (::pipe(signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        QApplication::closeAllWindows();
+        QApplication::quit();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = OnTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+}
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -14,15 +42,7 @@ int main(int argc, char** argv) {
     if (qtTranslator.load(QLocale(QLocale::Croatian, QLocale::Croatia), "qtbase", "_",
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtTranslator);
-    try {
-        Module1::OpenDictionaryAndReadSettings(QCoreApplication::applicationDirPath());
-    } catch (const std::exception& e) {
-        QMessageBox::critical(nullptr, "Pogreška",
-                              "Vokabis se ne može pokrenuti.\n\n" + QString::fromUtf8(e.what()));
-        return 1;
-    }
-    auto* form4 = new MainWindow;
-    form4->setAttribute(Qt::WA_DeleteOnClose);
-    form4->show();
+    QuitOnTerminate(app);
+    if (!StartUp(QCoreApplication::applicationDirPath())) return 1;
     return app.exec();
 }

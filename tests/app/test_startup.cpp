@@ -1,38 +1,10 @@
-#include "app/Module1.h"
+#include "ProgramFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-
-namespace fs = std::filesystem;
 using namespace Module1;
 
 namespace {
-// A program folder with a fresh dictionary in Data/, removed when the test ends.
-struct ProgramFolder {
-    fs::path dir = fs::temp_directory_path() / ("vokabis-app-" + std::to_string(::getpid()));
-    explicit ProgramFolder(bool withFile = true, const char* password = "KamenPlavetni") {
-        fs::remove_all(dir);
-        fs::create_directories(dir / "Data");
-        if (withFile) {
-            db::Database d((dir / "Data/Vokabis.mdb").string(), password, true);
-            d.CreateSchema();
-        }
-    }
-    ~ProgramFolder() {
-        SettingsRs.reset();
-        if (DictDb) DictDb->Close();
-        DictDb.reset();
-        fs::remove_all(dir);
-    }
-    void Exec(const std::string& sql) const {
-        db::Database((dir / "Data/Vokabis.mdb").string(), "KamenPlavetni").Exec(sql);
-    }
-    QString path() const { return QString::fromStdString(dir.string()); }
-};
-
 int StartupError(const ProgramFolder& f, std::string* message = nullptr) {
     try {
         OpenDictionaryAndReadSettings(f.path());

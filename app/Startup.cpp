@@ -1,0 +1,24 @@
+#include "app/Startup.h"
+
+#include "app/Module1.h"
+#include "dictionary/MainWindow.h"
+
+#include <QMessageBox>
+
+MainWindow* StartUp(const QString& appPath) {
+    try {
+        Module1::OpenDictionaryAndReadSettings(appPath);
+    } catch (const std::exception& e) {
+        // Whatever was opened goes away before the user reads why.
+        Module1::SettingsRs.reset();
+        if (Module1::DictDb) Module1::DictDb->Close();
+        Module1::DictDb.reset();
+        QMessageBox::critical(nullptr, "Pogreška",
+                              "Vokabis se ne može pokrenuti.\n\n" + QString::fromUtf8(e.what()));
+        return nullptr;
+    }
+    auto* form4 = new MainWindow;
+    form4->setAttribute(Qt::WA_DeleteOnClose);
+    form4->show();
+    return form4;
+}

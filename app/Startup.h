@@ -1,0 +1,9 @@
+#pragma once
+#include <QString>
+
+class MainWindow;
+
+// The program's entry: opens the dictionary of the program folder, reads the settings and
+// shows the main window. When any of it fails the user gets one error box, nothing has
+// been written, no window stays open, and the result is null.
+MainWindow* StartUp(const QString& appPath);

@@ -1,0 +1,34 @@
+#pragma once
+#include "app/Module1.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+namespace fs = std::filesystem;
+
+// A program folder with a fresh dictionary in Data/, removed when the test ends together
+// with whatever start-up left open.
+struct ProgramFolder {
+    fs::path dir = fs::temp_directory_path() / ("vokabis-app-" + std::to_string(::getpid()));
+    explicit ProgramFolder(bool withFile = true, const char* password = "KamenPlavetni") {
+        fs::remove_all(dir);
+        fs::create_directories(dir / "Data");
+        if (withFile) {
+            db::Database d((dir / "Data/Vokabis.mdb").string(), password, true);
+            d.CreateSchema();
+        }
+    }
+    ~ProgramFolder() {
+        Module1::SettingsRs.reset();
+        if (Module1::DictDb) Module1::DictDb->Close();
+        Module1::DictDb.reset();
+        fs::remove_all(dir);
+    }
+    void Exec(const std::string& sql) const {
+        db::Database((dir / "Data/Vokabis.mdb").string(), "KamenPlavetni").Exec(sql);
+    }
+    fs::path file() const { return dir / "Data/Vokabis.mdb"; }
+    QString path() const { return QString::fromStdString(dir.string()); }
+};

@@ -1,0 +1,82 @@
+#include "ProgramFolder.h"
+
+#include "app/Startup.h"
+#include "dictionary/MainWindow.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+struct SeenBox {
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// Answers the next message box with its default button and tells what it said.
+void AnswerNextBox(SeenBox* seen, int tries = 200) {
+    QTimer::singleShot(10, [seen, tries] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            *seen = {box->windowTitle(), box->text(), box->icon()};
+            box->accept();
+        } else if (tries > 0) {
+            AnswerNextBox(seen, tries - 1);
+        }
+    });
+}
+
+std::string Bytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+int VisibleWindows() {
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) n += w->isVisible() ? 1 : 0;
+    return n;
+}
+} // namespace
+
+TEST(StartupWindow, AGoodFileShowsTheMainWindowAndClosingItEndsTheRun) {
+    ProgramFolder f;
+    QPointer<MainWindow> w = StartUp(f.path());
+    ASSERT_TRUE(w);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->objectName(), "Form4");
+    EXPECT_EQ(w->windowTitle(), "Englesko-hrvatski i hrvatsko-engleski vokabis");
+    EXPECT_EQ(Module1::SettingsRs, nullptr);
+    w->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(w.isNull());
+}
+
+TEST(StartupWindow, AFileThatCannotBeOpenedGivesOneErrorBoxAndNoWindow) {
+    struct Case {
+        const char* name;
+        const char* expect; // a phrase the user must be told
+    };
+    for (const Case& c : {Case{"missing", "ne postoji"}, Case{"garbage", "nije baza"},
+                          Case{"other password", "Lozinka"}, Case{"no settings row", "nema traženog zapisa"}}) {
+        const std::string name = c.name;
+        ProgramFolder f(name != "missing", name == "other password" ? "Druga" : "KamenPlavetni");
+        if (name == "garbage") std::ofstream(f.file(), std::ios::binary) << std::string(4096, 'x');
+        if (name == "no settings row") f.Exec("DELETE FROM Postavke");
+        const std::string before = Bytes(f.file());
+        SeenBox seen;
+        AnswerNextBox(&seen);
+        EXPECT_EQ(StartUp(f.path()), nullptr) << name;
+        EXPECT_EQ(seen.title, "Pogreška") << name;
+        EXPECT_EQ(seen.icon, QMessageBox::Critical) << name;
+        EXPECT_TRUE(seen.text.contains(QString::fromUtf8(c.expect))) << name << ": " << seen.text.toStdString();
+        EXPECT_EQ(VisibleWindows(), 0) << name;
+        EXPECT_EQ(Bytes(f.file()), before) << name; // nothing written, nothing created
+        EXPECT_EQ(fs::exists(f.file()), name != "missing") << name;
+        EXPECT_EQ(Module1::DictDb, nullptr) << name;
+    }
+}
