@@ -21,16 +21,16 @@ std::string FoldKey(std::string_view utf8) {
     return out;
 }
 
-namespace {
-
-bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
         if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
     return true;
 }
+
+namespace {
+
+bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
 // Reads a quoted literal starting at sql[i] == '\''; returns the index after it, or npos.
 size_t ReadLiteral(std::string_view sql, size_t i, std::string* content) {

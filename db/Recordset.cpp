@@ -286,13 +286,8 @@ const std::vector<std::string>& Recordset::FieldNames() const { return ks().fiel
 
 size_t Recordset::FieldIndex(std::string_view name) const {
     const auto& f = ks().fields;
-    for (size_t i = 0; i < f.size(); ++i) {
-        if (f[i].size() != name.size()) continue;
-        bool same = true;
-        for (size_t j = 0; j < name.size() && same; ++j)
-            same = std::tolower(static_cast<unsigned char>(f[i][j])) == std::tolower(static_cast<unsigned char>(name[j]));
-        if (same) return i;
-    }
+    for (size_t i = 0; i < f.size(); ++i)
+        if (EqualsNoCase(f[i], name)) return i;
     throw EngineError(kNoSuchItem, "Polje \"" + std::string(name) + "\" ne postoji u ovom popisu.");
 }
 

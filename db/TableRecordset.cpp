@@ -1,22 +1,10 @@
 #include "db/TableRecordset.h"
 
 #include "db/Database.h"
+#include "db/JetSql.h"
 #include "db/Sqlite.h"
 
-#include <cctype>
-
 namespace db {
-namespace {
-
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    return true;
-}
-
-} // namespace
 
 TableRecordset::TableRecordset(std::shared_ptr<Connection> conn, const std::string& table, bool readOnly)
     : conn_(std::move(conn)), table_(table), readOnly_(readOnly) {
@@ -66,7 +54,7 @@ void TableRecordset::Seek(std::string_view comparison, const Value& key) {
 
 size_t TableRecordset::FieldIndex(std::string_view name) const {
     for (size_t i = 0; i < fields_.size(); ++i)
-        if (SameName(fields_[i], name)) return i;
+        if (EqualsNoCase(fields_[i], name)) return i;
     throw EngineError(kNoSuchItem, "Polje \"" + std::string(name) + "\" ne postoji u tablici \"" + table_ + "\".");
 }
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -23,3 +24,13 @@ struct TempDb {
     ~TempDb() { std::filesystem::remove(path); }
     db::Database Open() const { return db::Database(path.string(), "KamenPlavetni"); }
 };
+
+// The engine error code a call fails with, 0 when it does not fail.
+inline int ErrorCode(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const db::EngineError& e) {
+        return e.code;
+    }
+    return 0;
+}

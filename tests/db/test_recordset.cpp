@@ -6,21 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using db::EngineError;
 
 namespace {
 std::string Eng(const db::Recordset& rs) { return db::CStr(rs.Field("Engleski")); }
-
-int ErrorCode(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const EngineError& e) {
-        return e.code;
-    }
-    return 0;
-}
 
 std::vector<std::string> Column(db::Recordset& rs, const char* field) {
     std::vector<std::string> out;

@@ -7,21 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
-
 using db::EngineError;
 using db::Value;
-
-namespace {
-int ErrorCode(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const EngineError& e) {
-        return e.code;
-    }
-    return 0;
-}
-} // namespace
 
 TEST(TableRecordset, SeekFindsTheSettingsRowAndUpdatesIt) {
     TempDb t;
