@@ -1,6 +1,317 @@
 #include "dictionary/MainWindow.h"
 
+#include "app/Module1.h"
+#include "dictionary/Icons.h"
+#include "dictionary/QueryBuilder.h"
+#include "dictionary/RecordsetModel.h"
+#include "dictionary/WordGrid.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+// The window is laid out in twips; 15 of them make a pixel at 96 dpi, and Qt scales pixels
+// for high-dpi screens itself.
+int Px(int twips) { return (twips + 7) / 15; }
+QRect Twips(int left, int top, int width, int height) { return {Px(left), Px(top), Px(width), Px(height)}; }
+
+QToolButton* PictureButton(QWidget* parent, const char* name, const char* icon, QRect geometry) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setIcon(dictionary::ButtonIcon(icon));
+    b->setGeometry(geometry);
+    b->setIconSize(geometry.size() - QSize(10, 10));
+    b->setAutoRaise(false);
+    b->setFocusPolicy(Qt::TabFocus);
+    b->setMouseTracking(true);
+    return b;
+}
+
+QLineEdit* CounterBox(QWidget* parent, const char* name, QRect geometry, const QString& text = {}) {
+    auto* t = new QLineEdit(text, parent);
+    t->setObjectName(name);
+    t->setGeometry(geometry);
+    t->setReadOnly(true);
+    t->setAlignment(Qt::AlignCenter);
+    t->setFrame(true);
+    QPalette pal = t->palette();
+    pal.setColor(QPalette::Base, pal.color(QPalette::Button));
+    t->setPalette(pal);
+    return t;
+}
+
+} // namespace
+
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setObjectName("Form4");
     setWindowTitle("Englesko-hrvatski i hrvatsko-engleski vokabis");
+    // A fixed dialog border, only the close button; still a window of its own in the task bar.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+
+    auto* central = new QWidget(this);
+    central->setObjectName("Form4Client");
+    setCentralWidget(central);
+
+    Shape1 = new QFrame(central);
+    Shape1->setObjectName("Shape1");
+    Shape1->setGeometry(Twips(90, 720, 7310, 4815));
+    Shape1->setStyleSheet("QFrame#Shape1 { border: 1px solid rgb(0, 70, 213); background: transparent; }");
+
+    BuildToolbar();
+
+    QFont bold = font();
+    bold.setBold(true);
+    Label3 = new QLabel("Engleski pojam", central);
+    Label3->setObjectName("Label3");
+    Label3->setGeometry(Twips(195, 840, 1800, 255));
+    Label2 = new QLabel("Hrvatski pojam", central);
+    Label2->setObjectName("Label2");
+    Label2->setGeometry(Twips(3780, 840, 1455, 255));
+    for (QLabel* l : {Label3, Label2}) {
+        l->setFont(bold);
+        l->resize(std::max(l->width(), l->sizeHint().width()), l->height()); // this font may be wider
+        QPalette pal = l->palette();
+        pal.setColor(QPalette::WindowText, QColor(0, 0, 128));
+        l->setPalette(pal);
+    }
+
+    txtNadjiEngleski = new QLineEdit(central);
+    txtNadjiEngleski->setObjectName("txtNadjiEngleski");
+    txtNadjiEngleski->setGeometry(Twips(195, 1080, 3500, 285));
+    txtNadjiHrvatski = new QLineEdit(central);
+    txtNadjiHrvatski->setObjectName("txtNadjiHrvatski");
+    txtNadjiHrvatski->setGeometry(Twips(3780, 1080, 3500, 285));
+    for (QLineEdit* box : {txtNadjiEngleski, txtNadjiHrvatski}) {
+        box->setMouseTracking(true);
+        box->installEventFilter(this);
+        connect(box, &QLineEdit::textChanged, this, [this, box] { SearchChanged(box); });
+    }
+
+    DBGrid1 = new dictionary::WordGrid(central);
+    DBGrid1->setObjectName("DBGrid1");
+    DBGrid1->setGeometry(Twips(195, 1455, 7065, 3555));
+    model_ = new dictionary::RecordsetModel(Data1, this);
+    DBGrid1->setModel(model_);
+    connect(DBGrid1, &dictionary::WordGrid::rowColChanged, this, [this] { DBGrid1_RowColChange(); });
+    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, [this] { DBGrid1_DblClick(); });
+
+    BuildCounterRow();
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName("StatusBar1");
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setFixedHeight(Px(345));
+    statusPanel_ = new QLabel(StatusBar1);
+    statusPanel_->setObjectName("StatusBar1Panel1");
+    StatusBar1->addWidget(statusPanel_, 1);
+    setStatusBar(StatusBar1);
+
+    setFixedSize(Px(7485), Px(5955));
+
+    // The order in which Tab visits the controls.
+    QWidget* order[] = {cmdNova, cmdOk, cmdDelete, cmdPregledaj, cmdAsc, cmdDesc, cmdAlati, cmdHelp, cmdIzlaz,
+                        Text3, txtNadjiEngleski, txtNadjiHrvatski, Text2, Text1, CmdPrevious, DBGrid1, cmdNext,
+                        cmdFirst, cmdLast};
+    for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+    cmdNova->setFocus();
+
+    Load();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildToolbar() {
+    picToolbar = new QFrame(centralWidget());
+    picToolbar->setObjectName("picToolbar");
+    picToolbar->setGeometry(Twips(0, 0, 7450, 630));
+    picToolbar->setFrameShape(QFrame::StyledPanel);
+    picToolbar->setMouseTracking(true);
+    picToolbar->installEventFilter(this);
+    auto at = [](int left) { return Twips(left, 15, 540, 540); };
+    cmdNova = PictureButton(picToolbar, "cmdNova", "nova", at(15));
+    cmdOk = PictureButton(picToolbar, "cmdOk", "ok", at(570));
+    cmdDelete = PictureButton(picToolbar, "cmdDelete", "delete", at(1125));
+    cmdPregledaj = PictureButton(picToolbar, "cmdPregledaj", "pregledaj", at(1680));
+    cmdAsc = PictureButton(picToolbar, "cmdAsc", "asc", at(2235));
+    cmdDesc = PictureButton(picToolbar, "cmdDesc", "desc", at(2790));
+    cmdAlati = PictureButton(picToolbar, "cmdAlati", "alati", at(3345));
+    cmdHelp = PictureButton(picToolbar, "cmdHelp", "help", at(6260));
+    cmdIzlaz = PictureButton(picToolbar, "cmdIzlaz", "izlaz", at(6800));
+    hints_[cmdAsc] = "Sortiraj uzlazno";
+    hints_[cmdDesc] = "Sortiraj silazno";
+    for (QObject* b : picToolbar->children()) b->installEventFilter(this);
+    connect(cmdAsc, &QToolButton::clicked, this, [this] { SortCommand(true); });
+    connect(cmdDesc, &QToolButton::clicked, this, [this] { SortCommand(false); });
+}
+
+void MainWindow::BuildCounterRow() {
+    QWidget* c = centralWidget();
+    cmdFirst = PictureButton(c, "cmdFirst", "first", Twips(180, 5085, 495, 375));
+    CmdPrevious = PictureButton(c, "CmdPrevious", "previous", Twips(675, 5085, 495, 375));
+    Text1 = CounterBox(c, "Text1", Twips(1305, 5175, 855, 255));
+    Text2 = CounterBox(c, "Text2", Twips(2220, 5175, 375, 255), "od");
+    Text3 = CounterBox(c, "Text3", Twips(2700, 5175, 855, 255));
+    cmdNext = PictureButton(c, "cmdNext", "next", Twips(3720, 5085, 495, 375));
+    cmdLast = PictureButton(c, "cmdLast", "last", Twips(4215, 5085, 540, 375));
+    for (QLineEdit* t : {Text1, Text2, Text3}) t->installEventFilter(this);
+}
+
+void MainWindow::Load() {
+    ActiveLink1.Address = QDir(Module1::AppPath).filePath("Help/index.htm");
+    Data1.DatabaseName = Module1::DatabasePath(Module1::AppPath).toStdString();
+    Data1.RecordSource = "OrderByEngleski";
+    try {
+        RefreshData1();
+    } catch (const std::exception& e) {
+        QMessageBox::critical(nullptr, "Pogreška", "Popis riječi ne može se otvoriti.\n\n" + QString::fromUtf8(e.what()));
+    }
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (centred_) return;
+    centred_ = true;
+    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+}
+
+void MainWindow::RefreshData1() {
+    Data1.Refresh();
+    model_->Reload();
+    if (model_->rowCount() > 0) // the first row is current, and nothing is selected
+        DBGrid1->selectionModel()->setCurrentIndex(model_->index(0, 0), QItemSelectionModel::NoUpdate);
+}
+
+bool MainWindow::RunRecordSource(const QString& sql) {
+    const std::string previous = Data1.RecordSource;
+    Data1.RecordSource = sql.toStdString();
+    try {
+        RefreshData1();
+        return true;
+    } catch (const std::exception& e) {
+        Data1.RecordSource = previous;
+        SetStatusText("Traženje nije izvedeno: " + QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+void MainWindow::GridFollowRecordset() {
+    if (!Data1.HasRecordset()) return;
+    const long pos = Data1.recordset().AbsolutePosition();
+    if (pos < 0) return;
+    const int column = DBGrid1->currentIndex().isValid() ? DBGrid1->currentIndex().column() : 0;
+    DBGrid1->selectionModel()->setCurrentIndex(model_->index(int(pos), column), QItemSelectionModel::NoUpdate);
+    DBGrid1->scrollTo(DBGrid1->currentIndex());
+}
+
+long MainWindow::CountPairs() const {
+    if (!Data1.HasRecordset()) return 0;
+    auto clone = Data1.recordset().Clone();
+    if (!clone->Eof()) clone->MoveLast();
+    const long n = clone->RecordCount();
+    clone->Close();
+    return n;
+}
+
+QString MainWindow::StatusText() const { return statusPanel_->text(); }
+
+void MainWindow::SetStatusText(const QString& text) { statusPanel_->setText(text); }
+
+void MainWindow::DBGrid1_RowColChange() {
+    model_->SetCurrentRow(DBGrid1->currentIndex().row());
+    if (!Data1.HasRecordset()) return;
+    db::Recordset& rs = Data1.recordset();
+    // The record set's current row is the grid's.
+    const QModelIndex cur = DBGrid1->currentIndex();
+    if (cur.isValid() && cur.row() < rs.RowCount()) {
+        const db::Bookmark b = rs.BookmarkAt(cur.row());
+        if (rs.AbsolutePosition() != cur.row()) rs.SetBookmark(b);
+    }
+    if (rs.Eof() && rs.Bof()) return;
+    Text1->setText(QString::number(rs.AbsolutePosition() + 1));
+    Text3->setText(QString::number(CountPairs()));
+}
+
+void MainWindow::DBGrid1_DblClick() {
+    const QModelIndex cur = DBGrid1->currentIndex();
+    if (!cur.isValid()) return;
+    const QString english = model_->index(cur.row(), 0).data().toString();
+    if (english.isEmpty()) return;
+    const QString croatian = model_->index(cur.row(), 1).data().toString();
+    if (showEntryEditor) showEntryEditor(english, croatian);
+    Text3->setText(QString::number(CountPairs()));
+}
+
+void MainWindow::SortCommand(bool ascending) {
+    if (!Data1.HasRecordset()) return;
+    if (Data1.recordset().Eof() && Data1.recordset().Bof()) return; // nothing to sort
+    QString tail;
+    const QString sql = dictionary::BuildSortSql(txtNadjiEngleski->text(), txtNadjiHrvatski->text(),
+                                                 Module1::Settings.SortEng != db::kFalse, ascending, &tail);
+    if (!RunRecordSource(sql)) return;
+    SqlTail = tail;
+    Text1->setText(QString::number(Data1.recordset().AbsolutePosition() + 1));
+    Text3->setText(QString::number(CountPairs()));
+}
+
+void MainWindow::SearchChanged(QLineEdit* typed) {
+    const bool english = typed == txtNadjiEngleski;
+    QLineEdit* other = english ? txtNadjiHrvatski : txtNadjiEngleski;
+    RunRecordSource(dictionary::BuildFilterSql(typed->text(), english ? "Engleski" : "Hrvatski", other->text(),
+                                               english ? "Hrvatski" : "Engleski"));
+}
+
+void MainWindow::SearchGotFocus(QLineEdit* box) {
+    // After the click that brought the focus has placed the caret.
+    QTimer::singleShot(0, box, [box] {
+        if (box->hasFocus()) box->setSelection(0, int(int16_t(box->text().size())));
+    });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    auto* box = qobject_cast<QLineEdit*>(watched);
+    const bool search = box && (box == txtNadjiEngleski || box == txtNadjiHrvatski);
+    switch (event->type()) {
+    case QEvent::FocusIn:
+        if (search) SearchGotFocus(box);
+        else if (box == Text1 || box == Text2 || box == Text3) {
+            txtNadjiEngleski->setFocus(Qt::OtherFocusReason);
+            QTimer::singleShot(0, box, [box] { box->deselect(); }); // Tab selected it on the way in
+        }
+        break;
+    case QEvent::KeyPress:
+        if (search) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                DBGrid1->setFocus(Qt::OtherFocusReason);
+                return true; // nothing is inserted
+            }
+            if (key == Qt::Key_Down) DBGrid1->setFocus(Qt::OtherFocusReason); // and the box still sees the key
+        }
+        break;
+    case QEvent::MouseMove:
+        if (box == txtNadjiEngleski) SetStatusText("Unesite nekoliko prvih slova engleske riječi.");
+        else if (box == txtNadjiHrvatski) SetStatusText("Unesite nekoliko prvih slova hrvatske riječi.");
+        else if (watched == picToolbar && !StatusText().isEmpty()) SetStatusText(QString());
+        else if (watched->parent() == picToolbar) {
+            if (hints_.contains(watched)) SetStatusText(hints_.value(watched));
+            // A button lets an idle mouse move through to the toolbar, which would clear the hint.
+            if (static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton) return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

@@ -1,9 +1,77 @@
 #pragma once
+#include "db/DataSource.h"
+#include "dictionary/ActiveLink.h"
+
+#include <QHash>
 #include <QMainWindow>
 
-// The dictionary window (Form4).
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QStatusBar;
+class QToolButton;
+
+namespace dictionary {
+class RecordsetModel;
+class WordGrid;
+} // namespace dictionary
+
+// The dictionary window (Form4): the word list, its two search boxes, the toolbar, the row
+// counter and the status bar. All of it works on the one record set of Data1.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    db::DataSource Data1;
+    dictionary::ActiveLink ActiveLink1;
+    QString SqlTail;
+
+    // The window's controls, named as everywhere else in the program.
+    QFrame* picToolbar;
+    QToolButton *cmdNova, *cmdOk, *cmdDelete, *cmdPregledaj, *cmdAsc, *cmdDesc, *cmdAlati, *cmdHelp, *cmdIzlaz;
+    QFrame* Shape1;
+    QLabel *Label3, *Label2;
+    QLineEdit *txtNadjiEngleski, *txtNadjiHrvatski;
+    dictionary::WordGrid* DBGrid1;
+    QToolButton *cmdFirst, *CmdPrevious, *cmdNext, *cmdLast;
+    QLineEdit *Text1, *Text2, *Text3;
+    QStatusBar* StatusBar1;
+
+    // Shows the entry editor modally with the two terms; set by whoever provides the editor.
+    std::function<void(const QString& english, const QString& croatian)> showEntryEditor;
+
+    long CountPairs() const;
+    QString StatusText() const;
+    void SetStatusText(const QString& text);
+
+    // Runs sql as the new list. A text the engine refuses leaves the list, the record source
+    // and the counter as they were and says why in the status bar; the result is false.
+    bool RunRecordSource(const QString& sql);
+    // The grid's current row moves to the record set's current row (after record commands).
+    void GridFollowRecordset();
+
+    void SortCommand(bool ascending);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Load();
+    void RefreshData1();
+    void DBGrid1_RowColChange();
+    void DBGrid1_DblClick();
+    void SearchChanged(QLineEdit* typed);
+    void SearchGotFocus(QLineEdit* box);
+    void BuildToolbar();
+    void BuildCounterRow();
+
+    dictionary::RecordsetModel* model_;
+    QHash<QObject*, QString> hints_; // status-bar hints of the toolbar buttons
+    QLabel* statusPanel_;
+    bool centred_ = false;
 };

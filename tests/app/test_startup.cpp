@@ -1,4 +1,4 @@
-#include "ProgramFolder.h"
+#include "common/ProgramFolder.h"
 
 #include <gtest/gtest.h>
 

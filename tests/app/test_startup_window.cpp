@@ -1,4 +1,4 @@
-#include "ProgramFolder.h"
+#include "common/ProgramFolder.h"
 
 #include "app/Startup.h"
 #include "dictionary/MainWindow.h"

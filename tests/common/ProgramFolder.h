@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -25,6 +26,12 @@ struct ProgramFolder {
         if (Module1::DictDb) Module1::DictDb->Close();
         Module1::DictDb.reset();
         fs::remove_all(dir);
+    }
+    void AddPairs(std::initializer_list<std::pair<const char*, const char*>> pairs) const {
+        db::Database d((dir / "Data/Vokabis.mdb").string(), "KamenPlavetni");
+        d.Exec("BEGIN");
+        for (auto& [e, h] : pairs) d.AddPair(e, h);
+        d.Exec("COMMIT");
     }
     void Exec(const std::string& sql) const {
         db::Database((dir / "Data/Vokabis.mdb").string(), "KamenPlavetni").Exec(sql);

@@ -1,0 +1,12 @@
+#pragma once
+#include <QString>
+
+namespace dictionary {
+
+// Holds the address of the help page and opens it in the user's browser on request.
+struct ActiveLink {
+    QString Address;
+    bool Open() const; // false when no program would open it
+};
+
+} // namespace dictionary

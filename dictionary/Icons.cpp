@@ -1,0 +1,155 @@
+#include "dictionary/Icons.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace dictionary {
+namespace {
+
+constexpr int kSize = 64; // drawn large, scaled down smoothly
+
+void Page(QPainter& p, QRectF r) {
+    QPainterPath path;
+    const double fold = r.width() * 0.3;
+    path.moveTo(r.topLeft());
+    path.lineTo(r.right() - fold, r.top());
+    path.lineTo(r.right(), r.top() + fold);
+    path.lineTo(r.bottomRight());
+    path.lineTo(r.bottomLeft());
+    path.closeSubpath();
+    p.setPen(QPen(QColor(70, 70, 90), 2.5));
+    p.setBrush(Qt::white);
+    p.drawPath(path);
+    p.drawLine(QPointF(r.right() - fold, r.top()), QPointF(r.right() - fold, r.top() + fold));
+    p.drawLine(QPointF(r.right() - fold, r.top() + fold), QPointF(r.right(), r.top() + fold));
+    p.setPen(QPen(QColor(150, 150, 170), 2));
+    for (double y = r.top() + fold + 6; y < r.bottom() - 6; y += 7)
+        p.drawLine(QPointF(r.left() + 7, y), QPointF(r.right() - 7, y));
+}
+
+void Triangle(QPainter& p, double cx, double cy, double h, bool right) {
+    QPainterPath t;
+    const double d = right ? 1 : -1;
+    t.moveTo(cx - d * h / 2, cy - h / 2);
+    t.lineTo(cx + d * h / 2, cy);
+    t.lineTo(cx - d * h / 2, cy + h / 2);
+    t.closeSubpath();
+    p.drawPath(t);
+}
+
+void SortGlyph(QPainter& p, bool ascending) {
+    QFont f("DejaVu Sans");
+    f.setPixelSize(22);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(QColor(0, 0, 128));
+    p.drawText(QRectF(4, 4, 30, 26), Qt::AlignCenter, ascending ? "A" : "Z");
+    p.drawText(QRectF(4, 34, 30, 26), Qt::AlignCenter, ascending ? "Z" : "A");
+    p.setPen(QPen(QColor(0, 120, 40), 5, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(48, 10), QPointF(48, 54));
+    QPainterPath head;
+    const double tip = ascending ? 6 : 58, base = ascending ? 22 : 42;
+    head.moveTo(48, tip);
+    head.lineTo(38, base);
+    head.lineTo(58, base);
+    head.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 120, 40));
+    p.drawPath(head);
+}
+
+void Draw(QPainter& p, const QString& name) {
+    p.setRenderHint(QPainter::Antialiasing);
+    if (name == "nova") {
+        Page(p, QRectF(10, 6, 38, 50));
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 140, 50));
+        p.drawEllipse(QPointF(46, 46), 14, 14);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(39, 43.5, 14, 5));
+        p.drawRect(QRectF(43.5, 39, 5, 14));
+    } else if (name == "ok") {
+        Page(p, QRectF(8, 6, 38, 50));
+        p.translate(40, 36);
+        p.rotate(45);
+        p.setPen(QPen(QColor(90, 60, 0), 2));
+        p.setBrush(QColor(245, 190, 40));
+        p.drawRect(QRectF(-6, -26, 12, 36));
+        p.setBrush(QColor(250, 220, 170));
+        QPainterPath tip;
+        tip.moveTo(-6, 10);
+        tip.lineTo(6, 10);
+        tip.lineTo(0, 22);
+        tip.closeSubpath();
+        p.drawPath(tip);
+    } else if (name == "delete") {
+        p.setPen(QPen(QColor(200, 20, 20), 10, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(14, 14), QPointF(50, 50));
+        p.drawLine(QPointF(50, 14), QPointF(14, 50));
+    } else if (name == "pregledaj") {
+        Page(p, QRectF(6, 4, 38, 50));
+        p.setPen(QPen(QColor(60, 60, 60), 6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(44, 44), QPointF(58, 58));
+        p.setPen(QPen(QColor(60, 60, 60), 4));
+        p.setBrush(QColor(200, 230, 255, 200));
+        p.drawEllipse(QPointF(36, 36), 12, 12);
+    } else if (name == "asc" || name == "desc") {
+        SortGlyph(p, name == "asc");
+    } else if (name == "alati") { // print settings: a printer
+        p.setPen(QPen(QColor(60, 60, 70), 2.5));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(18, 6, 28, 20));
+        p.setBrush(QColor(170, 175, 190));
+        p.drawRoundedRect(QRectF(6, 22, 52, 24), 4, 4);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(16, 38, 32, 20));
+        p.setPen(QPen(QColor(150, 150, 170), 2));
+        p.drawLine(QPointF(21, 46), QPointF(43, 46));
+        p.drawLine(QPointF(21, 52), QPointF(43, 52));
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 170, 60));
+        p.drawEllipse(QPointF(50, 30), 3, 3);
+    } else if (name == "help") {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(20, 90, 200));
+        p.drawEllipse(QRectF(6, 6, 52, 52));
+        QFont f("DejaVu Sans");
+        f.setPixelSize(38);
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(Qt::white);
+        p.drawText(QRectF(6, 6, 52, 52), Qt::AlignCenter, "?");
+    } else if (name == "izlaz") {
+        p.setPen(QPen(QColor(90, 60, 30), 2.5));
+        p.setBrush(QColor(180, 120, 60));
+        p.drawRect(QRectF(8, 6, 30, 52));
+        p.setBrush(QColor(240, 200, 60));
+        p.drawEllipse(QPointF(32, 34), 2.5, 2.5);
+        p.setPen(QPen(QColor(200, 20, 20), 6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(34, 32), QPointF(52, 32));
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(200, 20, 20));
+        Triangle(p, 54, 32, 18, true);
+    } else {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 0, 128));
+        const bool right = name == "next" || name == "last";
+        Triangle(p, 32, 32, 30, right);
+        if (name == "first") p.drawRect(QRectF(12, 17, 5, 30));
+        if (name == "last") p.drawRect(QRectF(47, 17, 5, 30));
+    }
+}
+
+} // namespace
+
+QIcon ButtonIcon(const QString& name) {
+    QPixmap pm(kSize, kSize);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    Draw(p, name);
+    p.end();
+    return QIcon(pm);
+}
+
+} // namespace dictionary

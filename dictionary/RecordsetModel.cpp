@@ -1,0 +1,55 @@
+#include "dictionary/RecordsetModel.h"
+
+#include "db/DataSource.h"
+
+namespace dictionary {
+namespace {
+const char* const kFields[] = {"Engleski", "Hrvatski"};
+}
+
+RecordsetModel::RecordsetModel(db::DataSource& source, QObject* parent) : QAbstractTableModel(parent), source_(source) {
+    Reload();
+}
+
+void RecordsetModel::Reload() {
+    beginResetModel();
+    rows_ = source_.HasRecordset() ? int(source_.recordset().RowCount()) : 0;
+    current_ = -1;
+    endResetModel();
+}
+
+void RecordsetModel::SetCurrentRow(int row) {
+    if (row == current_) return;
+    const int old = current_;
+    current_ = row;
+    if (old >= 0 && old < rows_) emit headerDataChanged(Qt::Vertical, old, old);
+    if (row >= 0 && row < rows_) emit headerDataChanged(Qt::Vertical, row, row);
+}
+
+int RecordsetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+
+int RecordsetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+
+QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_ || !source_.HasRecordset()) return {};
+    try {
+        const db::Value v = source_.recordset().FieldAt(index.row(), kFields[index.column()]);
+        if (const auto* s = std::get_if<std::string>(&v)) return QString::fromStdString(*s);
+        if (db::IsNull(v)) return QString();
+        return QString::fromStdString(db::CStr(v));
+    } catch (const std::exception&) {
+        return QString(); // a row deleted meanwhile shows empty until the next reload
+    }
+}
+
+QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) return {};
+    if (orientation == Qt::Horizontal) return section >= 0 && section < 2 ? QString(kFields[section]) : QVariant();
+    return section == current_ ? QStringLiteral("▶") : QString(); // the record selector
+}
+
+Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+} // namespace dictionary

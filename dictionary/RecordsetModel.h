@@ -1,0 +1,34 @@
+#pragma once
+#include <QAbstractTableModel>
+
+namespace db {
+class DataSource;
+}
+
+namespace dictionary {
+
+// The grid's view of the data source's record set. It reads rows by position as the view
+// asks for them, so only the visible rows are ever fetched.
+class RecordsetModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit RecordsetModel(db::DataSource& source, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // The record set was replaced or rows came and went: everything is read afresh.
+    void Reload();
+    // The row the record selector marks as current.
+    void SetCurrentRow(int row);
+
+private:
+    db::DataSource& source_;
+    int rows_ = 0;
+    int current_ = -1;
+};
+
+} // namespace dictionary

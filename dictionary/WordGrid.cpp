@@ -1,0 +1,126 @@
+#include "dictionary/WordGrid.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QStyledItemDelegate>
+
+namespace dictionary {
+namespace {
+
+// Paints the current row highlighted whole, whether or not it is one of the selected rows.
+class CurrentRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        auto* view = qobject_cast<const QAbstractItemView*>(option->widget);
+        if (view && view->currentIndex().row() == index.row() && !(option->state & QStyle::State_Selected)) {
+            // A lighter shade than the selected rows, so the user tells the two apart.
+            QPalette& pal = option->palette;
+            const QColor h = pal.color(QPalette::Active, QPalette::Highlight), b = pal.color(QPalette::Active, QPalette::Base);
+            const QColor shade((h.red() * 2 + b.red() * 3) / 5, (h.green() * 2 + b.green() * 3) / 5,
+                               (h.blue() * 2 + b.blue() * 3) / 5);
+            for (auto group : {QPalette::Active, QPalette::Inactive}) {
+                pal.setColor(group, QPalette::Highlight, shade);
+                pal.setColor(group, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::Text));
+            }
+            option->state |= QStyle::State_Selected;
+        }
+        option->state &= ~QStyle::State_HasFocus; // no dotted cell frame: the row is the unit
+    }
+};
+
+// Rows are never resized, so the whole height of a record selector selects its row; by
+// default a click near a selector's edge is taken as grabbing a resize handle and does nothing.
+class NoGripStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        return metric == PM_HeaderGripMargin ? 0 : QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
+} // namespace
+
+WordGrid::WordGrid(QWidget* parent) : QTableView(parent) {
+    setItemDelegate(new CurrentRowDelegate(this));
+    setSelectionBehavior(SelectRows);
+    setSelectionMode(ExtendedSelection);
+    setEditTriggers(NoEditTriggers);
+    setShowGrid(false);
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollMode(ScrollPerItem);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    auto* noGrip = new NoGripStyle;
+    noGrip->setParent(this);
+    verticalHeader()->setStyle(noGrip);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    verticalHeader()->setMinimumWidth(16);
+    verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setFixedHeight(2 * fontMetrics().height() + 6); // two text lines
+}
+
+void WordGrid::setModel(QAbstractItemModel* model) {
+    QTableView::setModel(model);
+    FitColumns();
+}
+
+void WordGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    FitColumns();
+}
+
+void WordGrid::FitColumns() {
+    if (!model() || model()->columnCount() < 2) return;
+    const int w = viewport()->width();
+    setColumnWidth(0, w / 2);
+    setColumnWidth(1, w - w / 2);
+}
+
+QList<int> WordGrid::SelectedRows() const {
+    QList<int> rows;
+    if (!selectionModel()) return rows;
+    for (const QItemSelectionRange& r : selectionModel()->selection())
+        for (int row = r.top(); row <= r.bottom(); ++row)
+            if (!rows.contains(row)) rows.append(row);
+    return rows;
+}
+
+QItemSelectionModel::SelectionFlags WordGrid::selectionCommand(const QModelIndex& index, const QEvent* event) const {
+    // Clicks and keys in the cells carry an event; the record selectors select without one.
+    if (event && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+                  event->type() == QEvent::MouseButtonDblClick || event->type() == QEvent::MouseMove ||
+                  event->type() == QEvent::KeyPress))
+        return QItemSelectionModel::NoUpdate;
+    return QTableView::selectionCommand(index, event);
+}
+
+QModelIndex WordGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const QModelIndex cur = currentIndex();
+    if (model() && cur.isValid()) {
+        const int last = model()->columnCount() - 1;
+        if (action == MoveRight && cur.column() == last && cur.row() + 1 < model()->rowCount())
+            return model()->index(cur.row() + 1, 0);
+        if (action == MoveLeft && cur.column() == 0 && cur.row() > 0) return model()->index(cur.row() - 1, last);
+    }
+    return QTableView::moveCursor(action, modifiers);
+}
+
+void WordGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    // The whole old and new rows repaint, not just the two cells.
+    const int w = viewport()->width();
+    if (previous.isValid()) viewport()->update(QRect(0, rowViewportPosition(previous.row()), w, rowHeight(previous.row())));
+    if (current.isValid()) viewport()->update(QRect(0, rowViewportPosition(current.row()), w, rowHeight(current.row())));
+    if (current.isValid() || previous.isValid()) emit rowColChanged(current, previous);
+}
+
+} // namespace dictionary

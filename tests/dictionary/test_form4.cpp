@@ -1,0 +1,242 @@
+#include "Form4Fixture.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QStatusBar>
+
+namespace {
+const std::initializer_list<std::pair<const char*, const char*>> kPairs = {
+    {"dog", "pas"},      {"cat", "mačka"},   {"cup", "šalica"}, {"house", "kuća"}, {"horse", "konj"},
+    {"o'clock", "sat"},  {"ocean", "ocean"}, {"tea", "čaj"},    {"glass", "čaša"}, {"hedgehog", "jež"},
+    {"Abbey", "opatija"}, {"abacus", "računaljka"}};
+}
+
+TEST_F(Form4Test, OpensOnTheStoredQueryWithItsLayoutAndCounter) {
+    Start(kPairs);
+    EXPECT_EQ(w->objectName(), "Form4");
+    EXPECT_EQ(w->windowTitle(), "Englesko-hrvatski i hrvatsko-engleski vokabis");
+    EXPECT_EQ(w->minimumSize(), w->maximumSize()); // not resizable
+    EXPECT_FALSE(w->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(Source(), "OrderByEngleski");
+    EXPECT_EQ(Column(0).mid(0, 4), (QStringList{"abacus", "Abbey", "cat", "cup"}));
+    EXPECT_EQ(Grid()->model()->headerData(1, Qt::Horizontal).toString(), "Hrvatski");
+    EXPECT_EQ(Text("Text2"), "od");
+    EXPECT_EQ(Text("Text1"), "1");
+    EXPECT_EQ(Text("Text3"), "12");
+    EXPECT_EQ(Find<QLineEdit>("txtNadjiHrvatski")->geometry(), QRect(252, 72, 233, 19));
+    EXPECT_EQ(Find<QLabel>("Label3")->text(), "Engleski pojam");
+    EXPECT_TRUE(Find<QLabel>("Label2")->font().bold());
+    for (const char* name : {"cmdNova", "cmdOk", "cmdDelete", "cmdPregledaj", "cmdAsc", "cmdDesc", "cmdAlati",
+                             "cmdHelp", "cmdIzlaz", "cmdFirst", "CmdPrevious", "cmdNext", "cmdLast"})
+        EXPECT_FALSE(Find<QToolButton>(name)->icon().isNull()) << name;
+    EXPECT_EQ(w->ActiveLink1.Address, folder.path() + "/Help/index.htm");
+    // Tab goes through the controls in their fixed order; the counter boxes pass it on.
+    EXPECT_EQ(QApplication::focusWidget(), Find("cmdNova"));
+    auto* english = Find<QLineEdit>("txtNadjiEngleski");
+    english->setFocus();
+    Key(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), Find("txtNadjiHrvatski"));
+    Key(QApplication::focusWidget(), Qt::Key_Tab); // Text2, which hands the focus back
+    EXPECT_EQ(QApplication::focusWidget(), english);
+}
+
+TEST_F(Form4Test, ScreenshotForAPersonToLookAt) {
+    Start(kPairs);
+    Type(Find("txtNadjiHrvatski"), "č");
+    Grid()->selectRow(1);
+    Grid()->selectionModel()->setCurrentIndex(Grid()->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    const QString file = Screenshot("form4");
+    ASSERT_FALSE(file.isEmpty());
+    EXPECT_GT(QFileInfo(file).size(), 1000);
+    // Every label shows its whole text.
+    for (const char* name : {"Label3", "Label2"}) {
+        auto* l = Find<QLabel>(name);
+        EXPECT_LE(l->sizeHint().width(), l->width()) << name;
+    }
+}
+
+TEST_F(Form4Test, TypingNarrowsTheListOnEveryKeystroke) {
+    Start(kPairs);
+    auto* hr = Find<QLineEdit>("txtNadjiHrvatski");
+    auto* en = Find<QLineEdit>("txtNadjiEngleski");
+    Type(hr, "Č");
+    EXPECT_EQ(Source(), "Select * from Vokabis where Hrvatski LIKE 'Č*'");
+    EXPECT_EQ(Column(1), (QStringList{"čaj", "čaša"}));
+    Type(hr, "aš");
+    EXPECT_EQ(Column(0), QStringList{"glass"});
+    Backspaces(hr, 3);
+    EXPECT_EQ(Source(), "Select * from Vokabis where Hrvatski LIKE '*'");
+    EXPECT_EQ(Rows(), 12);
+
+    Type(en, "ho");
+    EXPECT_EQ(Column(0), (QStringList{"horse", "house"}));
+    Type(hr, "ku");
+    EXPECT_EQ(Source(), "Select * from Vokabis where Hrvatski LIKE 'ku*' and Engleski LIKE 'ho*'");
+    EXPECT_EQ(Column(0), QStringList{"house"});
+    EXPECT_EQ(en->text(), "ho"); // the other box is never changed
+    Backspaces(hr, 2);
+    Type(hr, "  "); // blank other box: no second condition
+    Backspaces(en, 2);
+    Type(en, "o'");
+    EXPECT_EQ(Source(), "Select * from Vokabis where Engleski LIKE 'o''*'");
+    EXPECT_EQ(Column(0), QStringList{"o'clock"});
+}
+
+TEST_F(Form4Test, APatternTheEngineRefusesKeepsTheListAndSaysWhy) {
+    Start(kPairs);
+    auto* en = Find<QLineEdit>("txtNadjiEngleski");
+    Type(en, "c");
+    const QString accepted = Source();
+    ASSERT_EQ(Rows(), 2);
+    Type(en, "[");
+    EXPECT_EQ(Source(), accepted);
+    EXPECT_EQ(Rows(), 2);
+    EXPECT_EQ(Cell(0, 0), "cat");
+    EXPECT_TRUE(w->StatusText().startsWith("Traženje nije izvedeno")) << w->StatusText().toStdString();
+    Type(en, "]"); // "c[]" is still refused; "c[a]" is fine
+    Backspaces(en, 1);
+    Type(en, "a]");
+    EXPECT_EQ(Column(0), QStringList{"cat"});
+}
+
+TEST_F(Form4Test, EnterAndDownGoToTheGridAndFocusSelectsTheWholeText) {
+    Start(kPairs);
+    auto* en = Find<QLineEdit>("txtNadjiEngleski");
+    Click(en);
+    Type(en, "ca");
+    Key(en, Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), Grid());
+    EXPECT_EQ(en->text(), "ca"); // nothing inserted
+    Click(en, QPoint(en->width() - 5, 5));
+    QApplication::processEvents();
+    EXPECT_EQ(en->selectedText(), "ca");
+    Key(en, Qt::Key_Down);
+    EXPECT_EQ(QApplication::focusWidget(), Grid());
+
+    // The counter boxes never keep the focus: it lands in the English box, all selected.
+    Click(Find<QLineEdit>("Text3"));
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), en);
+    EXPECT_EQ(en->selectedText(), "ca");
+}
+
+TEST_F(Form4Test, StatusBarHintsStayUntilTheToolbarClearsThem) {
+    Start(kPairs);
+    MouseOver(Find("txtNadjiEngleski"));
+    EXPECT_EQ(w->StatusText(), "Unesite nekoliko prvih slova engleske riječi.");
+    MouseOver(Grid()->viewport());
+    EXPECT_EQ(w->StatusText(), "Unesite nekoliko prvih slova engleske riječi.");
+    MouseOver(Find("txtNadjiHrvatski"));
+    EXPECT_EQ(w->StatusText(), "Unesite nekoliko prvih slova hrvatske riječi.");
+    MouseOver(Find("cmdAsc"));
+    EXPECT_EQ(w->StatusText(), "Sortiraj uzlazno");
+    MouseOver(Find("cmdDesc"));
+    EXPECT_EQ(w->StatusText(), "Sortiraj silazno");
+    MouseOver(Find("picToolbar"));
+    EXPECT_EQ(w->StatusText(), "");
+}
+
+TEST_F(Form4Test, SortCommandsUseTheSortColumnOfTheSettingsAndSkipAnEmptyList) {
+    Start(kPairs);
+    auto* en = Find<QLineEdit>("txtNadjiEngleski");
+    auto* hr = Find<QLineEdit>("txtNadjiHrvatski");
+    Type(en, "c");
+    Module1::Settings.SortEng = db::kTrue;
+    Click(Find("cmdDesc"));
+    EXPECT_EQ(Source(), "Select * From Vokabis where Engleski LIKE 'c*'Order By Engleski Desc");
+    EXPECT_EQ(w->SqlTail, "where Engleski LIKE 'c*'Order By Engleski Desc");
+    EXPECT_EQ(Column(0), (QStringList{"cup", "cat"}));
+    Backspaces(en, 1);
+    Module1::Settings.SortEng = db::kFalse; // changed since start-up, read at the click
+    Click(Find("cmdAsc"));
+    EXPECT_EQ(Source(), "Select * From Vokabis Order By Hrvatski Asc");
+    EXPECT_EQ(Column(1).mid(0, 4), (QStringList{"čaj", "čaša", "jež", "konj"}));
+
+    // A blank Croatian box counts for a sort; the empty result resets the counter to 0 of 0.
+    Type(hr, " ");
+    Type(en, "c");
+    ASSERT_EQ(Rows(), 2);
+    Click(Find("cmdAsc"));
+    EXPECT_EQ(Source(), "Select * From Vokabis where Hrvatski LIKE ' *'And Engleski LIKE 'c*'Order By Hrvatski Asc");
+    EXPECT_EQ(Rows(), 0);
+    EXPECT_EQ(Text("Text1"), "0");
+    EXPECT_EQ(Text("Text3"), "0");
+    // On an empty list the command does nothing, even though the boxes would now give rows.
+    Backspaces(hr, 1);
+    Type(hr, "zzz");
+    const QString empty = Source();
+    Backspaces(hr, 3);
+    Type(hr, "q");
+    Find<QLineEdit>("txtNadjiHrvatski")->blockSignals(true);
+    Find<QLineEdit>("txtNadjiHrvatski")->clear();
+    Find<QLineEdit>("txtNadjiHrvatski")->blockSignals(false);
+    const QString before = Source();
+    Click(Find("cmdDesc"));
+    EXPECT_EQ(Source(), before);
+    EXPECT_NE(before, empty);
+}
+
+TEST_F(Form4Test, CounterFollowsTheGridButKeepsItsNumbersForAnEmptyList) {
+    Start(kPairs);
+    auto* grid = Grid();
+    grid->setFocus();
+    Key(grid, Qt::Key_Down);
+    Key(grid, Qt::Key_Down);
+    EXPECT_EQ(Text("Text1"), "3");
+    EXPECT_EQ(w->Data1.recordset().AbsolutePosition(), 2);
+    EXPECT_EQ(w->CountPairs(), 12);
+    EXPECT_EQ(w->Data1.recordset().AbsolutePosition(), 2); // counting moved nothing
+    auto* en = Find<QLineEdit>("txtNadjiEngleski");
+    Type(en, "x");
+    EXPECT_EQ(Rows(), 0);
+    EXPECT_EQ(Text("Text1"), "3");
+    EXPECT_EQ(Text("Text3"), "12");
+    Backspaces(en, 1);
+    Type(en, "h");
+    EXPECT_EQ(Text("Text1"), "1");
+    EXPECT_EQ(Text("Text3"), "3");
+}
+
+TEST_F(Form4Test, GridMovesTheCurrentRowAndSelectsOnlyThroughTheRecordSelectors) {
+    Start(kPairs);
+    auto* grid = Grid();
+    grid->setFocus();
+    Click(grid->viewport(), QPoint(grid->columnViewportPosition(1) + 5, grid->rowViewportPosition(2) + 3));
+    EXPECT_EQ(grid->currentIndex().row(), 2);
+    EXPECT_TRUE(grid->SelectedRows().isEmpty()); // the current row alone is not a selection
+    Key(grid, Qt::Key_Right); // wraps to the next row
+    EXPECT_EQ(grid->currentIndex().row(), 3);
+    EXPECT_EQ(grid->currentIndex().column(), 0);
+    EXPECT_EQ(Text("Text1"), "4");
+
+    QHeaderView* selectors = grid->verticalHeader();
+    Click(selectors->viewport(), QPoint(5, selectors->sectionViewportPosition(1) + 1)); // near the edge too
+    QTest::mouseClick(selectors->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      QPoint(5, selectors->sectionViewportPosition(4) + 8));
+    EXPECT_EQ(grid->SelectedRows(), (QList<int>{1, 4}));
+    Key(grid, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), grid); // Tab leaves the grid
+}
+
+TEST_F(Form4Test, DoubleClickHandsTheRowToTheEditorUnlessItsEnglishIsEmpty) {
+    folder.AddPairs({{"", "prazno"}});
+    Start(kPairs);
+    QStringList seen;
+    w->showEntryEditor = [&](const QString& english, const QString& croatian) {
+        seen << english << croatian;
+        w->Data1.recordset().AddNew(); // the editor may add a pair; the count must follow
+        w->Data1.recordset().SetField("Engleski", std::string("zebra"));
+        w->Data1.recordset().Update();
+    };
+    auto* grid = Grid();
+    const QPoint row1(grid->columnViewportPosition(0) + 5, grid->rowViewportPosition(1) + 3);
+    Click(grid->viewport(), row1);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, row1);
+    EXPECT_EQ(seen, (QStringList{"abacus", "računaljka"}));
+    EXPECT_EQ(Text("Text3"), "14");
+    seen.clear();
+    const QPoint row0(5, grid->rowViewportPosition(0) + 3);
+    Click(grid->viewport(), row0);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, row0);
+    EXPECT_TRUE(seen.isEmpty()); // the row with the empty English term
+}
