@@ -1,6 +1,7 @@
 // Times what a search keystroke and the opening list cost on a large dictionary.
-// Usage: prefix_bench [pairs] (default 1000000). Builds a fresh file in the temp directory.
+// Usage: prefix_bench [pairs] (default 1000000). The generated file is kept for later runs.
 #include "db/Database.h"
+#include "Generate.h"
 #include "db/Recordset.h"
 
 #include <sys/resource.h>
@@ -9,7 +10,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
 
 namespace {
@@ -24,13 +24,6 @@ long PeakRssMb() {
     return u.ru_maxrss / 1024;
 }
 
-std::string Word(std::mt19937& rng, const std::vector<std::string>& letters) {
-    std::uniform_int_distribution<int> len(3, 12), pick(0, int(letters.size()) - 1);
-    std::string w;
-    for (int n = len(rng); n > 0; --n) w += letters[size_t(pick(rng))];
-    return w;
-}
-
 template <class F>
 void Time(const char* what, F f) {
     const auto t = Clock::now();
@@ -42,22 +35,9 @@ void Time(const char* what, F f) {
 
 int main(int argc, char** argv) {
     const long pairs = argc > 1 ? std::atol(argv[1]) : 1000000;
-    const auto path = std::filesystem::temp_directory_path() / ("vokabis-bench-" + std::to_string(::getpid()) + ".mdb");
-    std::filesystem::remove(path);
-    const std::vector<std::string> en = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "k", "l", "m", "n",
-                                         "o", "p", "r", "s", "t", "u", "v", "w", "y"};
-    const std::vector<std::string> hr = {"a", "b", "c", "č", "ć", "d", "dž", "đ", "e", "g", "i", "j", "k", "l",
-                                         "lj", "m", "n", "nj", "o", "p", "r", "s", "š", "t", "u", "v", "z", "ž"};
-    std::mt19937 rng(42);
-    {
-        db::Database d(path.string(), "KamenPlavetni", true);
-        d.CreateSchema();
-        const auto t = Clock::now();
-        d.Exec("BEGIN");
-        for (long i = 0; i < pairs; ++i) d.AddPair(Word(rng, en), Word(rng, hr));
-        d.Exec("COMMIT");
-        std::printf("%-52s %9.1f ms  %8ld rows\n", "insert pairs (one transaction, all indexes)", Ms(t), pairs);
-    }
+    const auto path = std::filesystem::path(BENCH_DATA_DIR) / ("generated-" + std::to_string(pairs) + ".mdb");
+    const double built = bench::MakeDictionary(path, pairs);
+    if (built > 0) std::printf("%-52s %9.1f ms  %8ld rows\n", "build the file (bulk insert, then the indexes)", built * 1000, pairs);
     std::printf("file size %.1f MB\n", double(std::filesystem::file_size(path)) / 1e6);
 
     db::Database d(path.string(), "KamenPlavetni");
@@ -87,6 +67,5 @@ int main(int argc, char** argv) {
         Time(label.c_str(), [&] { return d.OpenRecordset(sql)->RowCount(); });
     }
     std::printf("peak resident memory %ld MB\n", PeakRssMb());
-    std::filesystem::remove(path);
     return 0;
 }

@@ -122,16 +122,25 @@ void Database::Exec(const std::string& sql) { ExecSql(handle(), sql); }
 void Database::CreateSchema() {
     Transaction t(handle());
     Exec("CREATE TABLE Vokabis (Id INTEGER PRIMARY KEY, Engleski TEXT COLLATE ROOT, Hrvatski TEXT COLLATE HR);"
-         "CREATE INDEX VokabisEngleski ON Vokabis (Engleski);"
-         "CREATE INDEX VokabisHrvatski ON Vokabis (Hrvatski);"
-         "CREATE INDEX VokabisEngleskiPrefiks ON Vokabis (vokabis_fold(Engleski));"
-         "CREATE INDEX VokabisHrvatskiPrefiks ON Vokabis (vokabis_fold(Hrvatski));"
          "CREATE TABLE Postavke (Id INTEGER PRIMARY KEY, LeftM REAL, TopM REAL, XDesno REAL, YDolje REAL,"
          " MojFontIme TEXT, VelicinaFonta INTEGER, MojFontItalic INTEGER, MojFontBold INTEGER,"
          " BrojRedova INTEGER, SortEng INTEGER);"
          "CREATE VIEW OrderByEngleski AS SELECT * FROM Vokabis ORDER BY Engleski;"
          "INSERT INTO Postavke VALUES (1, 0, 0, 0, 0, 'Times New Roman CE', 11, 0, 0, 50, -1);");
+    CreateIndexes();
     t.Commit();
+}
+
+void Database::CreateIndexes() {
+    Exec("CREATE INDEX IF NOT EXISTS VokabisEngleski ON Vokabis (Engleski);"
+         "CREATE INDEX IF NOT EXISTS VokabisHrvatski ON Vokabis (Hrvatski);"
+         "CREATE INDEX IF NOT EXISTS VokabisEngleskiPrefiks ON Vokabis (vokabis_fold(Engleski));"
+         "CREATE INDEX IF NOT EXISTS VokabisHrvatskiPrefiks ON Vokabis (vokabis_fold(Hrvatski));");
+}
+
+void Database::DropIndexes() {
+    Exec("DROP INDEX IF EXISTS VokabisEngleski; DROP INDEX IF EXISTS VokabisHrvatski;"
+         "DROP INDEX IF EXISTS VokabisEngleskiPrefiks; DROP INDEX IF EXISTS VokabisHrvatskiPrefiks;");
 }
 
 void Database::AddPair(const std::string& english, const std::string& croatian) {

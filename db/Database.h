@@ -49,6 +49,9 @@ public:
     void Exec(const std::string& sql);
     // Builds the tables, the indexes, the stored query and a settings row 1 with defaults.
     void CreateSchema();
+    // The search and ordering indexes; a bulk load drops them first and builds them once after.
+    void CreateIndexes();
+    void DropIndexes();
     void AddPair(const std::string& english, const std::string& croatian);
     long long Count(const std::string& sql); // rows the query returns
     // A keyset record set over the rows of a query, a stored query or a table name.

@@ -99,8 +99,7 @@ std::string AddPrefixRanges(std::string_view sql) {
                     std::string hi = lo;
                     hi.back() = char(static_cast<unsigned char>(hi.back()) + 1); // UTF-8 never holds 0xFF
                     const std::string col(column);
-                    out += "(" + std::string(sql.substr(i, end - i)) + " AND vokabis_fold(" + col + ") >= " + Hex(lo) +
-                           " AND vokabis_fold(" + col + ") < " + Hex(hi) + ")";
+                    out += "(vokabis_fold(" + col + ") >= " + Hex(lo) + " AND vokabis_fold(" + col + ") < " + Hex(hi) + ")";
                     i = end;
                     continue;
                 }

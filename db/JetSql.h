@@ -10,10 +10,11 @@ std::string FoldKey(std::string_view utf8);
 // Jet names and keywords are compared without regard to ASCII letter case.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 
-// Gives every prefix condition `Engleski LIKE 'abc*'` (or Hrvatski) a range on the folded
-// term that the prefix index can answer. The condition keeps its meaning exactly: it becomes
-// `(Engleski LIKE 'abc*' AND vokabis_fold(Engleski) >= X'..' AND vokabis_fold(Engleski) < X'..')`.
-// Anything else, quoted text included, is passed through untouched.
+// Turns every prefix condition `Engleski LIKE 'abc*'` (or Hrvatski) into a range on the folded
+// term, which the prefix index answers without reading the rows. The meaning is exactly the
+// same: folding is one code point for one, so a text matches the prefix exactly when its folded
+// form starts with the folded prefix (and Null is in no range). Patterns with other wildcards,
+// NOT LIKE, and anything inside quotes are passed through untouched.
 std::string AddPrefixRanges(std::string_view sql);
 
 } // namespace db

@@ -1,0 +1,177 @@
+// Measures the main window as a user meets it: keystrokes in the search boxes, the sort
+// commands and start-up, on generated dictionaries, against the bare indexed query as a floor.
+// Usage: form4_bench [pairs ...] (default 100000 1000000). Runs offscreen.
+#include "Generate.h"
+#include "app/Module1.h"
+#include "db/JetSql.h"
+#include "db/Recordset.h"
+#include "db/Sqlite.h"
+#include "dictionary/MainWindow.h"
+#include "dictionary/QueryBuilder.h"
+#include "dictionary/WordGrid.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <random>
+
+namespace {
+
+struct Stats {
+    std::vector<double> ms;
+    double Pct(double p) const {
+        if (ms.empty()) return 0;
+        std::vector<double> s = ms;
+        std::sort(s.begin(), s.end());
+        return s[std::min(s.size() - 1, size_t(p / 100.0 * double(s.size())))];
+    }
+};
+
+long PeakRssMb() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss / 1024;
+}
+
+// One keystroke, until the grid has painted its new first rows.
+double Keystroke(MainWindow& w, QLineEdit* box, const QString& ch, int* wrongCounter) {
+    QElapsedTimer t;
+    t.start();
+    if (ch.isEmpty()) {
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Backspace);
+    } else {
+        QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, ch, Qt::NoModifier);
+    }
+    w.DBGrid1->viewport()->repaint();
+    const double ms = double(t.nsecsElapsed()) / 1e6;
+    const int rows = w.DBGrid1->model()->rowCount();
+    if (rows > 0 && w.Text3->text() != QString::number(rows)) ++*wrongCounter;
+    return ms;
+}
+
+// The floor: the same prefix condition on the bare file, reading every matching id.
+double Floor(sqlite3* db, const char* field, const QString& prefix) {
+    const std::string sql = db::AddPrefixRanges(
+        ("Select Id from Vokabis where " + QString(field) + " LIKE '" + dictionary::EscapeQuotes(prefix) + "*'").toStdString());
+    QElapsedTimer t;
+    t.start();
+    db::Statement s(db, sql);
+    long n = 0;
+    while (s.Step()) ++n;
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+void Row(const char* what, const Stats& ours, const Stats* floor = nullptr) {
+    std::printf("  %-34s p50 %7.2f ms  p95 %7.2f ms", what, ours.Pct(50), ours.Pct(95));
+    if (floor && floor->Pct(50) > 0)
+        std::printf("   floor p50 %7.2f p95 %7.2f   ratio p95 %.2f", floor->Pct(50), floor->Pct(95), ours.Pct(95) / floor->Pct(95));
+    std::printf("\n");
+}
+
+double Click(MainWindow& w, QToolButton* b) {
+    QElapsedTimer t;
+    t.start();
+    b->click();
+    w.DBGrid1->viewport()->repaint();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::vector<long> sizes;
+    for (int i = 1; i < argc; ++i) sizes.push_back(std::atol(argv[i]));
+    if (sizes.empty()) sizes = {100000, 1000000};
+    std::map<long, double> p95ByLength1to4;
+
+    for (long pairs : sizes) {
+        const std::filesystem::path data(BENCH_DATA_DIR);
+        const auto file = data / ("generated-" + std::to_string(pairs) + ".mdb");
+        bench::MakeDictionary(file, pairs);
+        const auto folder = data / ("app-" + std::to_string(pairs));
+        std::filesystem::create_directories(folder / "Data");
+        std::filesystem::remove(folder / "Data/Vokabis.mdb");
+        std::filesystem::create_symlink(std::filesystem::absolute(file), folder / "Data/Vokabis.mdb");
+        std::printf("%ld pairs\n", pairs);
+
+        QElapsedTimer t;
+        t.start();
+        Module1::OpenDictionaryAndReadSettings(QString::fromStdString(folder.string()));
+        auto* w = new MainWindow;
+        w->show();
+        (void)QTest::qWaitForWindowExposed(w);
+        w->DBGrid1->viewport()->repaint();
+        std::printf("  %-34s %7.1f ms\n", "start-up to first painted grid", double(t.nsecsElapsed()) / 1e6);
+
+        // Words to look up, taken from the list itself.
+        std::mt19937 rng(7);
+        db::Recordset& rs = w->Data1.recordset();
+        std::uniform_int_distribution<long> pick(0, rs.RowCount() - 1);
+        std::vector<QString> english, croatian;
+        for (int i = 0; i < 60; ++i) {
+            english.push_back(QString::fromStdString(db::CStr(rs.FieldAt(pick(rng), "Engleski"))));
+            croatian.push_back(QString::fromStdString(db::CStr(rs.FieldAt(pick(rng), "Hrvatski"))));
+        }
+        sqlite3* bare = Module1::DictDb->handle();
+        int wrong = 0;
+        for (auto [box, field, words] : {std::tuple{w->txtNadjiEngleski, "Engleski", &english},
+                                         std::tuple{w->txtNadjiHrvatski, "Hrvatski", &croatian}}) {
+            Stats byLength[5], floorByLength[5], clear, all, allFloor;
+            for (const QString& word : *words) {
+                const QString prefix = word.left(4);
+                for (int n = 1; n <= prefix.size(); ++n) {
+                    const double ms = Keystroke(*w, box, prefix.mid(n - 1, 1), &wrong);
+                    const double f = Floor(bare, field, prefix.left(n));
+                    byLength[n].ms.push_back(ms);
+                    floorByLength[n].ms.push_back(f);
+                    all.ms.push_back(ms);
+                    allFloor.ms.push_back(f);
+                }
+                clear.ms.push_back(Keystroke(*w, box, QString(), &wrong));
+            }
+            std::printf("  %s box\n", field);
+            for (int n = 1; n <= 4; ++n) {
+                const std::string label = "    prefix of " + std::to_string(n);
+                Row(label.c_str(), byLength[n], &floorByLength[n]);
+            }
+            Row("    lengths 1-4 together", all, &allFloor);
+            Row("    clearing the box (\"*\" only)", clear);
+            p95ByLength1to4[pairs] = std::max(p95ByLength1to4[pairs], all.Pct(95));
+        }
+        std::printf("  counter wrong after %d keystrokes\n", wrong);
+
+        Stats ascAll, descAll, ascOne, descOne;
+        for (int i = 0; i < 5; ++i) {
+            ascAll.ms.push_back(Click(*w, w->cmdAsc));
+            descAll.ms.push_back(Click(*w, w->cmdDesc));
+        }
+        QTest::sendKeyEvent(QTest::Click, w->txtNadjiEngleski, Qt::Key_unknown, "a", Qt::NoModifier);
+        for (int i = 0; i < 5; ++i) {
+            ascOne.ms.push_back(Click(*w, w->cmdAsc));
+            descOne.ms.push_back(Click(*w, w->cmdDesc));
+        }
+        Row("sort ascending, whole list", ascAll);
+        Row("sort descending, whole list", descAll);
+        Row("sort ascending, 1-letter filter", ascOne);
+        Row("sort descending, 1-letter filter", descOne);
+        std::printf("  %-34s %7ld MB\n", "peak resident memory so far", PeakRssMb());
+        delete w;
+        Module1::DictDb->Close();
+        Module1::DictDb.reset();
+    }
+    if (p95ByLength1to4.size() == 2)
+        std::printf("1M/100k ratio of the keystroke p95 (lengths 1-4): %.2f\n",
+                    p95ByLength1to4.rbegin()->second / p95ByLength1to4.begin()->second);
+    return 0;
+}
