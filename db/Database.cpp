@@ -74,7 +74,9 @@ bool IsIdentifier(const std::string& s) {
 } // namespace
 
 Connection::Connection(const std::string& path, const std::string& password, Options o) : path_(path) {
-    const int flags = (o.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (o.create ? SQLITE_OPEN_CREATE : 0);
+    // Each connection is used by one thread only: no lock around every call.
+    const int flags = (o.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (o.create ? SQLITE_OPEN_CREATE : 0) |
+                      SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(db_);

@@ -94,6 +94,11 @@ std::string AddPrefixRanges(std::string_view sql) {
                 const size_t end = q < sql.size() && sql[q] == '\'' ? ReadLiteral(sql, q, &pattern) : std::string_view::npos;
                 const bool prefix = end != std::string_view::npos && pattern.size() > 1 && pattern.back() == '*' &&
                                     pattern.find_first_of("*?#[", 0) == pattern.size() - 1;
+                if (end != std::string_view::npos && pattern == "*") { // every term there is: an index answers it
+                    out += "(" + std::string(column) + " IS NOT NULL)";
+                    i = end;
+                    continue;
+                }
                 const std::string lo = prefix ? FoldKey(pattern.substr(0, pattern.size() - 1)) : std::string();
                 if (!lo.empty()) {
                     std::string hi = lo;

@@ -14,7 +14,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 // term, which the prefix index answers without reading the rows. The meaning is exactly the
 // same: folding is one code point for one, so a text matches the prefix exactly when its folded
 // form starts with the folded prefix (and Null is in no range). Patterns with other wildcards,
-// NOT LIKE, and anything inside quotes are passed through untouched.
+// `LIKE '*'` alone, which matches every term that is not Null, becomes `IS NOT NULL`. Patterns
+// with other wildcards, NOT LIKE, and anything inside quotes are passed through untouched.
 std::string AddPrefixRanges(std::string_view sql);
 
 } // namespace db

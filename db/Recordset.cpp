@@ -21,6 +21,10 @@ std::atomic<uint64_t> nextKeysetId{1};
 class DeadTree {
 public:
     void PushBack() {
+        if (total_ == 0) { // the usual case, a keyset being read: nothing deleted to count
+            t_.push_back(0);
+            return;
+        }
         const size_t i = t_.size(); // 1-based index of the new node
         const size_t low = i & (~i + 1);
         t_.push_back(Prefix(i - 1) - Prefix(i - low));

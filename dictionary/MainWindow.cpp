@@ -1,9 +1,12 @@
 #include "dictionary/MainWindow.h"
 
 #include "app/Module1.h"
+#include "dictionary/EntryEditor.h"
 #include "dictionary/Icons.h"
+#include "dictionary/MsgBox.h"
 #include "dictionary/QueryBuilder.h"
 #include "dictionary/RecordsetModel.h"
+#include "dictionary/Twips.h"
 #include "dictionary/WordGrid.h"
 
 #include <QApplication>
@@ -19,12 +22,10 @@
 #include <QTimer>
 #include <QToolButton>
 
-namespace {
+using dictionary::Px;
+using dictionary::Twips;
 
-// The window is laid out in twips; 15 of them make a pixel at 96 dpi, and Qt scales pixels
-// for high-dpi screens itself.
-int Px(int twips) { return (twips + 7) / 15; }
-QRect Twips(int left, int top, int width, int height) { return {Px(left), Px(top), Px(width), Px(height)}; }
+namespace {
 
 QToolButton* PictureButton(QWidget* parent, const char* name, const char* icon, QRect geometry) {
     auto* b = new QToolButton(parent);
@@ -104,6 +105,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     DBGrid1->setGeometry(Twips(195, 1455, 7065, 3555));
     model_ = new dictionary::RecordsetModel(Data1, this);
     DBGrid1->setModel(model_);
+    DBGrid1->installEventFilter(this);
     connect(DBGrid1, &dictionary::WordGrid::rowColChanged, this, [this] { DBGrid1_RowColChange(); });
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, [this] { DBGrid1_DblClick(); });
 
@@ -149,11 +151,16 @@ void MainWindow::BuildToolbar() {
     cmdAlati = PictureButton(picToolbar, "cmdAlati", "alati", at(3345));
     cmdHelp = PictureButton(picToolbar, "cmdHelp", "help", at(6260));
     cmdIzlaz = PictureButton(picToolbar, "cmdIzlaz", "izlaz", at(6800));
-    hints_[cmdAsc] = "Sortiraj uzlazno";
-    hints_[cmdDesc] = "Sortiraj silazno";
     for (QObject* b : picToolbar->children()) b->installEventFilter(this);
     connect(cmdAsc, &QToolButton::clicked, this, [this] { SortCommand(true); });
     connect(cmdDesc, &QToolButton::clicked, this, [this] { SortCommand(false); });
+    connect(cmdNova, &QToolButton::clicked, this, &MainWindow::cmdNova_Click);
+    connect(cmdOk, &QToolButton::clicked, this, &MainWindow::cmdOk_Click);
+    connect(cmdDelete, &QToolButton::clicked, this, &MainWindow::cmdDelete_Click);
+    connect(cmdPregledaj, &QToolButton::clicked, this, &MainWindow::cmdPregledaj_Click);
+    connect(cmdAlati, &QToolButton::clicked, this, &MainWindow::cmdAlati_Click);
+    connect(cmdHelp, &QToolButton::clicked, this, &MainWindow::cmdHelp_Click);
+    connect(cmdIzlaz, &QToolButton::clicked, this, &MainWindow::cmdIzlaz_Click);
 }
 
 void MainWindow::BuildCounterRow() {
@@ -166,6 +173,19 @@ void MainWindow::BuildCounterRow() {
     cmdNext = PictureButton(c, "cmdNext", "next", Twips(3720, 5085, 495, 375));
     cmdLast = PictureButton(c, "cmdLast", "last", Twips(4215, 5085, 540, 375));
     for (QLineEdit* t : {Text1, Text2, Text3}) t->installEventFilter(this);
+    for (QToolButton* b : {cmdFirst, CmdPrevious, cmdNext, cmdLast}) b->installEventFilter(this);
+    connect(cmdFirst, &QToolButton::clicked, this, &MainWindow::cmdFirst_Click);
+    connect(CmdPrevious, &QToolButton::clicked, this, &MainWindow::CmdPrevious_Click);
+    connect(cmdNext, &QToolButton::clicked, this, &MainWindow::cmdNext_Click);
+    connect(cmdLast, &QToolButton::clicked, this, &MainWindow::cmdLast_Click);
+
+    const std::pair<QToolButton*, const char*> hints[] = {
+        {cmdNova, "Novi pojam"},          {cmdOk, "Izmjeni prijevod"},           {cmdDelete, "Izbriši zapis"},
+        {cmdPregledaj, "Pregledaj ispis"}, {cmdAsc, "Sortiraj uzlazno"},          {cmdDesc, "Sortiraj silazno"},
+        {cmdAlati, "Opcije"},              {cmdHelp, "Pomoć"},                    {cmdIzlaz, "Završi rad"},
+        {cmdFirst, "Idi na prvi zapis"},   {CmdPrevious, "Idi na prethodni zapis"}, {cmdNext, "Idi na sljedeći zapis"},
+        {cmdLast, "Idi na zadnji zapis"}};
+    for (auto [button, hint] : hints) hints_[button] = QString::fromUtf8(hint);
 }
 
 void MainWindow::Load() {
@@ -209,7 +229,10 @@ bool MainWindow::RunRecordSource(const QString& sql) {
 void MainWindow::GridFollowRecordset() {
     if (!Data1.HasRecordset()) return;
     const long pos = Data1.recordset().AbsolutePosition();
-    if (pos < 0) return;
+    if (pos < 0) { // before the first row, after the last, or on a deleted one
+        DBGrid1->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+        return;
+    }
     const int column = DBGrid1->currentIndex().isValid() ? DBGrid1->currentIndex().column() : 0;
     DBGrid1->selectionModel()->setCurrentIndex(model_->index(int(pos), column), QItemSelectionModel::NoUpdate);
     DBGrid1->scrollTo(DBGrid1->currentIndex());
@@ -229,15 +252,12 @@ QString MainWindow::StatusText() const { return statusPanel_->text(); }
 void MainWindow::SetStatusText(const QString& text) { statusPanel_->setText(text); }
 
 void MainWindow::DBGrid1_RowColChange() {
-    model_->SetCurrentRow(DBGrid1->currentIndex().row());
-    if (!Data1.HasRecordset()) return;
+    const QModelIndex cur = DBGrid1->currentIndex();
+    model_->SetCurrentRow(cur.isValid() ? cur.row() : -1);
+    if (!Data1.HasRecordset() || !cur.isValid()) return; // no row to count from: the counter stays
     db::Recordset& rs = Data1.recordset();
     // The record set's current row is the grid's.
-    const QModelIndex cur = DBGrid1->currentIndex();
-    if (cur.isValid() && cur.row() < rs.RowCount()) {
-        const db::Bookmark b = rs.BookmarkAt(cur.row());
-        if (rs.AbsolutePosition() != cur.row()) rs.SetBookmark(b);
-    }
+    if (cur.row() < rs.RowCount() && rs.AbsolutePosition() != cur.row()) rs.SetBookmark(rs.BookmarkAt(cur.row()));
     if (rs.Eof() && rs.Bof()) return;
     Text1->setText(QString::number(rs.AbsolutePosition() + 1));
     Text3->setText(QString::number(CountPairs()));
@@ -248,9 +268,109 @@ void MainWindow::DBGrid1_DblClick() {
     if (!cur.isValid()) return;
     const QString english = model_->index(cur.row(), 0).data().toString();
     if (english.isEmpty()) return;
-    const QString croatian = model_->index(cur.row(), 1).data().toString();
-    if (showEntryEditor) showEntryEditor(english, croatian);
+    ShowEntryEditor(english, model_->index(cur.row(), 1).data().toString());
     Text3->setText(QString::number(CountPairs()));
+}
+
+void MainWindow::ShowEntryEditor(const QString& english, const QString& croatian) {
+    EntryEditor& editor = Form5Ref(*this);
+    editor.txtEngleski->setText(english);
+    editor.txtHrvatski->setText(croatian);
+    editor.exec();
+}
+
+void MainWindow::RecordsetWritten() {
+    model_->Sync();
+    GridFollowRecordset();
+}
+
+bool MainWindow::ListIsEmpty() const {
+    return !Data1.HasRecordset() || (Data1.recordset().Bof() && Data1.recordset().Eof());
+}
+
+bool MainWindow::NoCurrentRow() const { return !Data1.HasRecordset() || Data1.recordset().AbsolutePosition() == -1; }
+
+void MainWindow::cmdFirst_Click() {
+    if (ListIsEmpty()) return;
+    Data1.recordset().MoveFirst();
+    GridFollowRecordset();
+}
+
+void MainWindow::CmdPrevious_Click() {
+    if (ListIsEmpty() || Data1.recordset().Bof()) return;
+    Data1.recordset().MovePrevious();
+    GridFollowRecordset();
+}
+
+void MainWindow::cmdNext_Click() {
+    if (ListIsEmpty() || Data1.recordset().Eof()) return;
+    Data1.recordset().MoveNext();
+    GridFollowRecordset();
+}
+
+void MainWindow::cmdLast_Click() {
+    if (ListIsEmpty()) return;
+    Data1.recordset().MoveLast();
+    GridFollowRecordset();
+}
+
+void MainWindow::cmdNova_Click() {
+    if (ListIsEmpty()) return;
+    Data1.recordset().MoveLast();
+    GridFollowRecordset();
+    Module1::IsNewEntry = db::kTrue;
+    ShowEntryEditor(QString(), QString());
+    Module1::IsNewEntry = db::kFalse;
+}
+
+void MainWindow::cmdOk_Click() {
+    if (NoCurrentRow() || ListIsEmpty()) return;
+    const int row = int(Data1.recordset().AbsolutePosition());
+    ShowEntryEditor(model_->index(row, 0).data().toString(), model_->index(row, 1).data().toString());
+    Text3->setText(QString::number(CountPairs()));
+}
+
+void MainWindow::cmdDelete_Click() {
+    if (NoCurrentRow() || ListIsEmpty()) return;
+    const QList<int> rows = DBGrid1->SelectedRows();
+    if (rows.isEmpty()) return; // the current row alone is never deleted
+    if (dictionary::MsgBox(this, "Želite li izbrisati označene zapise?", "Vokabis", 276) == dictionary::kNo) return;
+    db::Recordset& rs = Data1.recordset();
+    std::vector<db::Bookmark> marks;
+    for (int row : rows) marks.push_back(rs.BookmarkAt(row)); // positions shift as rows go
+    QList<int> gone;
+    try {
+        for (size_t i = 0; i < marks.size(); ++i) {
+            rs.SetBookmark(marks[i]);
+            rs.Delete();
+            gone << rows[int(i)];
+        }
+    } catch (const std::exception& e) {
+        dictionary::MsgBox(this, "Brisanje nije dovršeno.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
+    }
+    DBGrid1->clearSelection();
+    model_->RemoveRows(gone);
+    GridFollowRecordset();
+}
+
+void MainWindow::cmdPregledaj_Click() {
+    if (NoCurrentRow() || ListIsEmpty()) return;
+    if (showPrintPreview) showPrintPreview();
+}
+
+void MainWindow::cmdAlati_Click() {
+    if (showPrintSettings) showPrintSettings();
+}
+
+void MainWindow::cmdHelp_Click() {
+    if (!ActiveLink1.Open())
+        SetStatusText("Stranica pomoći ne može se otvoriti: " + QDir::toNativeSeparators(ActiveLink1.Address));
+}
+
+void MainWindow::cmdIzlaz_Click() {
+    if (Module1::DictDb) Module1::DictDb->Close();
+    Data1.Close();
+    close();
 }
 
 void MainWindow::SortCommand(bool ascending) {
@@ -272,12 +392,7 @@ void MainWindow::SearchChanged(QLineEdit* typed) {
                                                english ? "Hrvatski" : "Engleski"));
 }
 
-void MainWindow::SearchGotFocus(QLineEdit* box) {
-    // After the click that brought the focus has placed the caret.
-    QTimer::singleShot(0, box, [box] {
-        if (box->hasFocus()) box->setSelection(0, int(int16_t(box->text().size())));
-    });
-}
+void MainWindow::SearchGotFocus(QLineEdit* box) { dictionary::SelectWholeTextOnFocus(box); }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     auto* box = qobject_cast<QLineEdit*>(watched);
@@ -291,6 +406,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     case QEvent::KeyPress:
+        if (watched == DBGrid1 && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+            cmdDelete_Click(); // asks first, as the toolbar command does
+            return true;
+        }
         if (search) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -304,8 +423,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         if (box == txtNadjiEngleski) SetStatusText("Unesite nekoliko prvih slova engleske riječi.");
         else if (box == txtNadjiHrvatski) SetStatusText("Unesite nekoliko prvih slova hrvatske riječi.");
         else if (watched == picToolbar && !StatusText().isEmpty()) SetStatusText(QString());
-        else if (watched->parent() == picToolbar) {
-            if (hints_.contains(watched)) SetStatusText(hints_.value(watched));
+        else if (hints_.contains(watched)) {
+            SetStatusText(hints_.value(watched));
             // A button lets an idle mouse move through to the toolbar, which would clear the hint.
             if (static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton) return true;
         }

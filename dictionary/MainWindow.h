@@ -41,8 +41,8 @@ public:
     QLineEdit *Text1, *Text2, *Text3;
     QStatusBar* StatusBar1;
 
-    // Shows the entry editor modally with the two terms; set by whoever provides the editor.
-    std::function<void(const QString& english, const QString& croatian)> showEntryEditor;
+    // The print windows, shown modally; the printing part of the program sets them.
+    std::function<void()> showPrintPreview, showPrintSettings;
 
     long CountPairs() const;
     QString StatusText() const;
@@ -55,6 +55,21 @@ public:
     void GridFollowRecordset();
 
     void SortCommand(bool ascending);
+    // After the record set was written to (the entry editor): the grid shows the rows as they are.
+    void RecordsetWritten();
+
+    // The commands of the toolbar and the navigation row.
+    void cmdFirst_Click();
+    void CmdPrevious_Click();
+    void cmdNext_Click();
+    void cmdLast_Click();
+    void cmdNova_Click();
+    void cmdOk_Click();
+    void cmdDelete_Click();
+    void cmdPregledaj_Click();
+    void cmdAlati_Click();
+    void cmdHelp_Click();
+    void cmdIzlaz_Click();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -65,6 +80,9 @@ private:
     void RefreshData1();
     void DBGrid1_RowColChange();
     void DBGrid1_DblClick();
+    bool ListIsEmpty() const;
+    bool NoCurrentRow() const;
+    void ShowEntryEditor(const QString& english, const QString& croatian);
     void SearchChanged(QLineEdit* typed);
     void SearchGotFocus(QLineEdit* box);
     void BuildToolbar();

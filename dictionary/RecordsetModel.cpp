@@ -18,6 +18,31 @@ void RecordsetModel::Reload() {
     endResetModel();
 }
 
+void RecordsetModel::Sync() {
+    const int now = source_.HasRecordset() ? int(source_.recordset().RowCount()) : 0;
+    if (now > rows_) {
+        beginInsertRows({}, rows_, now - 1);
+        rows_ = now;
+        endInsertRows();
+    } else if (now < rows_) {
+        Reload();
+        return;
+    }
+    if (rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, 1));
+}
+
+void RecordsetModel::RemoveRows(QList<int> positions) {
+    std::sort(positions.begin(), positions.end(), std::greater<int>());
+    for (int row : positions) { // from the bottom up, so the positions still hold
+        if (row < 0 || row >= rows_) continue;
+        beginRemoveRows({}, row, row);
+        --rows_;
+        if (current_ == row) current_ = -1;
+        else if (current_ > row) --current_;
+        endRemoveRows();
+    }
+}
+
 void RecordsetModel::SetCurrentRow(int row) {
     if (row == current_) return;
     const int old = current_;

@@ -22,6 +22,10 @@ public:
 
     // The record set was replaced or rows came and went: everything is read afresh.
     void Reload();
+    // Rows added at the end of the record set appear; every shown value is read again.
+    void Sync();
+    // Rows deleted from the record set, by their positions before the deletion.
+    void RemoveRows(QList<int> positions);
     // The row the record selector marks as current.
     void SetCurrentRow(int row);
 

@@ -50,7 +50,7 @@ TEST(Recordset, PrefixSearchUsesTheFoldedIndexAndKeepsLikeSemantics) {
     // The range finds exactly the rows the LIKE itself finds.
     d.Exec("INSERT INTO Vokabis (Engleski, Hrvatski) VALUES (NULL, NULL), ('ǅak', 'ǆ'), ('İstanbul', 'ı'),"
            " ('straße', 'STRASSE'), ('ÇA', 'çA'), (X'63C3', 'bad utf-8')");
-    for (const char* prefix : {"c", "Č", "ča", "ǆ", "ǅ", "i", "İ", "stra", "straß", "ss", "ç", "CA", "c\xC3"}) {
+    for (const char* prefix : {"", "c", "Č", "ča", "ǆ", "ǅ", "i", "İ", "stra", "straß", "ss", "ç", "CA", "c\xC3"}) {
         const std::string sql = std::string("Select * From Vokabis where Engleski LIKE '") + prefix + "*'";
         long long raw = 0;
         db::Statement plain(d.handle(), sql);
@@ -61,13 +61,14 @@ TEST(Recordset, PrefixSearchUsesTheFoldedIndexAndKeepsLikeSemantics) {
 
 TEST(Recordset, PrefixRewriteTouchesOnlyPrefixConditions) {
     using db::AddPrefixRanges;
-    for (const char* same : {"Select * From Vokabis where Engleski LIKE '*'",
+    for (const char* same : {"Select * From Vokabis where Engleski LIKE '**'",
                              "Select * From Vokabis where Engleski LIKE 'a?c*'",
                              "Select * From Vokabis where Engleski LIKE '*ab'",
                              "Select * From Vokabis where Engleski NOT LIKE 'ab*'",
                              "Select * From Vokabis where Opis = 'Engleski LIKE ''ab*'''",
                              "Select * From Vokabis where MojEngleski LIKE 'ab*'"})
         EXPECT_EQ(AddPrefixRanges(same), same);
+    EXPECT_EQ(AddPrefixRanges("where Engleski LIKE '*' and x"), "where (Engleski IS NOT NULL) and x");
     EXPECT_EQ(AddPrefixRanges("where Hrvatski LIKE 'o''B*'And x"),
               "where (vokabis_fold(Hrvatski) >= X'6F2762' AND vokabis_fold(Hrvatski) < X'6F2763')And x");
 }

@@ -9,12 +9,16 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 class Form4Test : public ::testing::Test {
@@ -59,6 +63,38 @@ protected:
         QApplication::sendEvent(target, &move);
     }
     static void Click(QWidget* target, QPoint at = QPoint(4, 4)) { QTest::mouseClick(target, Qt::LeftButton, {}, at); }
+
+    // Runs f on the next modal window (a message box, the editor) once it is up; f must close it.
+    static void OnNextModal(std::function<void(QWidget*)> f, int tries = 300) {
+        QTimer::singleShot(5, [f, tries] {
+            if (QWidget* m = QApplication::activeModalWidget(); m && m->isVisible()) f(m);
+            else if (tries > 0) OnNextModal(f, tries - 1);
+        });
+    }
+    struct SeenBox {
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QStringList buttons;
+        QString defaultButton;
+        int count = 0;
+    };
+    // Answers the next message box with the button of that text and tells what it said.
+    static void AnswerBox(SeenBox* seen, const QString& answer = "U redu") {
+        OnNextModal([seen, answer](QWidget* m) {
+            auto* box = qobject_cast<QMessageBox*>(m);
+            if (!box) return;
+            seen->title = box->windowTitle();
+            seen->text = box->text();
+            seen->icon = box->icon();
+            seen->buttons.clear();
+            for (QAbstractButton* b : box->buttons()) seen->buttons << b->text();
+            seen->defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+            ++seen->count;
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == answer) return b->click();
+            box->close();
+        });
+    }
 
     dictionary::WordGrid* Grid() const { return Find<dictionary::WordGrid>("DBGrid1"); }
     QString Cell(int row, int column) const { return Grid()->model()->index(row, column).data().toString(); }

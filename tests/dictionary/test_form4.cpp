@@ -1,5 +1,7 @@
 #include "Form4Fixture.h"
 
+#include "dictionary/EntryEditor.h"
+
 #include <QFileInfo>
 #include <QLabel>
 #include <QStatusBar>
@@ -222,21 +224,27 @@ TEST_F(Form4Test, DoubleClickHandsTheRowToTheEditorUnlessItsEnglishIsEmpty) {
     folder.AddPairs({{"", "prazno"}});
     Start(kPairs);
     QStringList seen;
-    w->showEntryEditor = [&](const QString& english, const QString& croatian) {
-        seen << english << croatian;
-        w->Data1.recordset().AddNew(); // the editor may add a pair; the count must follow
-        w->Data1.recordset().SetField("Engleski", std::string("zebra"));
-        w->Data1.recordset().Update();
+    auto saveOnePair = [&](QWidget* m) {
+        auto* editor = qobject_cast<EntryEditor*>(m);
+        ASSERT_NE(editor, nullptr);
+        seen << editor->txtEngleski->text() << editor->txtHrvatski->text();
+        editor->txtHrvatski->setText("brojaljka");
+        editor->cmdSpremi->click();
+        editor->cmdIzlaz->click();
     };
     auto* grid = Grid();
     const QPoint row1(grid->columnViewportPosition(0) + 5, grid->rowViewportPosition(1) + 3);
     Click(grid->viewport(), row1);
+    OnNextModal(saveOnePair);
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, row1);
     EXPECT_EQ(seen, (QStringList{"abacus", "računaljka"}));
-    EXPECT_EQ(Text("Text3"), "14");
+    EXPECT_EQ(Cell(1, 1), "brojaljka"); // written over the pair that was double-clicked
+    EXPECT_EQ(Text("Text3"), "13");
     seen.clear();
     const QPoint row0(5, grid->rowViewportPosition(0) + 3);
     Click(grid->viewport(), row0);
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, row0);
+    QApplication::processEvents();
     EXPECT_TRUE(seen.isEmpty()); // the row with the empty English term
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
