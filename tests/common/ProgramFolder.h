@@ -36,6 +36,9 @@ struct ProgramFolder {
     void Exec(const std::string& sql) const {
         db::Database((dir / "Data/Vokabis.mdb").string(), "KamenPlavetni").Exec(sql);
     }
+    long long Count() const { // pairs in the file, read afresh
+        return db::Database((dir / "Data/Vokabis.mdb").string(), "KamenPlavetni").Count("Select * From Vokabis");
+    }
     fs::path file() const { return dir / "Data/Vokabis.mdb"; }
     QString path() const { return QString::fromStdString(dir.string()); }
 };

@@ -55,6 +55,16 @@ TEST_F(Form4Test, ScreenshotForAPersonToLookAt) {
         auto* l = Find<QLabel>(name);
         EXPECT_LE(l->sizeHint().width(), l->width()) << name;
     }
+    QString editorFile;
+    OnNextModal([&](QWidget* m) {
+        auto* e = qobject_cast<EntryEditor*>(m);
+        e->txtHrvatski->setText("šalica čaja");
+        const QString file = QString(SCREENSHOT_DIR) + "/form5-" + QGuiApplication::platformName() + ".png";
+        if (m->grab().save(file)) editorFile = file;
+        e->cmdIzlaz->click();
+    });
+    w->cmdOk_Click();
+    EXPECT_FALSE(editorFile.isEmpty());
 }
 
 TEST_F(Form4Test, TypingNarrowsTheListOnEveryKeystroke) {

@@ -1,0 +1,212 @@
+#include "Form4Fixture.h"
+
+#include "dictionary/EntryEditor.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QUrl>
+#include <QXmlStreamReader>
+
+namespace {
+const std::initializer_list<std::pair<const char*, const char*>> kPairs = {
+    {"ant", "mrav"}, {"bee", "pčela"}, {"cat", "mačka"}, {"dog", "pas"}, {"eel", "jegulja"}, {"fox", "lisica"}};
+
+// Stands in for the browser: remembers what it was asked to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+} // namespace
+
+class CommandsTest : public Form4Test {
+protected:
+    int opened = 0; // modal windows that came up
+    void CountModals() {
+        OnNextModal([this](QWidget* m) {
+            ++opened;
+            m->close();
+        }, 20);
+    }
+    long Pos() const { return w->Data1.recordset().AbsolutePosition(); }
+};
+
+TEST_F(CommandsTest, OnAnEmptyListOnlyOptionsHelpAndExitDoAnything) {
+    Start(kPairs);
+    int previews = 0, settings = 0;
+    w->showPrintPreview = [&] { ++previews; };
+    w->showPrintSettings = [&] { ++settings; };
+    Type(Find("txtNadjiEngleski"), "zz");
+    ASSERT_EQ(Rows(), 0);
+    const QString source = Source();
+    for (const char* name : {"cmdFirst", "CmdPrevious", "cmdNext", "cmdLast", "cmdNova", "cmdOk", "cmdDelete",
+                             "cmdPregledaj"}) {
+        CountModals();
+        Click(Find(name));
+        QTest::qWait(30);
+        EXPECT_EQ(opened, 0) << name;
+        EXPECT_EQ(Module1::IsNewEntry, db::kFalse) << name;
+    }
+    EXPECT_EQ(previews, 0);
+    EXPECT_EQ(Source(), source);
+    Click(Find("cmdAlati"));
+    EXPECT_EQ(settings, 1);
+}
+
+TEST_F(CommandsTest, NavigationStopsAtBothEndsAndNoCurrentRowDisablesTheRowCommands) {
+    Start(kPairs);
+    int previews = 0;
+    w->showPrintPreview = [&] { ++previews; };
+    Click(Find("cmdLast"));
+    EXPECT_EQ(Pos(), 5);
+    EXPECT_EQ(Grid()->currentIndex().row(), 5);
+    EXPECT_EQ(Text("Text1"), "6");
+    Click(Find("cmdNext")); // past the last row: none is current
+    EXPECT_EQ(Pos(), -1);
+    EXPECT_TRUE(w->Data1.recordset().Eof());
+    EXPECT_FALSE(Grid()->currentIndex().isValid());
+    Click(Find("cmdNext")); // guarded: stays after the end
+    EXPECT_TRUE(w->Data1.recordset().Eof());
+    Grid()->selectRow(2);
+    Grid()->selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
+    w->Data1.recordset().MoveLast();
+    w->Data1.recordset().MoveNext();
+    for (const char* name : {"cmdOk", "cmdDelete", "cmdPregledaj"}) {
+        CountModals();
+        Click(Find(name));
+        QTest::qWait(30);
+        EXPECT_EQ(opened, 0) << name;
+    }
+    EXPECT_EQ(previews, 0);
+    EXPECT_EQ(w->Data1.recordset().RowCount(), 6);
+    Click(Find("CmdPrevious"));
+    EXPECT_EQ(Pos(), 5);
+    Click(Find("cmdFirst"));
+    Click(Find("CmdPrevious")); // before the first row
+    EXPECT_EQ(Pos(), -1);
+    EXPECT_TRUE(w->Data1.recordset().Bof());
+    Click(Find("CmdPrevious"));
+    EXPECT_TRUE(w->Data1.recordset().Bof());
+    Click(Find("cmdNext"));
+    EXPECT_EQ(Pos(), 0);
+    EXPECT_EQ(Text("Text1"), "1");
+    Click(Find("cmdPregledaj"));
+    EXPECT_EQ(previews, 1);
+}
+
+TEST_F(CommandsTest, DeleteRemovesExactlyTheSelectedRowsAfterAskingWithNoAsDefault) {
+    Start(kPairs);
+    Click(Find("cmdDelete")); // a current row but nothing selected: nothing asked
+    QTest::qWait(20);
+    EXPECT_EQ(Rows(), 6);
+    for (int row : {1, 3, 4}) Grid()->selectionModel()->select(Grid()->model()->index(row, 0),
+                                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    SeenBox box;
+    AnswerBox(&box, "Ne");
+    Click(Find("cmdDelete"));
+    EXPECT_EQ(box.text, "Želite li izbrisati označene zapise?");
+    EXPECT_EQ(box.title, "Vokabis");
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    EXPECT_EQ(box.buttons, (QStringList{"Da", "Ne"}));
+    EXPECT_EQ(box.defaultButton, "Ne");
+    EXPECT_EQ(Rows(), 6);
+    EXPECT_EQ(folder.Count(), 6);
+
+    AnswerBox(&box, "Da");
+    Click(Find("cmdDelete"));
+    EXPECT_EQ(Column(0), (QStringList{"ant", "cat", "fox"}));
+    EXPECT_EQ(folder.Count(), 3);
+    EXPECT_EQ(Pos(), -1); // no current row until the next move
+    EXPECT_EQ(Text("Text3"), "6"); // the counter is not rewritten
+    Click(Find("cmdNext"));
+    EXPECT_EQ(w->Data1.recordset().Field("Engleski"), db::Value(std::string("fox")));
+
+    // The Delete key in the grid is the same command, question included.
+    Grid()->selectRow(0);
+    Grid()->setFocus();
+    AnswerBox(&box, "Da");
+    Key(Grid(), Qt::Key_Delete);
+    EXPECT_EQ(box.count, 3);
+    EXPECT_EQ(Column(0), (QStringList{"cat", "fox"}));
+}
+
+TEST_F(CommandsTest, NoviPojamStartsFromTheLastRowAndEndsOutOfAddMode) {
+    Start(kPairs);
+    int16_t during = 0;
+    long position = -2;
+    OnNextModal([&](QWidget* m) {
+        during = Module1::IsNewEntry;
+        position = Pos();
+        qobject_cast<EntryEditor*>(m)->cmdIzlaz->click();
+    });
+    Click(Find("cmdNova"));
+    EXPECT_EQ(during, db::kTrue);
+    EXPECT_EQ(position, 5);
+    EXPECT_EQ(Module1::IsNewEntry, db::kFalse);
+}
+
+TEST_F(CommandsTest, EveryButtonHasItsHintAndTheLastOneStays) {
+    Start(kPairs);
+    const std::pair<const char*, const char*> hints[] = {
+        {"cmdNova", "Novi pojam"}, {"cmdOk", "Izmjeni prijevod"}, {"cmdDelete", "Izbriši zapis"},
+        {"cmdPregledaj", "Pregledaj ispis"}, {"cmdAsc", "Sortiraj uzlazno"}, {"cmdDesc", "Sortiraj silazno"},
+        {"cmdAlati", "Opcije"}, {"cmdHelp", "Pomoć"}, {"cmdIzlaz", "Završi rad"}, {"cmdFirst", "Idi na prvi zapis"},
+        {"CmdPrevious", "Idi na prethodni zapis"}, {"cmdNext", "Idi na sljedeći zapis"},
+        {"cmdLast", "Idi na zadnji zapis"}};
+    for (auto [name, hint] : hints) {
+        MouseOver(Find(name));
+        EXPECT_EQ(w->StatusText(), QString::fromUtf8(hint)) << name;
+    }
+    MouseOver(Grid()->viewport());
+    EXPECT_EQ(w->StatusText(), "Idi na zadnji zapis");
+    MouseOver(Find("picToolbar"));
+    EXPECT_EQ(w->StatusText(), "");
+}
+
+TEST_F(CommandsTest, HelpOpensThePageBesideTheProgramAndExitClosesTheDictionary) {
+    Start(kPairs);
+    UrlCatcher browser;
+    QDesktopServices::setUrlHandler("file", &browser, "open");
+    Click(Find("cmdHelp"));
+    QDesktopServices::unsetUrlHandler("file");
+    ASSERT_EQ(browser.opened.size(), 1);
+    EXPECT_EQ(browser.opened[0].toLocalFile(), folder.path() + "/Help/index.htm");
+
+    Click(Find("cmdIzlaz"));
+    EXPECT_FALSE(Module1::DictDb->IsOpen());
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST(HelpPage, IsWellFormedCroatianHtmlAndEveryPictureIsThere) {
+    const QString dir = QString(SOURCE_DIR) + "/resources/Help";
+    QFile f(dir + "/index.htm");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(f.readAll().replace("<!DOCTYPE html>", ""));
+    QString title, lang;
+    QStringList pictures, missing;
+    bool inTitle = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            if (xml.name() == QLatin1String("html")) lang = xml.attributes().value("lang").toString();
+            inTitle = xml.name() == QLatin1String("title");
+            if (xml.name() == QLatin1String("img")) pictures << xml.attributes().value("src").toString();
+            if (xml.name() == QLatin1String("script")) missing << "a script";
+        } else if (xml.isEndElement()) {
+            inTitle = false;
+        } else if (xml.isCharacters() && inTitle) {
+            title += xml.text();
+        }
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString() << " at line " << xml.lineNumber();
+    EXPECT_EQ(lang, "hr");
+    EXPECT_EQ(title, "Vokabis – pomoć");
+    EXPECT_GE(pictures.size(), 13);
+    for (const QString& p : pictures)
+        if (!QFile::exists(dir + "/" + p)) missing << p;
+    EXPECT_TRUE(missing.isEmpty()) << missing.join(", ").toStdString();
+}
+
+#include "test_commands.moc"

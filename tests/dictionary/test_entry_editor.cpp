@@ -1,0 +1,193 @@
+#include "Form4Fixture.h"
+
+#include "dictionary/EntryEditor.h"
+
+namespace {
+const std::initializer_list<std::pair<const char*, const char*>> kPairs = {
+    {"apple", "jabuka"}, {"bread", "kruh"}, {"cat", "mačka"}, {"dog", "pas"}};
+
+std::vector<std::pair<std::string, std::string>> Table(const ProgramFolder& f) {
+    db::Database d(f.file().string(), "KamenPlavetni");
+    auto rs = d.OpenRecordset("Select * From Vokabis Order By Id Asc");
+    std::vector<std::pair<std::string, std::string>> out;
+    for (; !rs->Eof(); rs->MoveNext()) out.emplace_back(db::CStr(rs->Field("Engleski")), db::CStr(rs->Field("Hrvatski")));
+    return out;
+}
+} // namespace
+
+class EditorTest : public Form4Test {
+protected:
+    // Opens the editor with a main-window command and runs the steps while it is open.
+    void WithEditor(const char* command, std::function<void(EntryEditor&)> steps) {
+        bool ran = false;
+        OnNextModal([&](QWidget* m) {
+            auto* e = qobject_cast<EntryEditor*>(m);
+            ran = e != nullptr;
+            if (e) steps(*e);
+            if (Form5) Form5->cmdIzlaz->click();
+        });
+        Click(Find(command));
+        EXPECT_TRUE(ran) << command;
+    }
+    // The editor's own focus widget: what has the focus once the editor is active again (an
+    // offscreen run does not reactivate a window when a message box over it closes).
+    static QWidget* Focus() { return Form5 ? Form5->focusWidget() : QApplication::focusWidget(); }
+};
+
+TEST_F(EditorTest, AddModeTakesPairByPairWithEnterAloneAndStaysOpen) {
+    Start(kPairs);
+    SeenBox box;
+    WithEditor("cmdNova", [&](EntryEditor& e) {
+        EXPECT_EQ(e.objectName(), "Form5");
+        EXPECT_EQ(e.windowTitle(), "Izmjena i dodavanje riječi");
+        EXPECT_EQ(Module1::IsNewEntry, db::kTrue);
+        EXPECT_EQ(Text("Text1"), "4"); // Novi pojam went to the last row first
+        EXPECT_EQ(Focus(), e.cmdSpremi);
+        AnswerBox(&box);
+        Key(e.cmdSpremi, Qt::Key_Return); // straight away: nothing typed yet
+        EXPECT_EQ(box.text, "Morate unijeti englesku riječ!");
+        EXPECT_EQ(box.title, "Vokabis");
+        EXPECT_EQ(Focus(), e.txtEngleski);
+
+        Type(e.txtEngleski, "  ");
+        Key(e.txtEngleski, Qt::Key_Return);
+        EXPECT_EQ(Focus(), e.txtHrvatski);
+        Type(e.txtHrvatski, "dva razmaka");
+        Key(e.txtHrvatski, Qt::Key_Return);
+        EXPECT_EQ(Focus(), e.cmdSpremi);
+        EXPECT_EQ(e.txtHrvatski->text(), "dva razmaka"); // Enter inserted nothing
+        Key(e.cmdSpremi, Qt::Key_Return);
+        EXPECT_TRUE(e.isVisible());
+        EXPECT_EQ(e.txtEngleski->text(), "");
+        EXPECT_EQ(e.txtHrvatski->text(), "");
+        EXPECT_EQ(Focus(), e.txtEngleski);
+
+        Type(e.txtEngleski, "zebra");
+        Key(e.txtEngleski, Qt::Key_Return);
+        Type(e.txtHrvatski, "zebra");
+        Key(e.txtHrvatski, Qt::Key_Return);
+        Key(e.cmdSpremi, Qt::Key_Return);
+    });
+    EXPECT_EQ(Module1::IsNewEntry, db::kFalse);
+    EXPECT_EQ(box.count, 1);
+    const auto table = Table(folder);
+    ASSERT_EQ(table.size(), 6u);
+    EXPECT_EQ(table[4], (std::pair<std::string, std::string>{"  ", "dva razmaka"})); // stored exactly as typed
+    EXPECT_EQ(table[5].first, "zebra");
+    EXPECT_EQ(Rows(), 6); // the grid shows them at the end of the list
+    EXPECT_EQ(Cell(5, 0), "zebra");
+    EXPECT_EQ(Text("Text1"), "4"); // the row that was last stays current
+}
+
+TEST_F(EditorTest, ValidationChecksEnglishFirstAndTitlesDifferByHowItWasAsked) {
+    Start(kPairs);
+    WithEditor("cmdNova", [&](EntryEditor& e) {
+        SeenBox box;
+        AnswerBox(&box);
+        e.cmdSpremi->click();
+        EXPECT_EQ(box.text, "Morate unijeti englesku riječ!");
+        EXPECT_EQ(box.icon, QMessageBox::Information);
+        EXPECT_EQ(Focus(), e.txtEngleski);
+        Type(e.txtEngleski, "x");
+        AnswerBox(&box);
+        e.cmdSpremi->click();
+        EXPECT_EQ(box.text, "Morate unijeti hrvatsku riječ!");
+        EXPECT_EQ(box.title, "Vokabis");
+        EXPECT_EQ(Focus(), e.txtHrvatski);
+        AnswerBox(&box);
+        Key(e.txtHrvatski, Qt::Key_Return);
+        EXPECT_EQ(box.title, "Pozor");
+        EXPECT_EQ(box.text, "Morate unijeti hrvatsku riječ!");
+        EXPECT_EQ(Focus(), e.txtHrvatski);
+        EXPECT_EQ(e.txtHrvatski->text(), "");
+        e.txtEngleski->clear();
+        e.txtEngleski->setFocus();
+        AnswerBox(&box);
+        Key(e.txtEngleski, Qt::Key_Return);
+        EXPECT_EQ(box.title, "Pozor");
+        EXPECT_EQ(box.text, "Morate unijeti englesku riječ!");
+        EXPECT_EQ(box.count, 4);
+    });
+    EXPECT_EQ(Table(folder).size(), 4u); // nothing was written
+}
+
+TEST_F(EditorTest, ChangeModeWritesOverTheSameRowEachTime) {
+    Start(kPairs);
+    Grid()->setFocus();
+    Key(Grid(), Qt::Key_Down); // "bread"
+    WithEditor("cmdOk", [&](EntryEditor& e) {
+        EXPECT_EQ(e.txtEngleski->text(), "bread");
+        EXPECT_EQ(e.txtHrvatski->text(), "kruh");
+        EXPECT_EQ(Module1::IsNewEntry, db::kFalse);
+        Key(e.cmdSpremi, Qt::Key_Return); // the unchanged pair goes back, the boxes empty
+        EXPECT_EQ(e.txtEngleski->text(), "");
+        Type(e.txtEngleski, "loaf");
+        Type(e.txtHrvatski, "štruca");
+        e.cmdSpremi->click();
+        Type(e.txtEngleski, "bun");
+        Type(e.txtHrvatski, "žemlja");
+        e.cmdSpremi->click();
+    });
+    const auto table = Table(folder);
+    ASSERT_EQ(table.size(), 4u);
+    EXPECT_EQ(table[1], (std::pair<std::string, std::string>{"bun", "žemlja"}));
+    EXPECT_EQ(Cell(1, 1), "žemlja");
+    EXPECT_EQ(Text("Text1"), "2");
+    EXPECT_EQ(Text("Text3"), "4");
+}
+
+TEST_F(EditorTest, FocusRulesAndKrajOrEscLoseOnlyWhatWasNotSaved) {
+    Start(kPairs);
+    WithEditor("cmdOk", [&](EntryEditor& e) {
+        e.txtHrvatski->setFocus(Qt::TabFocusReason);
+        QApplication::processEvents();
+        EXPECT_EQ(e.txtHrvatski->selectedText(), "jabuka"); // select-all on focus
+        Key(e.txtHrvatski, Qt::Key_Backtab); // leaving it, even backwards, lands on Prihvati
+        QApplication::processEvents();
+        EXPECT_EQ(Focus(), e.cmdSpremi);
+        e.txtHrvatski->setFocus(Qt::TabFocusReason);
+        Click(e.txtEngleski);
+        QApplication::processEvents();
+        EXPECT_EQ(Focus(), e.cmdSpremi);
+        e.Text4->setFocus(Qt::TabFocusReason); // the heading never keeps the focus
+        EXPECT_EQ(Focus(), e.cmdSpremi);
+        Type(e.txtEngleski, "izgubljeno");
+        Key(e.cmdSpremi, Qt::Key_Escape);
+        EXPECT_FALSE(Form5);
+    });
+    WithEditor("cmdNova", [&](EntryEditor& e) {
+        EXPECT_EQ(e.txtEngleski->text(), ""); // a fresh window each time
+    });
+    EXPECT_EQ(Table(folder)[0].first, "apple");
+    EXPECT_EQ(Table(folder).size(), 4u);
+}
+
+TEST_F(EditorTest, ARefusedWriteKeepsTheTypedTextAndTheListAsTheyWere) {
+    Start(kPairs);
+    // The engine itself refuses this one pair, as a full disk would refuse any.
+    folder.Exec("CREATE TRIGGER refuse BEFORE INSERT ON Vokabis WHEN NEW.Engleski = 'odbij' "
+                "BEGIN SELECT RAISE(ABORT, 'disk is full'); END");
+    const std::string longTerm(100000, 'w');
+    WithEditor("cmdNova", [&](EntryEditor& e) {
+        SeenBox box;
+        Type(e.txtEngleski, "odbij");
+        Type(e.txtHrvatski, "ne");
+        AnswerBox(&box);
+        e.cmdSpremi->click();
+        EXPECT_EQ(box.title, "Pogreška");
+        EXPECT_TRUE(box.text.contains("nije spremljen")) << box.text.toStdString();
+        EXPECT_EQ(e.txtEngleski->text(), "odbij");
+        EXPECT_EQ(e.txtHrvatski->text(), "ne");
+        EXPECT_EQ(w->Data1.recordset().RowCount(), 4);
+        EXPECT_EQ(w->Data1.recordset().editMode(), db::EditMode::None);
+        // The same window then saves a pair the engine takes, however long.
+        e.txtEngleski->setText(QString::fromStdString(longTerm));
+        e.cmdSpremi->click();
+        EXPECT_EQ(e.txtEngleski->text(), "");
+    });
+    const auto table = Table(folder);
+    ASSERT_EQ(table.size(), 5u);
+    EXPECT_EQ(table[4].first, longTerm);
+    EXPECT_EQ(table[4].second, "ne");
+    EXPECT_EQ(Rows(), 5);
+}
