@@ -2,6 +2,7 @@
 
 #include "app/Module1.h"
 #include "dictionary/MainWindow.h"
+#include "printing/PrintPreview.h"
 
 #include <QMessageBox>
 
@@ -18,6 +19,7 @@ MainWindow* StartUp(const QString& appPath) {
         return nullptr;
     }
     auto* form4 = new MainWindow;
+    form4->showPrintPreview = [form4] { ShowPrintPreview(form4->Data1.recordset(), form4); };
     form4->setAttribute(Qt::WA_DeleteOnClose);
     form4->show();
     return form4;

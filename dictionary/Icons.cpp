@@ -96,7 +96,7 @@ void Draw(QPainter& p, const QString& name) {
         p.drawEllipse(QPointF(36, 36), 12, 12);
     } else if (name == "asc" || name == "desc") {
         SortGlyph(p, name == "asc");
-    } else if (name == "alati") { // print settings: a printer
+    } else if (name == "alati" || name == "ispis") { // a printer; the settings one wears a cog
         p.setPen(QPen(QColor(60, 60, 70), 2.5));
         p.setBrush(Qt::white);
         p.drawRect(QRectF(18, 6, 28, 20));
@@ -110,6 +110,21 @@ void Draw(QPainter& p, const QString& name) {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(0, 170, 60));
         p.drawEllipse(QPointF(50, 30), 3, 3);
+        if (name == "alati") {
+            p.setPen(QPen(QColor(20, 90, 200), 5, Qt::SolidLine, Qt::FlatCap));
+            for (int a = 0; a < 8; ++a) {
+                p.save();
+                p.translate(50, 50);
+                p.rotate(a * 45);
+                p.drawLine(QPointF(0, 7), QPointF(0, 12));
+                p.restore();
+            }
+            p.setPen(QPen(QColor(20, 90, 200), 2));
+            p.setBrush(QColor(120, 170, 240));
+            p.drawEllipse(QPointF(50, 50), 8, 8);
+            p.setBrush(Qt::white);
+            p.drawEllipse(QPointF(50, 50), 3, 3);
+        }
     } else if (name == "help") {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(20, 90, 200));

@@ -1,5 +1,6 @@
 #pragma once
 // Starts the real main window on a fresh dictionary file and drives it like a user.
+#include "common/Modal.h"
 #include "common/ProgramFolder.h"
 #include "db/Recordset.h"
 #include "dictionary/MainWindow.h"
@@ -63,38 +64,6 @@ protected:
         QApplication::sendEvent(target, &move);
     }
     static void Click(QWidget* target, QPoint at = QPoint(4, 4)) { QTest::mouseClick(target, Qt::LeftButton, {}, at); }
-
-    // Runs f on the next modal window (a message box, the editor) once it is up; f must close it.
-    static void OnNextModal(std::function<void(QWidget*)> f, int tries = 300) {
-        QTimer::singleShot(5, [f, tries] {
-            if (QWidget* m = QApplication::activeModalWidget(); m && m->isVisible()) f(m);
-            else if (tries > 0) OnNextModal(f, tries - 1);
-        });
-    }
-    struct SeenBox {
-        QString title, text;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QStringList buttons;
-        QString defaultButton;
-        int count = 0;
-    };
-    // Answers the next message box with the button of that text and tells what it said.
-    static void AnswerBox(SeenBox* seen, const QString& answer = "U redu") {
-        OnNextModal([seen, answer](QWidget* m) {
-            auto* box = qobject_cast<QMessageBox*>(m);
-            if (!box) return;
-            seen->title = box->windowTitle();
-            seen->text = box->text();
-            seen->icon = box->icon();
-            seen->buttons.clear();
-            for (QAbstractButton* b : box->buttons()) seen->buttons << b->text();
-            seen->defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
-            ++seen->count;
-            for (QAbstractButton* b : box->buttons())
-                if (b->text() == answer) return b->click();
-            box->close();
-        });
-    }
 
     dictionary::WordGrid* Grid() const { return Find<dictionary::WordGrid>("DBGrid1"); }
     QString Cell(int row, int column) const { return Grid()->model()->index(row, column).data().toString(); }

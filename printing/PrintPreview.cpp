@@ -1,0 +1,179 @@
+#include "printing/PrintPreview.h"
+
+#include "app/Module1.h"
+#include "db/Errors.h"
+#include "db/Recordset.h"
+#include "dictionary/Icons.h"
+#include "dictionary/MsgBox.h"
+#include "dictionary/Twips.h"
+#include "printing/PrintRange.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QScrollArea>
+#include <QToolButton>
+
+using dictionary::MsgBox;
+using dictionary::Px;
+using dictionary::Twips;
+
+namespace {
+
+QToolButton* IconButton(QWidget* parent, const char* name, const char* icon, QRect geometry) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setIcon(dictionary::ButtonIcon(icon));
+    b->setIconSize(geometry.size() - QSize(10, 10));
+    b->setGeometry(geometry);
+    b->setFocusPolicy(Qt::TabFocus);
+    return b;
+}
+
+QLineEdit* DisplayBox(QWidget* parent, const char* name, QRect geometry, const QString& text = {}) {
+    auto* t = new QLineEdit(text, parent);
+    t->setObjectName(name);
+    t->setGeometry(geometry);
+    t->setReadOnly(true);
+    t->setAlignment(Qt::AlignCenter);
+    QPalette pal = t->palette();
+    pal.setColor(QPalette::Base, pal.color(QPalette::Button));
+    t->setPalette(pal);
+    return t;
+}
+
+} // namespace
+
+PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(parent), list_(list) {
+    setObjectName("Form9");
+    setWindowTitle("Pregled za ispis");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(Px(9330), Px(6705));
+
+    Picture2 = new QFrame(this);
+    Picture2->setObjectName("Picture2");
+    Picture2->setGeometry(Twips(0, 0, 9330, 630));
+    Picture2->setFrameShape(QFrame::StyledPanel);
+    cmdFirst = IconButton(Picture2, "cmdFirst", "first", Twips(120, 120, 495, 375));
+    CmdPrevious = IconButton(Picture2, "CmdPrevious", "previous", Twips(615, 120, 495, 375));
+    Text1 = DisplayBox(Picture2, "Text1", Twips(1245, 210, 855, 255));
+    Text2 = DisplayBox(Picture2, "Text2", Twips(2160, 210, 375, 255), "od");
+    Text3 = DisplayBox(Picture2, "Text3", Twips(2640, 210, 855, 255));
+    cmdNext = IconButton(Picture2, "cmdNext", "next", Twips(3660, 120, 495, 375));
+    cmdLast = IconButton(Picture2, "cmdLast", "last", Twips(4155, 120, 540, 375));
+    cmdIspis = IconButton(Picture2, "cmdIspis", "ispis", Twips(5160, 30, 540, 540));
+    cmdIzlaz = IconButton(Picture2, "cmdIzlaz", "izlaz", Twips(8700, 35, 540, 540));
+    for (QLineEdit* t : {Text1, Text2, Text3}) t->installEventFilter(this);
+
+    Scroller1 = new QScrollArea(this);
+    Scroller1->setObjectName("Scroller1");
+    Scroller1->setGeometry(Twips(0, 600, 9360, 6000));
+    auto* sheet = new QWidget;
+    sheet->setAutoFillBackground(true);
+    QPalette grey = sheet->palette();
+    grey.setColor(QPalette::Window, QColor(192, 192, 192));
+    sheet->setPalette(grey);
+    Picture1 = new QLabel(sheet);
+    Picture1->setObjectName("Picture1");
+    const QRect at = Twips(90, 120, int(printing::PictureTarget::kWidthTwips), int(printing::PictureTarget::kHeightTwips));
+    Picture1->setGeometry(at);
+    sheet->resize(at.right() + Px(90), at.bottom() + Px(120));
+    Scroller1->setWidget(sheet);
+    Scroller1->setBackgroundRole(QPalette::Dark);
+
+    connect(cmdFirst, &QToolButton::clicked, this, [this] { if (CurrentPage > 1) GoTo(1); });
+    connect(CmdPrevious, &QToolButton::clicked, this, [this] { if (CurrentPage > 1) GoTo(CurrentPage - 1); });
+    connect(cmdNext, &QToolButton::clicked, this, [this] { if (CurrentPage < layout.PageCount) GoTo(CurrentPage + 1); });
+    connect(cmdLast, &QToolButton::clicked, this, [this] { if (CurrentPage < layout.PageCount) GoTo(layout.PageCount); });
+    connect(cmdIspis, &QToolButton::clicked, this, [this] { cmdIspis_Click(); });
+    connect(cmdIzlaz, &QToolButton::clicked, this, [this] {
+        Form9 = nullptr;
+        close();
+    });
+
+    // Load: count the pages, then draw the first one before the window is shown.
+    CurrentPage = 1;
+    layout.CountPages(list_, Module1::Settings.BrojRedova, 1);
+    printing::PrintTarget = &picture;
+    Text1->setText(QString::number(CurrentPage));
+    Text3->setText(QString::number(layout.PageCount));
+    layout.DrawPage(*printing::PrintTarget, list_, CurrentPage);
+    ShowPicture();
+}
+
+void PrintPreview::ShowPicture() { Picture1->setPixmap(QPixmap::fromImage(picture.image())); }
+
+void PrintPreview::GoTo(int32_t page) {
+    picture.Cls();
+    CurrentPage = page;
+    printing::PrintTarget = &picture;
+    layout.DrawPage(*printing::PrintTarget, list_, CurrentPage);
+    ShowPicture();
+    Text1->setText(QString::number(CurrentPage));
+}
+
+int PrintPreview::PrintPages(printing::DrawingTarget& printer) {
+    printing::PrintTarget = &printer;
+    int drawn = 0;
+    std::string failure;
+    auto loop = [&](int32_t from, int32_t to) {
+        for (int32_t p = from; p <= to; ++p) {
+            try {
+                layout.DrawPage(printer, list_, p);
+                ++drawn;
+                printer.NewPage();
+            } catch (const db::EngineError& e) {
+                failure = e.what(); // the printer gave up: the rest of the range is not sent
+                return;
+            }
+        }
+    };
+    if (Module1::PrintCurrent != db::kFalse) {
+        layout.DrawPage(printer, list_, db::CInt(db::Value(Text1->text().toStdString())));
+        ++drawn;
+    }
+    if (Module1::PrintAll != db::kFalse) loop(1, db::CInt(db::Value(Text3->text().toStdString())));
+    if (Module1::PrintFrom != 0) loop(Module1::PrintFrom, Module1::PrintTo);
+    printer.FontName = "Times New Roman CE";
+    printer.FontItalic = false;
+    printer.FontBold = false;
+    printer.FontSize = 11;
+    printer.EndDoc();
+    if (!failure.empty()) throw db::EngineError(482, "Ispis je prekinut nakon " + std::to_string(drawn) + ". stranice: " + failure);
+    return drawn;
+}
+
+void PrintPreview::cmdIspis_Click() {
+    if (!Form1) Form1 = new PrintRangeDialog(layout.PageCount, this);
+    Form1->exec();
+    if (Module1::PrintAccepted == db::kFalse) return;
+    if (MsgBox(this, "Je li pisač spreman za ispis?", "Vokabis", 36) != dictionary::kYes) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        printing::PrinterTarget printer(printing::AppPrinter());
+        PrintPages(printer);
+        QApplication::restoreOverrideCursor();
+    } catch (const std::exception& e) {
+        QApplication::restoreOverrideCursor();
+        MsgBox(this, "Ispis nije uspio.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
+    }
+}
+
+bool PrintPreview::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn && (watched == Text1 || watched == Text2 || watched == Text3))
+        cmdIzlaz->setFocus();
+    return QDialog::eventFilter(watched, event);
+}
+
+void ShowPrintPreview(db::Recordset& list, QWidget* parent) {
+    try {
+        Form9 = new PrintPreview(list, parent);
+    } catch (const std::exception& e) {
+        MsgBox(parent, "Pregled ispisa ne može se prikazati.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
+        return;
+    }
+    Form9->exec();
+}

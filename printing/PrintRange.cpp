@@ -1,0 +1,180 @@
+#include "printing/PrintRange.h"
+
+#include "app/Module1.h"
+#include "dictionary/MsgBox.h"
+#include "dictionary/Twips.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+
+using dictionary::MsgBox;
+using dictionary::Px;
+using dictionary::Twips;
+
+bool IsNumeric(const QString& text) {
+    try {
+        db::CDbl(db::Value(text.toStdString()));
+        return true;
+    } catch (const db::EngineError&) {
+        return false;
+    }
+}
+
+PrintRangeDialog::PrintRangeDialog(int32_t pageCount, QWidget* parent) : QDialog(parent), pageCount_(pageCount) {
+    setObjectName("Form1");
+    setWindowTitle("Opcije ispisa");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(Px(4440), Px(2445));
+
+    optTekucaStranica = new QRadioButton("Ispis tekuće stranice", this);
+    optTekucaStranica->setObjectName("optTekucaStranica");
+    optTekucaStranica->setGeometry(Twips(240, 165, 1815, 375));
+    optOdStrDoStr = new QRadioButton("Ispis stranica", this);
+    optOdStrDoStr->setObjectName("optOdStrDoStr");
+    optOdStrDoStr->setGeometry(Twips(240, 645, 1215, 375));
+    optSveStranice = new QRadioButton("Ispis svih stranica", this);
+    optSveStranice->setObjectName("optSveStranice");
+    optSveStranice->setGeometry(Twips(240, 1125, 1575, 375));
+    for (QRadioButton* o : {optTekucaStranica, optOdStrDoStr, optSveStranice}) {
+        o->resize(std::max(o->width(), o->sizeHint().width()), o->height());
+        connect(o, &QRadioButton::clicked, this, [this] { OptionChanged(); });
+    }
+    optTekucaStranica->setChecked(true);
+
+    Label1 = new QLabel("Od", this);
+    Label1->setObjectName("Label1");
+    Label1->setGeometry(Twips(2400, 480, 495, 255));
+    Label2 = new QLabel("Do", this);
+    Label2->setObjectName("Label2");
+    Label2->setGeometry(Twips(3480, 480, 495, 255));
+    txtOd = new QLineEdit(this);
+    txtOd->setObjectName("txtOd");
+    txtOd->setGeometry(Twips(2400, 720, 855, 285));
+    txtDo = new QLineEdit(this);
+    txtDo->setObjectName("txtDo");
+    txtDo->setGeometry(Twips(3480, 720, 855, 285));
+    for (QLineEdit* box : {txtOd, txtDo}) {
+        box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        box->setEnabled(false);
+        box->installEventFilter(this);
+    }
+
+    cmdOdbaci = new QPushButton("Odbaci", this);
+    cmdOdbaci->setObjectName("cmdOdbaci");
+    cmdOdbaci->setGeometry(Twips(240, 1920, 1215, 375));
+    cmdPrihvati = new QPushButton("Prihvati", this);
+    cmdPrihvati->setObjectName("cmdPrihvati");
+    cmdPrihvati->setGeometry(Twips(3000, 1920, 1215, 375));
+    connect(cmdOdbaci, &QPushButton::clicked, this, [this] { cmdOdbaci_Click(); });
+    connect(cmdPrihvati, &QPushButton::clicked, this, [this] { cmdPrihvati_Click(); });
+
+    setTabOrder(optTekucaStranica, optOdStrDoStr);
+    setTabOrder(optOdStrDoStr, txtOd);
+    setTabOrder(txtOd, txtDo);
+    setTabOrder(txtDo, optSveStranice);
+    setTabOrder(optSveStranice, cmdOdbaci);
+    setTabOrder(cmdOdbaci, cmdPrihvati);
+    optTekucaStranica->setFocus();
+}
+
+void PrintRangeDialog::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    QPainter p(this); // the rule above the two buttons
+    p.setPen(palette().color(QPalette::Mid));
+    p.drawLine(Px(120), Px(1680), Px(4320), Px(1680));
+    p.setPen(palette().color(QPalette::Light));
+    p.drawLine(Px(120), Px(1680) + 1, Px(4320), Px(1680) + 1);
+}
+
+void PrintRangeDialog::OptionChanged() {
+    if (optOdStrDoStr->isChecked()) {
+        txtOd->setEnabled(true);
+        txtDo->setEnabled(true);
+        txtOd->setFocus();
+    } else if (txtOd->isEnabled()) {
+        txtOd->clear();
+        txtDo->clear();
+        txtOd->setEnabled(false);
+        txtDo->setEnabled(false);
+    }
+}
+
+int32_t PrintRangeDialog::PageIn(QLineEdit* box) {
+    int32_t page = 0;
+    if (IsNumeric(box->text())) {
+        try {
+            page = db::CInt(db::Value(box->text().toStdString()));
+        } catch (const db::EngineError&) {
+            page = 0; // beyond any page number
+        }
+    }
+    if (page < 1) {
+        MsgBox(this, "Pogrešan unos!", "Vokabis", 64);
+        box->setFocus();
+        return 0;
+    }
+    if (page > pageCount_) {
+        MsgBox(this, QString("Zadnja stranica popisa je %1.").arg(pageCount_), "Pogreška", 0);
+        box->setFocus();
+        return 0;
+    }
+    return page;
+}
+
+void PrintRangeDialog::cmdPrihvati_Click() {
+    Module1::PrintAccepted = db::kTrue;
+    Module1::PrintAll = optSveStranice->isChecked() ? db::kTrue : db::kFalse;
+    Module1::PrintCurrent = optTekucaStranica->isChecked() ? db::kTrue : db::kFalse;
+    Module1::PrintFrom = 0;
+    Module1::PrintTo = 0;
+    if (optOdStrDoStr->isChecked()) {
+        const int32_t from = PageIn(txtOd);
+        if (!from) return;
+        const int32_t to = PageIn(txtDo);
+        if (!to) return;
+        if (from > to) {
+            MsgBox(this, "Prva stranica raspona ne smije biti veća od zadnje!", "Pogreška", 0);
+            txtOd->setFocus();
+            return;
+        }
+        Module1::PrintFrom = from;
+        Module1::PrintTo = to;
+    }
+    Form1 = nullptr;
+    accept();
+}
+
+void PrintRangeDialog::cmdOdbaci_Click() {
+    Module1::PrintAccepted = db::kFalse;
+    Form1 = nullptr;
+    QDialog::reject();
+}
+
+void PrintRangeDialog::reject() { cmdOdbaci_Click(); }
+
+bool PrintRangeDialog::eventFilter(QObject* watched, QEvent* event) {
+    auto* box = qobject_cast<QLineEdit*>(watched);
+    if (!box) return QDialog::eventFilter(watched, event);
+    if (event->type() == QEvent::FocusIn) {
+        dictionary::SelectWholeTextOnFocus(box);
+    } else if (event->type() == QEvent::FocusOut && box == txtDo) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason ||
+            reason == Qt::OtherFocusReason)
+            QMetaObject::invokeMethod(cmdPrihvati, [this] { if (isVisible()) cmdPrihvati->setFocus(); }, Qt::QueuedConnection);
+    } else if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (IsNumeric(box->text())) (box == txtOd ? static_cast<QWidget*>(txtDo) : cmdPrihvati)->setFocus();
+            else MsgBox(this, "Morate unijeti redni broj stranice!", "Pogreška", 64);
+            return true; // the Enter itself never reaches the box or the default button
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}

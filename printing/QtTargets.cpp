@@ -1,0 +1,134 @@
+#include "printing/QtTargets.h"
+
+#include "db/Errors.h"
+
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+namespace printing {
+
+QFont PainterTarget::CurrentFont() const {
+    QFont f(FontName);
+    f.setPointSizeF(FontSize > 0 ? FontSize : 1);
+    f.setBold(FontBold);
+    f.setItalic(FontItalic);
+    return f;
+}
+
+double PainterTarget::TextWidth(const QString& text) {
+    QPainter& p = Painter();
+    p.setFont(CurrentFont());
+    return QFontMetricsF(p.font(), p.device()).horizontalAdvance(text) * kTwipsPerInch / Dpi();
+}
+
+double PainterTarget::TextHeight(const QString&) {
+    QPainter& p = Painter();
+    p.setFont(CurrentFont());
+    return QFontMetricsF(p.font(), p.device()).height() * kTwipsPerInch / Dpi();
+}
+
+void PainterTarget::DrawText(double x, double y, const QString& text) {
+    BeforeInk();
+    QPainter& p = Painter();
+    p.setFont(CurrentFont());
+    const QFontMetricsF fm(p.font(), p.device());
+    p.setPen(Qt::black);
+    p.drawText(QPointF(Px(x), Px(y) + fm.ascent()), text); // x, y is the text's top-left corner
+}
+
+void PainterTarget::Line(int option, double x1, double y1, double x2, double y2, unsigned rgb) {
+    BeforeInk();
+    QPainter& p = Painter();
+    // The colour comes as the platform's 0x00BBGGRR.
+    p.setPen(QPen(QColor(int(rgb & 0xff), int((rgb >> 8) & 0xff), int((rgb >> 16) & 0xff)), 0));
+    p.setBrush(Qt::NoBrush);
+    const QPointF a(Px(x1), Px(y1)), b(Px(x2), Px(y2));
+    if (option == 1) p.drawRect(QRectF(a, b).normalized());
+    else p.drawLine(a, b);
+}
+
+PictureTarget::PictureTarget(double dpi) : dpi_(dpi) {
+    image_ = QImage(int(kWidthTwips * dpi / kTwipsPerInch + 0.5), int(kHeightTwips * dpi / kTwipsPerInch + 0.5),
+                    QImage::Format_RGB32);
+    const int dpm = int(dpi / 0.0254 + 0.5);
+    image_.setDotsPerMeterX(dpm);
+    image_.setDotsPerMeterY(dpm);
+    image_.fill(Qt::white);
+}
+
+QPainter& PictureTarget::Painter() {
+    if (!painter_) {
+        painter_ = std::make_unique<QPainter>(&image_);
+        painter_->setRenderHint(QPainter::TextAntialiasing);
+    }
+    return *painter_;
+}
+
+void PictureTarget::Cls() {
+    painter_.reset();
+    image_.fill(Qt::white);
+    CurrentX = CurrentY = 0;
+}
+
+DeviceCaps PictureTarget::Caps() const { return {int(dpi_), int(dpi_), 0, 0}; }
+
+PrinterTarget::PrinterTarget(QPrinter& printer) : printer_(printer) {}
+
+PrinterTarget::~PrinterTarget() {
+    if (painter_ && painter_->isActive()) painter_->end();
+}
+
+double PrinterTarget::Dpi() const { return printer_.resolution(); }
+
+QPainter& PrinterTarget::Painter() {
+    if (!painter_) {
+        // The painter's origin is the printable origin: the page margins are the printer's own
+        // minimum, not Qt's default ten points.
+        const QPageLayout layout = printer_.pageLayout();
+        printer_.setPageMargins(layout.minimumMargins(), layout.units());
+        auto p = std::make_unique<QPainter>();
+        if (!p->begin(&printer_))
+            throw db::EngineError(482, "Pisač " + printer_.printerName().toStdString() +
+                                           " ne prima ispis (nije dostupan ili je odbio posao).");
+        painter_ = std::move(p);
+    }
+    return *painter_;
+}
+
+void PrinterTarget::BeforeInk() {
+    Painter();
+    if (!pendingBreak_) return;
+    pendingBreak_ = false;
+    if (!printer_.newPage()) throw db::EngineError(482, "Pisač nije prihvatio novu stranicu.");
+}
+
+void PrinterTarget::NewPage() {
+    Painter(); // a page break before anything else still starts the job
+    if (printer_.printerState() == QPrinter::Error) throw db::EngineError(482, "Pisač je javio pogrešku.");
+    pendingBreak_ = true;
+}
+
+void PrinterTarget::EndDoc() {
+    pendingBreak_ = false;
+    if (!painter_) return; // nothing was started
+    const bool ok = painter_->end();
+    painter_.reset();
+    if (!ok || printer_.printerState() == QPrinter::Error)
+        throw db::EngineError(482, "Ispis nije dovršen: pisač nije prihvatio posao.");
+}
+
+DeviceCaps PrinterTarget::Caps() const {
+    const int dpi = printer_.resolution();
+    const QRectF paper = printer_.paperRect(QPrinter::DevicePixel);
+    const QRectF page = printer_.pageRect(QPrinter::DevicePixel);
+    return {dpi, dpi, int(page.left() - paper.left() + 0.5), int(page.top() - paper.top() + 0.5)};
+}
+
+QPrinter& AppPrinter() {
+    static QPrinter printer(QPrinter::HighResolution);
+    return printer;
+}
+
+} // namespace printing

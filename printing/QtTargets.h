@@ -1,0 +1,79 @@
+#pragma once
+// Drawing targets on Qt: the preview's page picture and the printer. Twips map to device
+// pixels by the device's own resolution, so the preview and the paper share one geometry.
+#include "printing/DrawingTarget.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <memory>
+
+class QPrinter;
+
+namespace printing {
+
+// What both targets share: fonts, measuring and placing text through a painter.
+class PainterTarget : public DrawingTarget {
+public:
+    double TextWidth(const QString& text) override;
+    double TextHeight(const QString& text) override;
+    void Line(int option, double x1, double y1, double x2, double y2, unsigned rgb) override;
+
+protected:
+    void DrawText(double x, double y, const QString& text) override;
+    virtual QPainter& Painter() = 0;  // begins the job on first use
+    virtual void BeforeInk() {}       // called before anything is drawn
+    virtual double Dpi() const = 0;   // device pixels per inch
+    double Px(double twips) const { return twips * Dpi() / kTwipsPerInch; }
+    QFont CurrentFont() const;
+};
+
+// The preview's sheet: an A4 page kept as an image, so it survives being covered.
+class PictureTarget : public PainterTarget {
+public:
+    static constexpr double kWidthTwips = 11964, kHeightTwips = 16783;
+    explicit PictureTarget(double dpi = 96);
+    const QImage& image() const { return image_; }
+    void Cls() override;
+    void NewPage() override {}
+    void EndDoc() override {}
+    DeviceCaps Caps() const override;
+
+protected:
+    QPainter& Painter() override;
+    double Dpi() const override { return dpi_; }
+
+private:
+    double dpi_;
+    QImage image_;
+    std::unique_ptr<QPainter> painter_;
+};
+
+// The application's printer. The first drawing call starts the job; EndDoc releases it.
+class PrinterTarget : public PainterTarget {
+public:
+    explicit PrinterTarget(QPrinter& printer);
+    ~PrinterTarget() override;
+    void Cls() override {}
+    void NewPage() override;
+    void EndDoc() override;
+    DeviceCaps Caps() const override;
+    bool HasDrawn() const { return painter_ != nullptr; }
+
+protected:
+    QPainter& Painter() override;
+    void BeforeInk() override;
+    double Dpi() const override;
+
+private:
+    QPrinter& printer_;
+    std::unique_ptr<QPainter> painter_;
+    // A page break waits for the next thing drawn, so a document that ends right after one
+    // gets no blank sheet.
+    bool pendingBreak_ = false;
+};
+
+// The printer all printing of the run goes to: the system's default until the user picks one.
+QPrinter& AppPrinter();
+
+} // namespace printing

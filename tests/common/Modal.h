@@ -1,0 +1,45 @@
+#pragma once
+// Driving modal windows from a test: the window's own event loop runs the steps.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <functional>
+
+// Runs f on the next modal window of type T (any window by default) once it is up; f must
+// close it. Waits while some other modal window is on top.
+template <class T = QWidget>
+void OnNextModal(std::function<void(T*)> f, int tries = 300) {
+    QTimer::singleShot(5, [f, tries] {
+        QWidget* m = QApplication::activeModalWidget();
+        if (auto* t = qobject_cast<T*>(m); t && m->isVisible()) f(t);
+        else if (tries > 0) OnNextModal<T>(f, tries - 1);
+    });
+}
+inline void OnNextModal(std::function<void(QWidget*)> f, int tries = 300) { OnNextModal<QWidget>(f, tries); }
+
+struct SeenBox {
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons;
+    QString defaultButton;
+    int count = 0;
+};
+// Answers the next message box with the button of that text and tells what it said.
+inline void AnswerBox(SeenBox* seen, const QString& answer = "U redu") {
+    OnNextModal<QMessageBox>([seen, answer](QMessageBox* box) {
+        seen->title = box->windowTitle();
+        seen->text = box->text();
+        seen->icon = box->icon();
+        seen->buttons.clear();
+        for (QAbstractButton* b : box->buttons()) seen->buttons << b->text();
+        seen->defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+        ++seen->count;
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == answer) return b->click();
+        box->close();
+    });
+}
+

@@ -1,0 +1,234 @@
+#include "ListFixture.h"
+#include "common/Modal.h"
+
+#include "printing/PrintPreview.h"
+#include "printing/PrintRange.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QRadioButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+QString Run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+int PdfPages(const QString& file) {
+    const QString info = Run("pdfinfo", {file});
+    for (const QString& line : info.split('\n'))
+        if (line.startsWith("Pages:")) return line.mid(6).trimmed().toInt();
+    return -1;
+}
+QString PdfPage(const QString& file, int page) {
+    return Run("pdftotext", {"-layout", "-f", QString::number(page), "-l", QString::number(page), file, "-"});
+}
+
+// The preview over a five-page list (220 pairs, 50 a page), printing to a PDF file.
+class PrintTest : public ::testing::Test {
+protected:
+    ListFixture f{220};
+    QString pdf = QString::fromStdString((std::filesystem::temp_directory_path() /
+                                          ("vokabis-print-" + std::to_string(::getpid()) + ".pdf")).string());
+    std::unique_ptr<PrintPreview> preview;
+
+    void SetUp() override {
+        std::filesystem::remove(pdf.toStdString());
+        QPrinter& printer = printing::AppPrinter();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        Module1::PrintAccepted = Module1::PrintAll = Module1::PrintCurrent = db::kFalse;
+        Module1::PrintFrom = Module1::PrintTo = 0;
+        preview = std::make_unique<PrintPreview>(*f.list);
+    }
+    void TearDown() override {
+        preview.reset();
+        std::filesystem::remove(pdf.toStdString());
+    }
+    // Prints with the range window answered by choose, and the readiness question by answer.
+    void Print(std::function<void(PrintRangeDialog*)> choose, const QString& answer = "Da") {
+        SeenBox ready;
+        OnNextModal<PrintRangeDialog>([choose, answer, &ready](PrintRangeDialog* d) {
+            choose(d);
+            // Only an accepted choice goes on to the question; nothing may be left waiting.
+            if (Module1::PrintAccepted != db::kFalse) AnswerBox(&ready, answer);
+        });
+        preview->cmdIspis->click();
+        if (ready.count) {
+            EXPECT_EQ(ready.text, "Je li pisač spreman za ispis?");
+            EXPECT_EQ(ready.icon, QMessageBox::Question);
+        }
+    }
+    static void Range(PrintRangeDialog* d, const char* from, const char* to) {
+        d->optOdStrDoStr->click();
+        d->txtOd->setText(from);
+        d->txtDo->setText(to);
+        d->cmdPrihvati->click();
+    }
+    bool Printed() const { return std::filesystem::exists(pdf.toStdString()); }
+};
+} // namespace
+
+TEST_F(PrintTest, TheCurrentPageARangeAndAllPagesEachMakeOneDocumentWithoutABlankSheet) {
+    EXPECT_EQ(preview->Text3->text(), "5");
+    preview->cmdNext->click();
+    preview->cmdNext->click();
+    Print([](PrintRangeDialog* d) { d->cmdPrihvati->click(); }); // the page shown, page 3
+    ASSERT_TRUE(Printed());
+    EXPECT_EQ(PdfPages(pdf), 1);
+    const QString page3 = PdfPage(pdf, 1);
+    EXPECT_TRUE(page3.contains("Englesko-hrvatski vokabis"));
+    EXPECT_TRUE(page3.contains("en101")) << page3.toStdString();
+    EXPECT_TRUE(page3.contains("en150"));
+    EXPECT_FALSE(page3.contains("en151"));
+
+    std::filesystem::remove(pdf.toStdString());
+    Print([](PrintRangeDialog* d) { Range(d, "2", "4"); });
+    ASSERT_EQ(PdfPages(pdf), 3);
+    EXPECT_TRUE(PdfPage(pdf, 1).contains("en051"));
+    EXPECT_TRUE(PdfPage(pdf, 2).contains("en101"));
+    const QString last = PdfPage(pdf, 3);
+    EXPECT_TRUE(last.contains("en151") && last.contains("en200"));
+    // English on the left, its Croatian pair on the same line to the right.
+    EXPECT_TRUE(last.contains(QRegularExpression("en151 +hr070"))) << last.toStdString();
+
+    std::filesystem::remove(pdf.toStdString());
+    Print([](PrintRangeDialog* d) {
+        d->optSveStranice->click();
+        d->cmdPrihvati->click();
+    });
+    ASSERT_EQ(PdfPages(pdf), 5); // from page 1, although page 3 is shown
+    EXPECT_TRUE(PdfPage(pdf, 5).contains("en220"));
+    EXPECT_EQ(preview->Text1->text(), "3"); // printing leaves the preview where it was
+}
+
+TEST_F(PrintTest, OdbaciTheCloseBoxAndNoPrintNothing) {
+    Print([](PrintRangeDialog* d) { d->cmdOdbaci->click(); });
+    EXPECT_FALSE(Printed());
+    Print([](PrintRangeDialog* d) { d->close(); }); // the close box counts as Odbaci
+    EXPECT_FALSE(Printed());
+    EXPECT_EQ(Module1::PrintAccepted, db::kFalse);
+    Print([](PrintRangeDialog* d) { Range(d, "2", "3"); }, "Ne");
+    EXPECT_FALSE(Printed());
+    EXPECT_EQ(Module1::PrintFrom, 2); // the choice stays as made
+    EXPECT_EQ(Module1::PrintTo, 3);
+}
+
+TEST_F(PrintTest, TheRangeWindowChecksItsBoxesAndStartsFreshEachTime) {
+    SeenBox box;
+    OnNextModal<PrintRangeDialog>([&](PrintRangeDialog* d) {
+        EXPECT_TRUE(d->optTekucaStranica->isChecked());
+        EXPECT_FALSE(d->txtOd->isEnabled());
+        d->optOdStrDoStr->click();
+        EXPECT_TRUE(d->txtOd->isEnabled());
+        EXPECT_EQ(d->focusWidget(), d->txtOd);
+
+        d->txtOd->setText("abc");
+        AnswerBox(&box);
+        QTest::keyClick(d->txtOd, Qt::Key_Return);
+        EXPECT_EQ(box.text, "Morate unijeti redni broj stranice!");
+        EXPECT_EQ(box.title, "Pogreška");
+        EXPECT_EQ(d->focusWidget(), d->txtOd);
+        EXPECT_EQ(d->txtOd->text(), "abc");
+        d->txtOd->setText("3");
+        QTest::keyClick(d->txtOd, Qt::Key_Return);
+        EXPECT_EQ(d->focusWidget(), d->txtDo);
+
+        d->txtOd->clear(); // Prihvati with an empty first box
+        AnswerBox(&box);
+        d->cmdPrihvati->click();
+        EXPECT_EQ(box.text, "Pogrešan unos!");
+        EXPECT_EQ(box.title, "Vokabis");
+        EXPECT_EQ(Module1::PrintAccepted, db::kTrue); // set before the checks
+        EXPECT_TRUE(d->isVisible());
+        for (auto [from, to, message] : {std::tuple{"4", "2", "Prva stranica raspona ne smije biti veća od zadnje!"},
+                                         std::tuple{"-1", "2", "Pogrešan unos!"}, std::tuple{"1", "40000", "Pogrešan unos!"},
+                                         std::tuple{"2", "6", "Zadnja stranica popisa je 5."}}) {
+            d->txtOd->setText(from);
+            d->txtDo->setText(to);
+            AnswerBox(&box);
+            d->cmdPrihvati->click();
+            EXPECT_EQ(box.text, message) << from << "-" << to;
+            EXPECT_TRUE(d->isVisible());
+        }
+        EXPECT_EQ(Module1::PrintFrom, 0);
+        d->optSveStranice->click(); // switching away empties and disables both boxes
+        EXPECT_EQ(d->txtOd->text(), "");
+        EXPECT_FALSE(d->txtDo->isEnabled());
+        d->optOdStrDoStr->click();
+        EXPECT_EQ(d->txtDo->text(), "");
+        d->txtOd->setText("3,4"); // a decimal comma rounds to the page
+        d->txtDo->setText("3");
+        AnswerBox(&box, "Ne");
+        d->cmdPrihvati->click();
+    });
+    preview->cmdIspis->click();
+    EXPECT_EQ(Module1::PrintFrom, 3);
+    EXPECT_EQ(Module1::PrintTo, 3);
+    OnNextModal<PrintRangeDialog>([&](PrintRangeDialog* d) {
+        EXPECT_TRUE(d->optTekucaStranica->isChecked()); // a fresh window
+        EXPECT_EQ(d->txtOd->text(), "");
+        d->cmdOdbaci->click();
+    });
+    preview->cmdIspis->click();
+}
+
+TEST_F(PrintTest, PreviewNavigationStopsAtBothEndsWithoutRedrawing) {
+    const qint64 first = preview->Picture1->pixmap().cacheKey();
+    preview->cmdFirst->click();
+    preview->CmdPrevious->click();
+    EXPECT_EQ(preview->Picture1->pixmap().cacheKey(), first); // guarded: not even cleared
+    preview->cmdLast->click();
+    EXPECT_EQ(preview->Text1->text(), "5");
+    const QImage last = preview->picture.image();
+    const qint64 lastKey = preview->Picture1->pixmap().cacheKey();
+    preview->cmdNext->click();
+    EXPECT_EQ(preview->Picture1->pixmap().cacheKey(), lastKey);
+    EXPECT_EQ(preview->CurrentPage, 5);
+    preview->CmdPrevious->click();
+    EXPECT_EQ(preview->Text1->text(), "4");
+    EXPECT_NE(preview->picture.image(), last);
+    preview->show();
+    QApplication::setActiveWindow(preview.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(preview.get()));
+    preview->Text3->setFocus(); // the display boxes hand the focus on
+    EXPECT_EQ(preview->focusWidget(), preview->cmdIzlaz);
+}
+
+TEST_F(PrintTest, APrinterThatRefusesTheJobIsReportedAndThePreviewStaysUsable) {
+    QPrinter& printer = printing::AppPrinter();
+    printer.setOutputFileName("/nonexistent-folder/out.pdf");
+    SeenBox failure;
+    OnNextModal<PrintRangeDialog>([&](PrintRangeDialog* d) {
+        OnNextModal<QMessageBox>([&](QMessageBox* ready) {
+            AnswerBox(&failure);
+            for (QAbstractButton* b : ready->buttons())
+                if (b->text() == "Da") b->click();
+        });
+        d->cmdPrihvati->click();
+    });
+    preview->cmdIspis->click();
+    EXPECT_EQ(failure.title, "Pogreška");
+    EXPECT_TRUE(failure.text.contains("Ispis nije uspio")) << failure.text.toStdString();
+    preview->cmdNext->click();
+    EXPECT_EQ(preview->Text1->text(), "2");
+}
+
+TEST(PrintPreviewOpening, BadSettingsAreExplainedAndNoPreviewOpens) {
+    ListFixture f(10);
+    Module1::Settings.BrojRedova = 0;
+    SeenBox box;
+    AnswerBox(&box);
+    ShowPrintPreview(*f.list, nullptr);
+    EXPECT_EQ(box.title, "Pogreška");
+    EXPECT_TRUE(box.text.contains("Broj redova")) << box.text.toStdString();
+    EXPECT_FALSE(Form9);
+}
