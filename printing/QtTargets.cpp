@@ -2,6 +2,7 @@
 
 #include "db/Errors.h"
 
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPrinter>
@@ -10,7 +11,11 @@
 namespace printing {
 
 QFont PainterTarget::CurrentFont() const {
-    QFont f(FontName);
+    // Old Windows setups named the Central European cut of a font "… CE"; the fonts of today
+    // carry those letters under the plain name.
+    QString family = FontName;
+    if (family.endsWith(" CE") && !QFontDatabase::hasFamily(family)) family.chop(3);
+    QFont f(family);
     f.setPointSizeF(FontSize > 0 ? FontSize : 1);
     f.setBold(FontBold);
     f.setItalic(FontItalic);
