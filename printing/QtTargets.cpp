@@ -22,23 +22,25 @@ QFont PainterTarget::CurrentFont() const {
     return f;
 }
 
-double PainterTarget::TextWidth(const QString& text) {
+const QFontMetricsF& PainterTarget::Metrics() {
     QPainter& p = Painter();
-    p.setFont(CurrentFont());
-    return QFontMetricsF(p.font(), p.device()).horizontalAdvance(text) * kTwipsPerInch / Dpi();
+    const FontKey now{FontName, FontSize, FontBold, FontItalic};
+    if (!metrics_ || !(now == key_)) {
+        key_ = now;
+        p.setFont(CurrentFont());
+        metrics_.emplace(p.font(), p.device());
+    }
+    return *metrics_;
 }
 
-double PainterTarget::TextHeight(const QString&) {
-    QPainter& p = Painter();
-    p.setFont(CurrentFont());
-    return QFontMetricsF(p.font(), p.device()).height() * kTwipsPerInch / Dpi();
-}
+double PainterTarget::TextWidth(const QString& text) { return Metrics().horizontalAdvance(text) * kTwipsPerInch / Dpi(); }
+
+double PainterTarget::TextHeight(const QString&) { return Metrics().height() * kTwipsPerInch / Dpi(); }
 
 void PainterTarget::DrawText(double x, double y, const QString& text) {
     BeforeInk();
+    const QFontMetricsF& fm = Metrics();
     QPainter& p = Painter();
-    p.setFont(CurrentFont());
-    const QFontMetricsF fm(p.font(), p.device());
     p.setPen(Qt::black);
     p.drawText(QPointF(Px(x), Px(y) + fm.ascent()), text); // x, y is the text's top-left corner
 }
@@ -73,6 +75,7 @@ QPainter& PictureTarget::Painter() {
 
 void PictureTarget::Cls() {
     painter_.reset();
+    PainterChanged();
     image_.fill(Qt::white);
     CurrentX = CurrentY = 0;
 }
@@ -98,6 +101,7 @@ QPainter& PrinterTarget::Painter() {
             throw db::EngineError(482, "Pisač " + printer_.printerName().toStdString() +
                                            " ne prima ispis (nije dostupan ili je odbio posao).");
         painter_ = std::move(p);
+        PainterChanged();
     }
     return *painter_;
 }
@@ -120,6 +124,7 @@ void PrinterTarget::EndDoc() {
     if (!painter_) return; // nothing was started
     const bool ok = painter_->end();
     painter_.reset();
+    PainterChanged();
     if (!ok || printer_.printerState() == QPrinter::Error)
         throw db::EngineError(482, "Ispis nije dovršen: pisač nije prihvatio posao.");
 }

@@ -3,10 +3,12 @@
 // pixels by the device's own resolution, so the preview and the paper share one geometry.
 #include "printing/DrawingTarget.h"
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 
 #include <memory>
+#include <optional>
 
 class QPrinter;
 
@@ -25,7 +27,20 @@ protected:
     virtual void BeforeInk() {}       // called before anything is drawn
     virtual double Dpi() const = 0;   // device pixels per inch
     double Px(double twips) const { return twips * Dpi() / kTwipsPerInch; }
+    // The painter with the current font set, and that font's metrics on this device. Both are
+    // made again only when the font changes: a page sets the same font a hundred times.
+    const QFontMetricsF& Metrics();
+    void PainterChanged() { metrics_.reset(); } // a new painter has the default font
+
+private:
     QFont CurrentFont() const;
+    struct FontKey {
+        QString name;
+        double size = -1;
+        bool bold = false, italic = false;
+        bool operator==(const FontKey&) const = default;
+    } key_;
+    std::optional<QFontMetricsF> metrics_;
 };
 
 // The preview's sheet: an A4 page kept as an image, so it survives being covered.

@@ -1,0 +1,56 @@
+// Times the page layout on a large list: one preview page, and 500 pages printed to PDF.
+// Usage: print_bench [pairs] (default 1000000). Uses the generated file of the other benchmarks.
+#include "Generate.h"
+#include "app/Module1.h"
+#include "db/Recordset.h"
+#include "printing/Layout.h"
+#include "printing/QtTargets.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPrinter>
+
+#include <cstdio>
+#include <filesystem>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const long pairs = argc > 1 ? std::atol(argv[1]) : 1000000;
+    const auto file = std::filesystem::path(BENCH_DATA_DIR) / ("generated-" + std::to_string(pairs) + ".mdb");
+    bench::MakeDictionary(file, pairs);
+    db::Database d(file.string(), "KamenPlavetni");
+    auto list = d.OpenRecordset("OrderByEngleski");
+    Module1::Settings = {0, 0, 0, 0, "Times New Roman CE", 11, db::kFalse, db::kFalse, 50, db::kTrue};
+
+    QElapsedTimer t;
+    t.start();
+    printing::PageLayout layout;
+    layout.CountPages(*list, 50, 1);
+    std::printf("%-44s %8.1f ms  (%d pages)\n", "count the pages", double(t.nsecsElapsed()) / 1e6, layout.PageCount);
+    for (int page : {1, layout.PageCount / 2, layout.PageCount}) {
+        printing::PictureTarget picture;
+        t.restart();
+        layout.DrawPage(picture, *list, page);
+        char label[64];
+        std::snprintf(label, sizeof label, "draw preview page %d", page);
+        std::printf("%-44s %8.1f ms\n", label, double(t.nsecsElapsed()) / 1e6);
+    }
+    const QString pdf = QString::fromStdString((std::filesystem::path(BENCH_DATA_DIR) / "print-500.pdf").string());
+    QPrinter& printer = printing::AppPrinter();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    t.restart();
+    {
+        printing::PrinterTarget target(printer);
+        for (int page = 1; page <= 500; ++page) {
+            layout.DrawPage(target, *list, page);
+            target.NewPage();
+        }
+        target.EndDoc();
+    }
+    std::printf("%-44s %8.1f ms  (%.1f MB)\n", "print 500 pages to PDF", double(t.nsecsElapsed()) / 1e6,
+                double(std::filesystem::file_size(pdf.toStdString())) / 1e6);
+    return 0;
+}
