@@ -6,7 +6,10 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QDir>
+#include <QFileInfo>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QRadioButton>
 #include <QTest>
@@ -15,20 +18,20 @@
 #include <gtest/gtest.h>
 
 namespace {
-QString Run(const QString& program, const QStringList& args) {
+QString RunTool(const QString& program, const QStringList& args) {
     QProcess p;
     p.start(program, args);
     p.waitForFinished(30000);
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 int PdfPages(const QString& file) {
-    const QString info = Run("pdfinfo", {file});
+    const QString info = RunTool("pdfinfo", {file});
     for (const QString& line : info.split('\n'))
         if (line.startsWith("Pages:")) return line.mid(6).trimmed().toInt();
     return -1;
 }
 QString PdfPage(const QString& file, int page) {
-    return Run("pdftotext", {"-layout", "-f", QString::number(page), "-l", QString::number(page), file, "-"});
+    return RunTool("pdftotext", {"-layout", "-f", QString::number(page), "-l", QString::number(page), file, "-"});
 }
 
 // The preview over a five-page list (220 pairs, 50 a page), printing to a PDF file.
@@ -220,6 +223,29 @@ TEST_F(PrintTest, APrinterThatRefusesTheJobIsReportedAndThePreviewStaysUsable) {
     EXPECT_TRUE(failure.text.contains("Ispis nije uspio")) << failure.text.toStdString();
     preview->cmdNext->click();
     EXPECT_EQ(preview->Text1->text(), "2");
+}
+
+TEST_F(PrintTest, ARealPrintQueueGetsTheRangeAsOneJob) {
+    if (QPrinterInfo::printerInfo("VokabisPDF").isNull()) GTEST_SKIP() << "no VokabisPDF queue (scripts/pdf-printer)";
+    const QDir out(CUPS_PDF_DIR);
+    const QStringList before = out.entryList({"*.pdf"});
+    QPrinter& printer = printing::AppPrinter();
+    printer.setOutputFileName(QString());
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    printer.setPrinterName("VokabisPDF");
+    ASSERT_EQ(printer.printerName(), "VokabisPDF");
+    Print([](PrintRangeDialog* d) { Range(d, "2", "4"); });
+    QString job;
+    for (int i = 0; i < 300 && job.isEmpty(); ++i) { // the queue writes the file a moment later
+        QTest::qWait(50);
+        if (!RunTool("lpstat", {"-W", "not-completed", "-o"}).trimmed().isEmpty()) continue;
+        for (const QString& f : out.entryList({"*.pdf"}, QDir::Files, QDir::Time))
+            if (!before.contains(f) && QFileInfo(out.filePath(f)).size() > 0) job = out.filePath(f);
+    }
+    ASSERT_FALSE(job.isEmpty());
+    EXPECT_EQ(PdfPages(job), 3);
+    EXPECT_TRUE(PdfPage(job, 1).contains("en051")) << PdfPage(job, 1).toStdString();
+    EXPECT_TRUE(PdfPage(job, 3).contains("en200"));
 }
 
 TEST(PrintPreviewOpening, BadSettingsAreExplainedAndNoPreviewOpens) {
