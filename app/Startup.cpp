@@ -3,6 +3,7 @@
 #include "app/Module1.h"
 #include "dictionary/MainWindow.h"
 #include "printing/PrintPreview.h"
+#include "printing/PrintSettings.h"
 
 #include <QMessageBox>
 
@@ -20,6 +21,7 @@ MainWindow* StartUp(const QString& appPath) {
     }
     auto* form4 = new MainWindow;
     form4->showPrintPreview = [form4] { ShowPrintPreview(form4->Data1.recordset(), form4); };
+    form4->showPrintSettings = [form4] { ShowPrintSettings(form4); };
     form4->setAttribute(Qt::WA_DeleteOnClose);
     form4->show();
     return form4;

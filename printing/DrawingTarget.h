@@ -37,7 +37,8 @@ public:
     // Printer only: end the page, end the job. A failure throws db::EngineError 482.
     virtual void NewPage() = 0;
     virtual void EndDoc() = 0;
-    // A straight line (drawing option 0) or an outlined box (option 1) in an RGB colour.
+    // A straight line (drawing option 0), an outlined box (1), or the box with its diagonal
+    // (20); the colour is 0x00BBGGRR.
     virtual void Line(int option, double x1, double y1, double x2, double y2, unsigned rgb) = 0;
     virtual DeviceCaps Caps() const = 0;
 

@@ -52,8 +52,9 @@ void PainterTarget::Line(int option, double x1, double y1, double x2, double y2,
     p.setPen(QPen(QColor(int(rgb & 0xff), int((rgb >> 8) & 0xff), int((rgb >> 16) & 0xff)), 0));
     p.setBrush(Qt::NoBrush);
     const QPointF a(Px(x1), Px(y1)), b(Px(x2), Px(y2));
-    if (option == 1) p.drawRect(QRectF(a, b).normalized());
-    else p.drawLine(a, b);
+    // 0 a line, 1 a box's outline, 20 (the test figure) the outline with its diagonal.
+    if (option == 1 || option == 20) p.drawRect(QRectF(a, b).normalized());
+    if (option != 1) p.drawLine(a, b);
 }
 
 PictureTarget::PictureTarget(double dpi) : dpi_(dpi) {

@@ -227,7 +227,7 @@ TEST_F(PrintTest, APrinterThatRefusesTheJobIsReportedAndThePreviewStaysUsable) {
 
 TEST_F(PrintTest, ARealPrintQueueGetsTheRangeAsOneJob) {
     if (QPrinterInfo::printerInfo("VokabisPDF").isNull()) GTEST_SKIP() << "no VokabisPDF queue (scripts/pdf-printer)";
-    const QDir out(CUPS_PDF_DIR);
+    const QDir out(QString(CUPS_PDF_DIR) + "/VokabisPDF");
     const QStringList before = out.entryList({"*.pdf"});
     QPrinter& printer = printing::AppPrinter();
     printer.setOutputFileName(QString());

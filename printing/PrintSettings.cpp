@@ -1,0 +1,374 @@
+#include "printing/PrintSettings.h"
+
+#include "app/Module1.h"
+#include "db/TableRecordset.h"
+#include "dictionary/MsgBox.h"
+#include "dictionary/Twips.h"
+#include "printing/Layout.h"
+#include "printing/PrinterSelection.h"
+#include "printing/PrinterTools.h"
+#include "printing/QtTargets.h"
+
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QFontDialog>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include <cmath>
+#include <type_traits>
+
+using dictionary::MsgBox;
+using dictionary::Px;
+using dictionary::Twips;
+using Module1::Settings;
+
+namespace {
+
+const QColor kFrame(0, 70, 213);
+
+// A group: its container, the framing rectangle and the heading on the frame's top edge.
+QWidget* Group(QWidget* page, int yOffset, const char* name, QRect at, const char* shape) {
+    auto* box = new QWidget(page);
+    box->setObjectName(name);
+    box->setGeometry(at.translated(0, -yOffset));
+    auto* frame = new QFrame(box);
+    frame->setObjectName(shape);
+    frame->setGeometry(0, Px(120), box->width(), box->height() - Px(120));
+    frame->setStyleSheet(QString("QFrame#%1 { border: 1px solid rgb(0, 70, 213); }").arg(shape));
+    return box;
+}
+
+QLineEdit* Heading(QWidget* box, const char* name, const char* text, QRect at) {
+    auto* t = new QLineEdit(QString::fromUtf8(text), box);
+    t->setObjectName(name);
+    t->setReadOnly(true);
+    t->setFrame(false);
+    t->setAlignment(Qt::AlignCenter);
+    t->setFocusPolicy(Qt::ClickFocus); // Tab skips it
+    QPalette pal = t->palette();
+    pal.setColor(QPalette::Base, pal.color(QPalette::Button));
+    pal.setColor(QPalette::Text, kFrame);
+    t->setPalette(pal);
+    const int need = t->fontMetrics().horizontalAdvance(t->text()) + 12;
+    const int room = box->width() - at.left() - 4; // it may grow, but not out of its group
+    t->setGeometry(at.adjusted(0, 0, std::clamp(need - at.width(), 0, std::max(0, room - at.width())), 0));
+    return t;
+}
+
+template <class W>
+W* Put(QWidget* parent, const char* name, QRect at, const char* text = nullptr) {
+    W* w = nullptr;
+    if constexpr (std::is_constructible_v<W, QString, QWidget*>) w = text ? new W(QString::fromUtf8(text), parent) : new W(parent);
+    else w = new W(parent);
+    w->setObjectName(name);
+    w->setGeometry(at);
+    return w;
+}
+
+} // namespace
+
+QString FontNameForSettings(const QString& chosen) {
+    if (chosen == "Courier New" || chosen == "Arial" || chosen == "Times New Roman") return chosen + " CE";
+    return chosen;
+}
+
+PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
+    setObjectName("Form8");
+    setWindowTitle("Vokabis");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(Px(6510), Px(4695));
+    // The densest window of the program: its groups were drawn for an 8-point font.
+    QFont small = font();
+    small.setPointSizeF(std::min(small.pointSizeF(), 8.0));
+    setFont(small);
+    locale_ = QLocale();
+    locale_.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+
+    optTab = Put<QTabWidget>(this, "optTab", Twips(120, 120, 6285, 3975));
+    auto* sortiranje = new QWidget;
+    auto* pisac = new QWidget;
+    opcije_ = new QWidget;
+    optTab->addTab(sortiranje, "Sortiranje");
+    optTab->addTab(pisac, QString::fromUtf8("Pisač"));
+    optTab->addTab(opcije_, "Opcije");
+    // Positions are given from the tab control's corner; the pages start below the tab strip.
+    const int y0 = optTab->tabBar()->sizeHint().height() + 2;
+    auto at = [y0](int l, int t, int w, int h) { return Twips(l, t, w, h).translated(0, -y0); };
+
+    cmdPrihvati = Put<QPushButton>(this, "cmdPrihvati", Twips(120, 4200, 1095, 375), "Prihvati");
+    cmdIzlaz = Put<QPushButton>(this, "cmdIzlaz", Twips(5280, 4200, 1095, 375), "Izlaz");
+    for (QPushButton* b : {cmdPrihvati, cmdIzlaz}) b->setAutoDefault(false); // neither is the default
+
+    // Sortiranje
+    Picture1 = Group(sortiranje, y0, "Picture1", Twips(240, 840, 2415, 1455), "Shape1");
+    Text1 = Heading(Picture1, "Text1", "Redoslijed sortiranja", Twips(360, 0, 1575, 225));
+    optEngleski = Put<QRadioButton>(Picture1, "optEngleski", Twips(360, 480, 1455, 255), "Engleski pojam");
+    optHrvatski = Put<QRadioButton>(Picture1, "optHrvatski", Twips(360, 840, 1455, 255), "Hrvatski pojam");
+
+    // Pisač
+    cmdPrinter = Put<QPushButton>(pisac, "cmdPrinter", at(4560, 600, 1335, 375), "Izbor pisača");
+    cmdMarginr = Put<QPushButton>(pisac, "cmdMarginr", at(4560, 1080, 1335, 375), "Odredi margine");
+    Picture2 = Group(pisac, y0, "Picture2", Twips(240, 480, 3135, 1335), "Shape2");
+    Text5 = Heading(Picture2, "Text5", "Vrijednosti za margine printera", Twips(360, 0, 2415, 285));
+    Label6_0 = Put<QLabel>(Picture2, "Label6_0", Twips(480, 390, 1575, 255), "Lijeva margina u mm ");
+    txtLeftM = Put<QLineEdit>(Picture2, "txtLeftM", Twips(2160, 360, 615, 285));
+    Label6_1 = Put<QLabel>(Picture2, "Label6_1", Twips(480, 750, 1575, 255), "Gornja margina u mm ");
+    txtTopM = Put<QLineEdit>(Picture2, "txtTopM", Twips(2160, 720, 615, 285));
+    Picture3 = Group(pisac, y0, "Picture3", Twips(240, 1920, 3975, 1455), "Shape3");
+    Text10 = Heading(Picture3, "Text10", "Odredite margine printera", Twips(360, 120, 2055, 285));
+    Label5 = Put<QLabel>(Picture3, "Label5", Twips(360, 450, 2175, 735),
+                         "Pritisnite dugme Test slika  i zatim izmjerite vrijednosti za lijevu i gornju marginu!");
+    Label5->setWordWrap(true);
+    cmdOk = Put<QPushButton>(Picture3, "cmdOk", Twips(2520, 750, 1095, 375), "Test slika");
+
+    // Opcije
+    Label1 = Put<QLabel>(opcije_, "Label1", at(480, 480, 5565, 495),
+                         "Kao decimalni separator koristite zarez ili točku, sukladno postavkama u Regional Settings u Control Panelu!");
+    Label1->setWordWrap(true);
+    Picture4 = Group(opcije_, y0, "Picture4", Twips(120, 1080, 2775, 1215), "Shape4");
+    Text9 = Heading(Picture4, "Text9", "Horizontalni pomak u mm", Twips(480, 0, 1935, 285));
+    optDesno = Put<QRadioButton>(Picture4, "optDesno", Twips(360, 330, 855, 255), "Desno");
+    optLijevo = Put<QRadioButton>(Picture4, "optLijevo", Twips(1320, 330, 855, 255), "Lijevo");
+    txtHPomak = Put<QLineEdit>(Picture4, "txtHPomak", Twips(360, 630, 1935, 285));
+    Picture6 = Group(opcije_, y0, "Picture6", Twips(3000, 1080, 2655, 1215), "Shape6");
+    Text2 = Heading(Picture6, "Text2", "Vertikalni pomak u mm", Twips(360, 0, 1815, 285));
+    optDolje = Put<QRadioButton>(Picture6, "optDolje", Twips(240, 330, 855, 255), "Dolje");
+    optGore = Put<QRadioButton>(Picture6, "optGore", Twips(1200, 330, 855, 255), "Gore");
+    txtVPomak = Put<QLineEdit>(Picture6, "txtVPomak", Twips(240, 630, 1935, 285));
+    Picture5 = Group(opcije_, y0, "Picture5", Twips(120, 2350, 2655, 1575), "Shape5");
+    Text3 = Heading(Picture5, "Text3", "Vrsta fonta", Twips(360, 0, 975, 285));
+    chkItalic = Put<QCheckBox>(Picture5, "chkItalic", Twips(480, 450, 735, 255), "Italic");
+    chkBold = Put<QCheckBox>(Picture5, "chkBold", Twips(1440, 450, 735, 255), "Bold");
+    cmdFont = Put<QPushButton>(Picture5, "cmdFont", Twips(1440, 840, 855, 375), "Font");
+    Picture7 = Group(opcije_, y0, "Picture7", Twips(3000, 2250, 2775, 855), "Shape7");
+    Text4 = Heading(Picture7, "Text4", "Broj redova po stranici", Twips(360, 0, 1695, 225));
+    txtBrojRedova = Put<QLineEdit>(Picture7, "txtBrojRedova", Twips(240, 300, 615, 285));
+    Picture8 = Group(opcije_, y0, "Picture8", Twips(3000, 3050, 2655, 780), "Shape8");
+    Text7 = Heading(Picture8, "Text7", "Veličina fonta", Twips(360, 0, 1215, 225));
+    txtFontSizeOstalo = Put<QLineEdit>(Picture8, "txtFontSizeOstalo", Twips(240, 270, 615, 285));
+
+    for (QLabel* l : {Label6_0, Label6_1}) { // this font may need more room: it ends at the box beside it
+        const int left = std::max(4, std::min(l->x(), txtLeftM->x() - 2 - l->sizeHint().width()));
+        l->setGeometry(left, l->y(), txtLeftM->x() - 2 - left, l->height());
+    }
+    for (QCheckBox* c : {chkItalic, chkBold}) c->setEnabled(false); // they only show the font's flags
+    for (QRadioButton* o : {optEngleski, optHrvatski, optDesno, optLijevo, optDolje, optGore})
+        o->resize(std::max(o->width(), o->sizeHint().width()), o->height());
+    for (QLineEdit* b : {txtLeftM, txtTopM}) b->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    for (QLineEdit* b : {txtLeftM, txtTopM, txtHPomak, txtVPomak, txtBrojRedova, txtFontSizeOstalo}) {
+        b->setMaxLength(std::numeric_limits<int>::max());
+        b->installEventFilter(this);
+    }
+    for (QLineEdit* h : {Text1, Text2, Text3, Text4, Text5, Text7, Text9, Text10}) h->installEventFilter(this);
+
+    // The order Tab visits the controls, lowest tab index first.
+    QWidget* order[] = {cmdPrihvati, cmdIzlaz, optTab, Label1, cmdMarginr, cmdPrinter, optHrvatski, optEngleski,
+                        txtTopM, txtLeftM, cmdOk, txtHPomak, optDesno, optLijevo, cmdFont, txtVPomak, optGore,
+                        optDolje, txtBrojRedova, txtFontSizeOstalo};
+    for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+
+    connect(cmdPrihvati, &QPushButton::clicked, this, [this] { cmdPrihvati_Click(); });
+    connect(cmdIzlaz, &QPushButton::clicked, this, [this] { reject(); });
+    connect(cmdFont, &QPushButton::clicked, this, [this] { cmdFont_Click(); });
+    connect(cmdMarginr, &QPushButton::clicked, this, [this] { cmdMarginr_Click(); });
+    connect(cmdOk, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
+    connect(cmdPrinter, &QPushButton::clicked, this, [this] {
+        if (!Form2) Form2 = new PrinterSelection(this);
+        Form2->exec();
+    });
+
+    optTab->setCurrentIndex(0);
+    Load();
+    cmdPrihvati->setFocus();
+}
+
+void PrintSettingsWindow::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+}
+
+QString PrintSettingsWindow::Show(double v) const {
+    if (v == 0) v = 0; // no "-0"
+    return locale_.toString(v, 'g', 15);
+}
+
+bool PrintSettingsWindow::ReadNumber(QLineEdit* box, double* value) const {
+    bool ok = false;
+    const double v = locale_.toDouble(box->text().trimmed(), &ok);
+    if (ok && std::isfinite(v)) *value = v;
+    return ok && std::isfinite(v);
+}
+
+void PrintSettingsWindow::Load() {
+    (Settings.SortEng != db::kFalse ? optEngleski : optHrvatski)->setChecked(true);
+    txtLeftM->setText(Show(Settings.LeftM * 10));
+    txtTopM->setText(Show(Settings.TopM * 10));
+    txtHPomak->setText(Show(std::fabs(Settings.XDesno * 10)));
+    (Settings.XDesno < 0 ? optLijevo : optDesno)->setChecked(true);
+    txtVPomak->setText(Show(std::fabs(Settings.YDolje * 10)));
+    (Settings.YDolje < 0 ? optGore : optDolje)->setChecked(true);
+    txtFontSizeOstalo->setText(QString::number(Settings.VelicinaFonta));
+    txtBrojRedova->setText(QString::number(Settings.BrojRedova));
+    ShowFontFlags();
+}
+
+void PrintSettingsWindow::ShowFontFlags() {
+    chkItalic->setChecked(Settings.MojFontItalic != db::kFalse);
+    chkBold->setChecked(Settings.MojFontBold != db::kFalse);
+}
+
+bool PrintSettingsWindow::Fail(QLineEdit* box) {
+    MsgBox(this, "Morate unijeti brojčani podatak!", "Pogreška", 64);
+    box->setFocus();
+    return false;
+}
+
+void PrintSettingsWindow::cmdPrihvati_Click() {
+    double v = 0;
+    if (!ReadNumber(txtLeftM, &v)) return (void)Fail(txtLeftM);
+    Settings.LeftM = v * 0.1;
+    if (!ReadNumber(txtTopM, &v)) return (void)Fail(txtTopM);
+    Settings.TopM = v * 0.1;
+    if (!ReadNumber(txtHPomak, &v)) return (void)Fail(txtHPomak);
+    Settings.XDesno = v * (optLijevo->isChecked() ? -0.1 : 0.1);
+    if (!ReadNumber(txtVPomak, &v)) return (void)Fail(txtVPomak);
+    Settings.YDolje = v * (optGore->isChecked() ? -0.1 : 0.1);
+    if (Settings.MojFontIme.isEmpty()) Settings.MojFontIme = "Times New Roman CE";
+    // The two integers: a number outside the 16-bit range is refused like a non-number.
+    auto integer = [&](QLineEdit* box, int16_t* out) {
+        double d = 0;
+        if (!ReadNumber(box, &d)) return Fail(box);
+        const double r = std::nearbyint(d); // a half goes to the even neighbour
+        if (r < -32768 || r > 32767) return Fail(box);
+        *out = int16_t(r);
+        return true;
+    };
+    if (!integer(txtFontSizeOstalo, &Settings.VelicinaFonta)) return;
+    if (!integer(txtBrojRedova, &Settings.BrojRedova)) return;
+    Settings.SortEng = optEngleski->isChecked() ? db::kTrue : db::kFalse;
+    SaveSettings();
+}
+
+bool PrintSettingsWindow::SaveSettings() {
+    try {
+        Module1::SettingsRs = Module1::DictDb->OpenTable("Postavke");
+        db::TableRecordset& rs = *Module1::SettingsRs;
+        rs.SetIndex("PrimaryKey");
+        rs.Seek("=", db::Value(1LL));
+        rs.Edit();
+        rs.SetField("LeftM", Settings.LeftM);
+        rs.SetField("TopM", Settings.TopM);
+        rs.SetField("XDesno", Settings.XDesno);
+        rs.SetField("YDolje", Settings.YDolje);
+        rs.SetField("MojFontIme", Settings.MojFontIme.toStdString());
+        rs.SetField("VelicinaFonta", (long long)Settings.VelicinaFonta);
+        rs.SetField("MojFontItalic", (long long)Settings.MojFontItalic);
+        rs.SetField("MojFontBold", (long long)Settings.MojFontBold);
+        rs.SetField("BrojRedova", (long long)Settings.BrojRedova);
+        rs.SetField("SortEng", (long long)(optEngleski->isChecked() ? db::kTrue : db::kFalse));
+        rs.Update();
+        rs.Close();
+        Module1::SettingsRs.reset();
+        return true;
+    } catch (const std::exception& e) {
+        Module1::SettingsRs.reset();
+        MsgBox(this,
+               "Postavke nisu spremljene u datoteku rječnika; vrijede do kraja rada programa.\n\n" +
+                   QString::fromUtf8(e.what()),
+               "Pogreška", 16);
+        return false;
+    }
+}
+
+void PrintSettingsWindow::cmdFont_Click() {
+    QFont start(Settings.MojFontIme.endsWith(" CE") ? Settings.MojFontIme.chopped(3) : Settings.MojFontIme);
+    start.setBold(Settings.MojFontBold != db::kFalse);
+    start.setItalic(Settings.MojFontItalic != db::kFalse);
+    QFontDialog dialog(start, this);
+    dialog.setObjectName("CommonDialog1");
+    dialog.setWindowTitle("Font");
+    dialog.setOption(QFontDialog::ScalableFonts); // what a printer can draw at any size
+    if (dialog.exec() != QDialog::Accepted) return; // Cancel changes nothing
+    const QFont chosen = dialog.selectedFont();
+    Settings.MojFontIme = FontNameForSettings(chosen.family());
+    Settings.MojFontBold = chosen.bold() ? db::kTrue : db::kFalse;
+    Settings.MojFontItalic = chosen.italic() ? db::kTrue : db::kFalse;
+    ShowFontFlags();
+}
+
+void PrintSettingsWindow::cmdMarginr_Click() {
+    printing::MeasurePrinter();
+    const auto& g = printing::PrinterGeometry;
+    double left = 0, top = 0;
+    if (!printing::StripInMm(g.UnprintableLeft, g.PixelsPerInchX, &left) ||
+        !printing::StripInMm(g.UnprintableTop, g.PixelsPerInchY, &top)) {
+        MsgBox(this,
+               QString("Pisač je javio mjere koje se ne mogu pretvoriti u milimetre (razlučivost %1 × %2 točaka po "
+                       "inču). Izmjerite margine testnom slikom.")
+                   .arg(g.PixelsPerInchX)
+                   .arg(g.PixelsPerInchY),
+               "Pogreška", 64);
+        return;
+    }
+    txtLeftM->setText(locale_.toString(left, 'f', 2));
+    txtTopM->setText(locale_.toString(top, 'f', 2));
+}
+
+void PrintSettingsWindow::cmdOk_Click() {
+    if (MsgBox(this, "Želite li ispisati test sliku", "Vokabis", 36) != dictionary::kYes) return;
+    try {
+        printing::PrinterTarget printer(printing::AppPrinter());
+        printer.Line(20, 0, 0, 5670, 5670, 0);
+        printer.EndDoc();
+    } catch (const std::exception& e) {
+        MsgBox(this, "Test slika nije ispisana.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
+    }
+}
+
+void PrintSettingsWindow::reject() {
+    Form8 = nullptr;
+    QDialog::reject();
+}
+
+bool PrintSettingsWindow::eventFilter(QObject* watched, QEvent* event) {
+    auto* box = qobject_cast<QLineEdit*>(watched);
+    if (!box) return QDialog::eventFilter(watched, event);
+    const bool heading = box->isReadOnly();
+    if (event->type() == QEvent::FocusIn) {
+        if (heading) optTab->tabBar()->setFocus();
+        else dictionary::SelectWholeTextOnFocus(box);
+    } else if (event->type() == QEvent::FocusOut && box == txtTopM) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason ||
+            reason == Qt::OtherFocusReason)
+            QMetaObject::invokeMethod(cmdPrihvati, [this] { if (isVisible()) cmdPrihvati->setFocus(); }, Qt::QueuedConnection);
+    } else if (event->type() == QEvent::KeyPress && !heading) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            double v = 0;
+            if (ReadNumber(box, &v)) {
+                QWidget* next = box == txtLeftM            ? static_cast<QWidget*>(txtTopM)
+                                : box == txtHPomak         ? static_cast<QWidget*>(txtVPomak)
+                                : box == txtVPomak         ? static_cast<QWidget*>(txtBrojRedova)
+                                : box == txtBrojRedova     ? static_cast<QWidget*>(txtFontSizeOstalo)
+                                                           : static_cast<QWidget*>(cmdPrihvati);
+                next->setFocus();
+            }
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ShowPrintSettings(QWidget* parent) {
+    if (!Form8) Form8 = new PrintSettingsWindow(parent);
+    Form8->exec();
+}
