@@ -1,0 +1,323 @@
+#include "common/Modal.h"
+#include "common/ProgramFolder.h"
+
+#include "printing/PrintSettings.h"
+#include "printing/PrinterSelection.h"
+#include "printing/PrinterTools.h"
+#include "printing/QtTargets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDialog>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using Module1::Settings;
+
+namespace {
+// The settings window on a fresh dictionary, in the given notation.
+class SettingsTest : public ::testing::Test {
+protected:
+    ProgramFolder folder;
+    std::unique_ptr<PrintSettingsWindow> w;
+
+    void Open(const char* locale = "hr_HR") {
+        QLocale::setDefault(QLocale(locale));
+        Module1::OpenDictionaryAndReadSettings(folder.path());
+        w = std::make_unique<PrintSettingsWindow>();
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    }
+    void TearDown() override {
+        w.reset();
+        QLocale::setDefault(QLocale::c());
+        printing::InstalledPrinters = nullptr;
+        printing::CurrentPrinterCaps = nullptr;
+    }
+    db::Value Stored(const char* field) const {
+        db::Database d(folder.file().string(), "KamenPlavetni");
+        auto rs = d.OpenTable("Postavke", db::kReadOnly);
+        rs->SetIndex("PrimaryKey");
+        rs->Seek("=", db::Value(1LL));
+        return rs->Field(field);
+    }
+    static void Set(QLineEdit* box, const QString& text) { box->setText(text); }
+};
+} // namespace
+
+TEST_F(SettingsTest, DistancesShowInMillimetresAndRoundTripThroughTheRowInBothNotations) {
+    for (const char* locale : {"hr_HR", "en_US"}) {
+        const bool comma = QString(locale) == "hr_HR";
+        auto n = [comma](QString s) { return comma ? s : s.replace(',', '.'); };
+        folder.Exec("UPDATE Postavke SET LeftM = 0.42, TopM = 0, XDesno = -0.3, YDolje = 0, SortEng = 0");
+        Open(locale);
+        EXPECT_EQ(w->txtLeftM->text(), n("4,2")) << locale;
+        EXPECT_EQ(w->txtHPomak->text(), "3");
+        EXPECT_TRUE(w->optLijevo->isChecked());
+        EXPECT_EQ(w->txtVPomak->text(), "0");
+        EXPECT_TRUE(w->optDolje->isChecked()); // 0 shows as Dolje
+        EXPECT_TRUE(w->optHrvatski->isChecked());
+
+        Set(w->txtLeftM, n("4,25"));
+        w->optGore->setChecked(true);
+        Set(w->txtVPomak, "5");
+        Set(w->txtFontSizeOstalo, n("10,5"));
+        Set(w->txtBrojRedova, n("11,5"));
+        w->optEngleski->setChecked(true);
+        w->cmdPrihvati->click();
+        EXPECT_DOUBLE_EQ(Settings.LeftM, 4.25 * 0.1);
+        EXPECT_DOUBLE_EQ(Settings.XDesno, -0.3); // Lijevo with 3
+        EXPECT_DOUBLE_EQ(Settings.YDolje, -0.5);
+        EXPECT_EQ(Settings.VelicinaFonta, 10); // halves go to the even neighbour
+        EXPECT_EQ(Settings.BrojRedova, 12);
+        EXPECT_EQ(db::CDbl(Stored("LeftM")), 4.25 * 0.1);
+        EXPECT_EQ(db::CDbl(Stored("YDolje")), -0.5);
+        EXPECT_EQ(db::CInt(Stored("SortEng")), -1);
+        EXPECT_EQ(db::CStr(Stored("MojFontIme")), "Times New Roman CE");
+
+        Set(w->txtVPomak, "-5"); // a negative number reverses the direction
+        w->cmdPrihvati->click();
+        EXPECT_DOUBLE_EQ(Settings.YDolje, 0.5);
+        w.reset();
+        Module1::OpenDictionaryAndReadSettings(folder.path()); // as at the next start
+        w = std::make_unique<PrintSettingsWindow>();
+        EXPECT_EQ(w->txtLeftM->text(), n("4,25"));
+        EXPECT_EQ(w->txtVPomak->text(), "5");
+        EXPECT_TRUE(w->optDolje->isChecked());
+        w.reset();
+        Module1::DictDb->Close();
+    }
+}
+
+TEST_F(SettingsTest, AFailedCheckStopsThereLeavingEarlierStepsInMemoryAndTheRowAlone) {
+    folder.Exec("UPDATE Postavke SET MojFontIme = ''");
+    Open();
+    SeenBox box;
+    Set(w->txtLeftM, "");
+    AnswerBox(&box);
+    w->cmdPrihvati->click();
+    EXPECT_EQ(box.text, "Morate unijeti brojčani podatak!");
+    EXPECT_EQ(box.title, "Pogreška");
+    EXPECT_EQ(w->focusWidget(), w->txtLeftM);
+    EXPECT_EQ(Settings.MojFontIme, ""); // nothing changed yet
+
+    Set(w->txtLeftM, "3");
+    Set(w->txtFontSizeOstalo, "14");
+    Set(w->txtBrojRedova, "");
+    AnswerBox(&box);
+    w->cmdPrihvati->click();
+    EXPECT_EQ(w->focusWidget(), w->txtBrojRedova);
+    EXPECT_DOUBLE_EQ(Settings.LeftM, 0.3);
+    EXPECT_EQ(Settings.VelicinaFonta, 14);
+    EXPECT_EQ(Settings.MojFontIme, "Times New Roman CE");
+    EXPECT_EQ(db::CDbl(Stored("LeftM")), 0); // the row is untouched
+    EXPECT_EQ(db::CStr(Stored("MojFontIme")), "");
+
+    for (const char* bad : {"40000", "4.2", "1e400", "abc"}) { // 4.2 is not a number where the comma is
+        Set(w->txtBrojRedova, bad);
+        AnswerBox(&box);
+        w->cmdPrihvati->click();
+        EXPECT_EQ(w->focusWidget(), w->txtBrojRedova) << bad;
+    }
+    EXPECT_EQ(box.count, 6);
+    EXPECT_EQ(Settings.BrojRedova, 50);
+}
+
+TEST_F(SettingsTest, EnterChainsFocusRulesAndHeadings) {
+    Open();
+    EXPECT_EQ(QApplication::focusWidget(), w->cmdPrihvati);
+    EXPECT_EQ(w->optTab->currentIndex(), 0);
+    w->optTab->setCurrentIndex(1);
+    w->txtLeftM->setFocus();
+    Set(w->txtLeftM, "x");
+    QTest::keyClick(w->txtLeftM, Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), w->txtLeftM); // not a number: it stays, nothing asked
+    EXPECT_EQ(w->txtLeftM->text(), "x");
+    Set(w->txtLeftM, "2,5");
+    QTest::keyClick(w->txtLeftM, Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), w->txtTopM);
+    QTest::keyClick(w->txtTopM, Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), w->cmdPrihvati);
+    w->txtTopM->setFocus(Qt::TabFocusReason);
+    QTest::mouseClick(w->txtLeftM, Qt::LeftButton); // leaving txtTopM by any means lands on Prihvati
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), w->cmdPrihvati);
+    w->Text5->setFocus(Qt::MouseFocusReason); // a heading hands the focus to the tab strip
+    EXPECT_EQ(QApplication::focusWidget(), w->optTab->tabBar());
+    w->optTab->setCurrentIndex(2);
+    Set(w->txtHPomak, "1");
+    w->txtHPomak->setFocus();
+    for (QLineEdit* next : {w->txtVPomak, w->txtBrojRedova, w->txtFontSizeOstalo}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        EXPECT_EQ(QApplication::focusWidget(), next);
+    }
+    QTest::keyClick(w->txtFontSizeOstalo, Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), w->cmdPrihvati);
+}
+
+TEST_F(SettingsTest, TheFontDialogSetsNameAndFlagsAtOnceAndCancelChangesNothing) {
+    EXPECT_EQ(FontNameForSettings("Arial"), "Arial CE");
+    EXPECT_EQ(FontNameForSettings("Courier New"), "Courier New CE");
+    EXPECT_EQ(FontNameForSettings("Times New Roman"), "Times New Roman CE");
+    EXPECT_EQ(FontNameForSettings("Arial Black"), "Arial Black");
+    EXPECT_EQ(FontNameForSettings("arial"), "arial");
+    Open();
+    OnNextModal<QFontDialog>([](QFontDialog* d) { d->reject(); });
+    w->cmdFont_Click();
+    EXPECT_EQ(Settings.MojFontIme, "Times New Roman CE");
+    EXPECT_FALSE(w->chkBold->isChecked());
+    OnNextModal<QFontDialog>([](QFontDialog* d) {
+        QFont f("DejaVu Serif");
+        f.setBold(true);
+        d->setCurrentFont(f);
+        d->accept();
+    });
+    w->cmdFont_Click();
+    EXPECT_EQ(Settings.MojFontIme, "DejaVu Serif");
+    EXPECT_EQ(Settings.MojFontBold, db::kTrue);
+    EXPECT_TRUE(w->chkBold->isChecked());
+    EXPECT_FALSE(w->chkBold->isEnabled());
+    EXPECT_EQ(db::CStr(Stored("MojFontIme")), "Times New Roman CE"); // the row waits for Prihvati
+}
+
+TEST_F(SettingsTest, ARefusedWriteIsReportedAndTheNewSettingsStayInForce) {
+    Open();
+    folder.Exec("CREATE TRIGGER refuse BEFORE UPDATE ON Postavke BEGIN SELECT RAISE(ABORT, 'disk is full'); END");
+    Set(w->txtBrojRedova, "40");
+    SeenBox box;
+    AnswerBox(&box);
+    w->cmdPrihvati->click();
+    EXPECT_EQ(box.title, "Pogreška");
+    EXPECT_TRUE(box.text.contains("nisu spremljene")) << box.text.toStdString();
+    EXPECT_EQ(Settings.BrojRedova, 40);
+    EXPECT_EQ(db::CInt(Stored("BrojRedova")), 50);
+    EXPECT_EQ(Module1::SettingsRs, nullptr);
+}
+
+TEST_F(SettingsTest, OdrediMarginePutsThePrintersStripsInMillimetres) {
+    Open();
+    printing::DeviceCaps caps{600, 600, 100, 1200};
+    printing::CurrentPrinterCaps = [&] { return caps; };
+    w->cmdMarginr_Click();
+    EXPECT_EQ(w->txtLeftM->text(), "4,23");
+    EXPECT_EQ(w->txtTopM->text(), "50,79"); // 1440 / 56.7 mm an inch, not 25.4
+    caps = {300, 300, 0, 0};
+    w->cmdMarginr_Click();
+    EXPECT_EQ(w->txtLeftM->text(), "0,00");
+    caps = {0, 600, 100, 100};
+    SeenBox box;
+    AnswerBox(&box);
+    w->cmdMarginr_Click();
+    EXPECT_EQ(box.title, "Pogreška");
+    EXPECT_EQ(w->txtLeftM->text(), "0,00"); // unchanged
+    caps = {600, 600, 200000, 0}; // 200000 × 14400 leaves the 32-bit range
+    AnswerBox(&box);
+    w->cmdMarginr_Click();
+    EXPECT_EQ(box.count, 2);
+    EXPECT_DOUBLE_EQ(Settings.LeftM, 0); // only Prihvati stores them
+
+    printing::CurrentPrinterCaps = nullptr; // the real thing: a PDF printer has no strips
+    printing::AppPrinter().setOutputFormat(QPrinter::PdfFormat);
+    w->cmdMarginr_Click();
+    EXPECT_EQ(w->txtLeftM->text(), "0,00");
+    EXPECT_EQ(printing::PrinterGeometry.PixelsPerInchX, printing::AppPrinter().resolution());
+}
+
+TEST_F(SettingsTest, TheTestPageIsOneSheetWithTheFigureAtThePrintableOriginAndNoText) {
+    Open();
+    const QString pdf = folder.path() + "/test.pdf";
+    QPrinter& printer = printing::AppPrinter();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    SeenBox box;
+    AnswerBox(&box, "Ne");
+    w->cmdOk_Click();
+    EXPECT_EQ(box.text, "Želite li ispisati test sliku");
+    EXPECT_FALSE(QFile::exists(pdf));
+    AnswerBox(&box, "Da");
+    w->cmdOk_Click();
+    ASSERT_TRUE(QFile::exists(pdf));
+    QProcess::execute("pdftoppm", {"-r", "72", "-gray", "-png", "-singlefile", pdf, folder.path() + "/test"});
+    QProcess info;
+    info.start("pdfinfo", {pdf});
+    info.waitForFinished();
+    EXPECT_TRUE(QString(info.readAllStandardOutput()).contains(QRegularExpression("Pages:\\s+1\\n")));
+    QProcess text;
+    text.start("pdftotext", {pdf, "-"});
+    text.waitForFinished();
+    EXPECT_TRUE(QString(text.readAllStandardOutput()).trimmed().isEmpty());
+    const QImage page(folder.path() + "/test.png");
+    ASSERT_FALSE(page.isNull());
+    auto dark = [&](int x, int y) { return qGray(page.pixel(x, y)) < 128; };
+    const int side = int(100 / 25.4 * 72); // 100 mm at 72 dpi
+    EXPECT_TRUE(dark(0, 0) || dark(1, 1)); // the figure starts at the origin
+    EXPECT_TRUE(dark(side / 2, side / 2) || dark(side / 2 + 1, side / 2)); // its diagonal
+    EXPECT_TRUE(dark(side / 2, 0) || dark(side / 2, 1)); // and its outline
+    EXPECT_FALSE(dark(side + 20, side + 20)); // nothing beyond it
+}
+
+TEST(PrinterSelection, ListsThePrintersSelectsTheFirstAndChoosesByExactName) {
+    QStringList printers{"Ured", "Kuća", "Kuća"};
+    printing::InstalledPrinters = [&] { return printers; };
+    printing::ChosenPrinter.clear();
+    {
+        PrinterSelection s;
+        EXPECT_EQ(s.windowTitle(), "Odabir pisača");
+        EXPECT_EQ(s.cboPrinter->count(), 3);
+        EXPECT_EQ(s.cboPrinter->currentIndex(), 0);
+        EXPECT_TRUE(s.cmdSelect->isEnabled());
+        s.cboPrinter->setCurrentIndex(2);
+        s.cmdSelect->click();
+        EXPECT_EQ(printing::ChosenPrinter, "Kuća");
+        EXPECT_FALSE(s.cmdSelect->isEnabled()); // until an entry is picked again
+        emit s.cboPrinter->activated(1);
+        EXPECT_TRUE(s.cmdSelect->isEnabled());
+    }
+    printing::ChosenPrinter.clear();
+    EXPECT_TRUE(printing::SelectPrinter("kuća"));
+    EXPECT_TRUE(printing::ChosenPrinter.isEmpty());
+    {
+        PrinterSelection s;
+        printers = {"Ured"}; // "Kuća" was removed after the list was filled
+        s.cboPrinter->setCurrentIndex(1);
+        SeenBox box;
+        AnswerBox(&box);
+        s.cmdSelect->click();
+        EXPECT_EQ(box.text, "Printer nije pronađen!");
+        EXPECT_TRUE(printing::ChosenPrinter.isEmpty());
+    }
+    printers.clear();
+    {
+        PrinterSelection s;
+        EXPECT_EQ(s.cboPrinter->count(), 0);
+        EXPECT_FALSE(s.cmdSelect->isEnabled());
+        EXPECT_FALSE(s.lblNoPrinter->isHidden());
+    }
+    printing::InstalledPrinters = nullptr;
+}
+
+TEST(PrinterSelection, ARealQueueBecomesThePrinterOfTheRun) {
+    if (QPrinterInfo::printerInfo("VokabisPDF2").isNull()) GTEST_SKIP() << "no VokabisPDF2 queue (scripts/pdf-printer)";
+    QPrinter& printer = printing::AppPrinter();
+    printer.setOutputFileName(QString());
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    PrinterSelection s;
+    const int at = s.cboPrinter->findText("VokabisPDF2");
+    ASSERT_GE(at, 0);
+    s.cboPrinter->setCurrentIndex(at);
+    s.cmdSelect->click();
+    EXPECT_EQ(printer.printerName(), "VokabisPDF2");
+}
