@@ -71,19 +71,3 @@ TEST(Startup, ABadSettingsRowStopsStartupAndSaysWhichField) {
         EXPECT_EQ(SettingsRs, nullptr) << c.sql; // nothing is left open
     }
 }
-
-TEST(Startup, AMissingOrForeignFileStopsStartupAndNothingIsCreated) {
-    {
-        ProgramFolder f(false);
-        std::string message;
-        EXPECT_NE(StartupError(f, &message), 0);
-        EXPECT_NE(message.find("Vokabis.mdb"), std::string::npos) << message;
-        EXPECT_FALSE(fs::exists(f.dir / "Data/Vokabis.mdb"));
-    }
-    {
-        ProgramFolder f(true, "DrugaLozinka");
-        const auto size = fs::file_size(f.dir / "Data/Vokabis.mdb");
-        EXPECT_EQ(StartupError(f), 26);
-        EXPECT_EQ(fs::file_size(f.dir / "Data/Vokabis.mdb"), size);
-    }
-}

