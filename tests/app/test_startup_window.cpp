@@ -62,10 +62,16 @@ TEST(StartupWindow, AFileThatCannotBeOpenedGivesOneErrorBoxAndNoWindow) {
         const char* expect; // a phrase the user must be told
     };
     for (const Case& c : {Case{"missing", "ne postoji"}, Case{"garbage", "nije baza"},
-                          Case{"other password", "Lozinka"}, Case{"no settings row", "nema traženog zapisa"}}) {
+                          Case{"other password", "Lozinka"}, Case{"no settings row", "nema traženog zapisa"},
+                          Case{"truncated", "nije baza"}, Case{"plain sqlite", "nije baza"}}) {
         const std::string name = c.name;
-        ProgramFolder f(name != "missing", name == "other password" ? "Druga" : "KamenPlavetni");
+        ProgramFolder f(name != "missing" && name != "plain sqlite", name == "other password" ? "Druga" : "KamenPlavetni");
         if (name == "garbage") std::ofstream(f.file(), std::ios::binary) << std::string(4096, 'x');
+        if (name == "truncated") fs::resize_file(f.file(), 1000); // cut inside the first page
+        if (name == "plain sqlite") { // a file without a key: readable by anyone, not ours
+            db::Database plain(f.file().string(), "", true);
+            plain.CreateSchema();
+        }
         if (name == "no settings row") f.Exec("DELETE FROM Postavke");
         const std::string before = Bytes(f.file());
         SeenBox seen;
