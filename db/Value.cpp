@@ -30,7 +30,8 @@ double ParseNumber(const std::string& text) {
     double d = 0;
     const char* end = s.data() + s.size();
     auto [p, ec] = std::from_chars(s.data(), end, d);
-    if (s.empty() || ec != std::errc() || p != end) MismatchError(text);
+    // "nan" and "inf" parse, but are no number a person means.
+    if (s.empty() || ec != std::errc() || p != end || !std::isfinite(d)) MismatchError(text);
     return d;
 }
 

@@ -69,6 +69,8 @@ TEST(Value, StrictConversions) {
     EXPECT_EQ(db::CDbl(Value(std::string("0.75"))), 0.75);
     EXPECT_EQ(ErrorCode([] { db::CDbl(Value(std::string("12a"))); }), 13);
     EXPECT_EQ(ErrorCode([] { db::CDbl(Value(std::string(""))); }), 13);
+    EXPECT_EQ(ErrorCode([] { db::CDbl(Value(std::string("nan"))); }), 13);
+    EXPECT_EQ(ErrorCode([] { db::CDbl(Value(std::string("-inf"))); }), 13);
     EXPECT_EQ(ErrorCode([] { db::CInt(Value(std::nan(""))); }), 6);
     EXPECT_EQ(ErrorCode([] { db::CInt(Value()); }), 94);
     EXPECT_EQ(ErrorCode([] { db::CStr(Value()); }), 94);
