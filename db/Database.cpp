@@ -96,6 +96,10 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
             throw EngineError(rc, "Lozinka ne otvara datoteku rječnika ili datoteka nije baza podataka: " + path);
         if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
         if (o.exclusive) ExecSql(db_, "PRAGMA locking_mode=EXCLUSIVE");
+        // Write-ahead logging: readers never wait for a writer, so a second window or a second
+        // copy of the program keeps working while pairs are being saved. The mode stays with
+        // the file; setting it again is free.
+        if (!o.readOnly) ExecSql(db_, "PRAGMA journal_mode=WAL");
     } catch (...) {
         sqlite3_close(db_);
         db_ = nullptr;

@@ -1,6 +1,7 @@
 // Works on a dictionary the way the windows do: adds pairs, changes and deletes them through
 // the main list, and rewrites the settings row, printing a line after each write returned.
-// The crash test kills it at random moments. Usage: saver FILE SEED
+// The crash test kills it at random moments; two of them share a file in the concurrency test.
+// Usage: saver FILE SEED [mixed|add|prune]   ("add" only adds; "prune" deletes and saves settings)
 #include "db/DataSource.h"
 #include "db/Engine.h"
 #include "db/Recordset.h"
@@ -10,7 +11,7 @@
 #include <random>
 #include <string>
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     if (argc < 3) return 2;
     auto database = db::DBEngine().Workspaces(0).OpenDatabase(argv[1], false, false, ";pwd=KamenPlavetni");
     db::DataSource list;
@@ -18,10 +19,15 @@ int main(int argc, char** argv) {
     list.RecordSource = "OrderByEngleski";
     list.Refresh();
     std::mt19937 rng(std::stoul(argv[2]));
+    const std::string mode = argc > 3 ? argv[3] : "mixed";
     for (long n = 0;; ++n) {
+        if (mode == "prune" && n % 20 == 0) list.Refresh(); // see what the other one added
         db::Recordset& rs = list.recordset();
-        const int what = int(rng() % 10);
-        if (what < 6 || rs.RowCount() < 5) { // a new pair; both terms carry the same number
+        int what = int(rng() % 10);
+        if (mode == "add") what = 0;
+        if (mode == "prune") what = what < 7 ? 8 : 9;
+        if (mode == "prune" && what == 8 && rs.RowCount() == 0) continue;
+        if (what < 6 || (mode == "mixed" && rs.RowCount() < 5)) { // a new pair; both terms carry the same number
             const std::string key = std::to_string(rng() % 1000000000);
             rs.AddNew();
             rs.SetField("Engleski", "k" + key);
@@ -55,4 +61,7 @@ int main(int argc, char** argv) {
         }
         std::fflush(stdout);
     }
+} catch (const std::exception& e) {
+    std::printf("ERR %s\n", e.what());
+    return 3;
 }
