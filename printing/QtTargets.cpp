@@ -8,6 +8,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include <cmath>
+
 namespace printing {
 
 QFont PainterTarget::CurrentFont() const {
@@ -38,6 +40,9 @@ double PainterTarget::TextWidth(const QString& text) { return Metrics().horizont
 double PainterTarget::TextHeight(const QString&) { return Metrics().height() * kTwipsPerInch / Dpi(); }
 
 void PainterTarget::DrawText(double x, double y, const QString& text) {
+    // Margins and shifts are not range-checked, so a position may be far off the sheet, or
+    // not a number at all; such text cannot be seen and is not handed to the painter.
+    if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) > 1e9 || std::fabs(y) > 1e9) return;
     BeforeInk();
     const QFontMetricsF& fm = Metrics();
     QPainter& p = Painter();
