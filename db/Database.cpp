@@ -64,6 +64,24 @@ void RegisterCollation(sqlite3* db, const char* name, const char* locale) {
     sqlite3_create_collation_v2(db, name, SQLITE_UTF8, coll, Collate, CloseCollator);
 }
 
+// The term rides along in the prefix indexes, so a sorted search reads no table rows.
+const char* const kPrefixIndexes =
+    "CREATE INDEX IF NOT EXISTS VokabisEngleskiPrefiks ON Vokabis (vokabis_fold(Engleski), Engleski);"
+    "CREATE INDEX IF NOT EXISTS VokabisHrvatskiPrefiks ON Vokabis (vokabis_fold(Hrvatski), Hrvatski);";
+
+// Files made before the prefix indexes carried the term get them rebuilt once.
+void UpgradePrefixIndexes(sqlite3* db) {
+    Statement old(db, "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name IN "
+                      "('VokabisEngleskiPrefiks', 'VokabisHrvatskiPrefiks') AND instr(sql, '), ') = 0");
+    old.Step();
+    if (old.Int(0) == 0) return;
+    old.Reset();
+    Transaction t(db);
+    ExecSql(db, std::string("DROP INDEX IF EXISTS VokabisEngleskiPrefiks; DROP INDEX IF EXISTS VokabisHrvatskiPrefiks;") +
+                    kPrefixIndexes);
+    t.Commit();
+}
+
 bool IsIdentifier(const std::string& s) {
     if (s.empty()) return false;
     for (char c : s)
@@ -99,7 +117,10 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
         // Write-ahead logging: readers never wait for a writer, so a second window or a second
         // copy of the program keeps working while pairs are being saved. The mode stays with
         // the file; setting it again is free.
-        if (!o.readOnly) ExecSql(db_, "PRAGMA journal_mode=WAL");
+        if (!o.readOnly) {
+            ExecSql(db_, "PRAGMA journal_mode=WAL");
+            UpgradePrefixIndexes(db_);
+        }
     } catch (...) {
         sqlite3_close(db_);
         db_ = nullptr;
@@ -140,8 +161,7 @@ void Database::CreateSchema() {
 void Database::CreateIndexes() {
     Exec("CREATE INDEX IF NOT EXISTS VokabisEngleski ON Vokabis (Engleski);"
          "CREATE INDEX IF NOT EXISTS VokabisHrvatski ON Vokabis (Hrvatski);"
-         "CREATE INDEX IF NOT EXISTS VokabisEngleskiPrefiks ON Vokabis (vokabis_fold(Engleski));"
-         "CREATE INDEX IF NOT EXISTS VokabisHrvatskiPrefiks ON Vokabis (vokabis_fold(Hrvatski));");
+         + std::string(kPrefixIndexes));
 }
 
 void Database::DropIndexes() {
