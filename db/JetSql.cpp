@@ -3,6 +3,7 @@
 #include "db/JetLike.h"
 
 #include <cctype>
+#include <vector>
 #include <unicode/utf8.h>
 
 namespace db {
@@ -66,6 +67,10 @@ size_t SkipSpace(std::string_view s, size_t i) {
 
 std::string AddPrefixRanges(std::string_view sql) {
     std::string out;
+    struct Range {
+        size_t at, prefixBytes;
+    };
+    std::vector<Range> ranges;
     size_t i = 0;
     while (i < sql.size()) {
         const char c = sql[i];
@@ -104,6 +109,7 @@ std::string AddPrefixRanges(std::string_view sql) {
                     std::string hi = lo;
                     hi.back() = char(static_cast<unsigned char>(hi.back()) + 1); // UTF-8 never holds 0xFF
                     const std::string col(column);
+                    ranges.push_back({out.size(), lo.size()});
                     out += "(vokabis_fold(" + col + ") >= " + Hex(lo) + " AND vokabis_fold(" + col + ") < " + Hex(hi) + ")";
                     i = end;
                     continue;
@@ -112,6 +118,19 @@ std::string AddPrefixRanges(std::string_view sql) {
         }
         out.append(column);
         i = w;
+    }
+    // With conditions on both terms, only the longer prefix, the narrower one, is to be taken
+    // from its index; a unary plus keeps the engine from choosing the other.
+    if (ranges.size() > 1) {
+        size_t best = 0;
+        for (size_t k = 1; k < ranges.size(); ++k)
+            if (ranges[k].prefixBytes > ranges[best].prefixBytes) best = k;
+        for (size_t k = ranges.size(); k-- > 0;) {
+            if (k == best) continue;
+            const size_t second = out.find(" AND vokabis_fold(", ranges[k].at);
+            out.insert(second + 5, "+");
+            out.insert(ranges[k].at + 1, "+");
+        }
     }
     return out;
 }

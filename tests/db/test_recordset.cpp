@@ -80,6 +80,9 @@ TEST(Recordset, PrefixRewriteTouchesOnlyPrefixConditions) {
                              "Select * From Vokabis where MojEngleski LIKE 'ab*'"})
         EXPECT_EQ(AddPrefixRanges(same), same);
     EXPECT_EQ(AddPrefixRanges("where Engleski LIKE '*' and x"), "where (Engleski IS NOT NULL) and x");
+    EXPECT_EQ(AddPrefixRanges("where Hrvatski LIKE 'lj*'And Engleski LIKE 'a*'"),
+              "where (vokabis_fold(Hrvatski) >= X'6C6A' AND vokabis_fold(Hrvatski) < X'6C6B')And "
+              "(+vokabis_fold(Engleski) >= X'61' AND +vokabis_fold(Engleski) < X'62')");
     EXPECT_EQ(AddPrefixRanges("where Hrvatski LIKE 'o''B*'And x"),
               "where (vokabis_fold(Hrvatski) >= X'6F2762' AND vokabis_fold(Hrvatski) < X'6F2763')And x");
 }
