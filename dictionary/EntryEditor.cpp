@@ -4,8 +4,8 @@
 #include "dictionary/MainWindow.h"
 #include "dictionary/MsgBox.h"
 #include "dictionary/Twips.h"
+#include "dictionary/Widgets.h"
 
-#include <QFocusEvent>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -34,18 +34,9 @@ EntryEditor::EntryEditor(MainWindow& form4) : QDialog(&form4), form4_(form4) {
     Shape1->setGeometry(Twips(90, 195, 6800, 1530));
     Shape1->setStyleSheet("QFrame#Shape1 { border: 1px solid rgb(0, 70, 213); background: transparent; }");
 
-    Text4 = new QLineEdit("Izmjenite ili dodajte novi pojam", this);
-    Text4->setObjectName("Text4");
-    Text4->setReadOnly(true);
-    Text4->setFrame(false);
-    Text4->setAlignment(Qt::AlignCenter);
-    QPalette pal = Text4->palette();
-    pal.setColor(QPalette::Base, pal.color(QPalette::Button));
-    pal.setColor(QPalette::Text, QColor(0, 70, 213));
-    Text4->setPalette(pal);
-    const QRect heading = Twips(360, 90, 2415, 225);
-    // A caption on the frame's top edge: as wide as its text needs in this font.
-    Text4->setGeometry(heading.adjusted(0, 0, std::max(0, Text4->fontMetrics().horizontalAdvance(Text4->text()) + 12 - heading.width()), 0));
+    Text4 = dictionary::HeadingBox(this, "Text4", "Izmjenite ili dodajte novi pojam", Twips(360, 90, 2415, 225),
+                                   Shape1->width() - Px(360));
+    Text4->setFocusPolicy(Qt::StrongFocus); // Tab reaches it, and it hands the focus on
 
     Label1 = new QLabel("Engleski pojam", this);
     Label1->setObjectName("Label1");
@@ -139,12 +130,7 @@ bool EntryEditor::eventFilter(QObject* watched, QEvent* event) {
         if (box == Text4) cmdSpremi->setFocus();
         else dictionary::SelectWholeTextOnFocus(box);
     } else if (event->type() == QEvent::FocusOut && box == txtHrvatski) {
-        // Leaving the Croatian box by Tab, Shift+Tab or a click lands on Prihvati; a message
-        // box or another window taking the focus for a moment does not count.
-        const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason ||
-            reason == Qt::ShortcutFocusReason || reason == Qt::OtherFocusReason)
-            QMetaObject::invokeMethod(cmdSpremi, [this] { if (isVisible()) cmdSpremi->setFocus(); }, Qt::QueuedConnection);
+        dictionary::FocusOnLeaving(event, this, cmdSpremi); // whichever way the user left it
     } else if (event->type() == QEvent::KeyPress && box != Text4) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

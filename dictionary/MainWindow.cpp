@@ -7,6 +7,7 @@
 #include "dictionary/QueryBuilder.h"
 #include "dictionary/RecordsetModel.h"
 #include "dictionary/Twips.h"
+#include "dictionary/Widgets.h"
 #include "dictionary/WordGrid.h"
 
 #include <QApplication>
@@ -25,34 +26,6 @@
 using dictionary::Px;
 using dictionary::Twips;
 
-namespace {
-
-QToolButton* PictureButton(QWidget* parent, const char* name, const char* icon, QRect geometry) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(name);
-    b->setIcon(dictionary::ButtonIcon(icon));
-    b->setGeometry(geometry);
-    b->setIconSize(geometry.size() - QSize(10, 10));
-    b->setAutoRaise(false);
-    b->setFocusPolicy(Qt::TabFocus);
-    b->setMouseTracking(true);
-    return b;
-}
-
-QLineEdit* CounterBox(QWidget* parent, const char* name, QRect geometry, const QString& text = {}) {
-    auto* t = new QLineEdit(text, parent);
-    t->setObjectName(name);
-    t->setGeometry(geometry);
-    t->setReadOnly(true);
-    t->setAlignment(Qt::AlignCenter);
-    t->setFrame(true);
-    QPalette pal = t->palette();
-    pal.setColor(QPalette::Base, pal.color(QPalette::Button));
-    t->setPalette(pal);
-    return t;
-}
-
-} // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setObjectName("Form4");
@@ -142,15 +115,15 @@ void MainWindow::BuildToolbar() {
     picToolbar->setMouseTracking(true);
     picToolbar->installEventFilter(this);
     auto at = [](int left) { return Twips(left, 15, 540, 540); };
-    cmdNova = PictureButton(picToolbar, "cmdNova", "nova", at(15));
-    cmdOk = PictureButton(picToolbar, "cmdOk", "ok", at(570));
-    cmdDelete = PictureButton(picToolbar, "cmdDelete", "delete", at(1125));
-    cmdPregledaj = PictureButton(picToolbar, "cmdPregledaj", "pregledaj", at(1680));
-    cmdAsc = PictureButton(picToolbar, "cmdAsc", "asc", at(2235));
-    cmdDesc = PictureButton(picToolbar, "cmdDesc", "desc", at(2790));
-    cmdAlati = PictureButton(picToolbar, "cmdAlati", "alati", at(3345));
-    cmdHelp = PictureButton(picToolbar, "cmdHelp", "help", at(6260));
-    cmdIzlaz = PictureButton(picToolbar, "cmdIzlaz", "izlaz", at(6800));
+    cmdNova = dictionary::PictureButton(picToolbar, "cmdNova", "nova", at(15));
+    cmdOk = dictionary::PictureButton(picToolbar, "cmdOk", "ok", at(570));
+    cmdDelete = dictionary::PictureButton(picToolbar, "cmdDelete", "delete", at(1125));
+    cmdPregledaj = dictionary::PictureButton(picToolbar, "cmdPregledaj", "pregledaj", at(1680));
+    cmdAsc = dictionary::PictureButton(picToolbar, "cmdAsc", "asc", at(2235));
+    cmdDesc = dictionary::PictureButton(picToolbar, "cmdDesc", "desc", at(2790));
+    cmdAlati = dictionary::PictureButton(picToolbar, "cmdAlati", "alati", at(3345));
+    cmdHelp = dictionary::PictureButton(picToolbar, "cmdHelp", "help", at(6260));
+    cmdIzlaz = dictionary::PictureButton(picToolbar, "cmdIzlaz", "izlaz", at(6800));
     for (QObject* b : picToolbar->children()) b->installEventFilter(this);
     connect(cmdAsc, &QToolButton::clicked, this, [this] { SortCommand(true); });
     connect(cmdDesc, &QToolButton::clicked, this, [this] { SortCommand(false); });
@@ -165,13 +138,13 @@ void MainWindow::BuildToolbar() {
 
 void MainWindow::BuildCounterRow() {
     QWidget* c = centralWidget();
-    cmdFirst = PictureButton(c, "cmdFirst", "first", Twips(180, 5085, 495, 375));
-    CmdPrevious = PictureButton(c, "CmdPrevious", "previous", Twips(675, 5085, 495, 375));
-    Text1 = CounterBox(c, "Text1", Twips(1305, 5175, 855, 255));
-    Text2 = CounterBox(c, "Text2", Twips(2220, 5175, 375, 255), "od");
-    Text3 = CounterBox(c, "Text3", Twips(2700, 5175, 855, 255));
-    cmdNext = PictureButton(c, "cmdNext", "next", Twips(3720, 5085, 495, 375));
-    cmdLast = PictureButton(c, "cmdLast", "last", Twips(4215, 5085, 540, 375));
+    cmdFirst = dictionary::PictureButton(c, "cmdFirst", "first", Twips(180, 5085, 495, 375));
+    CmdPrevious = dictionary::PictureButton(c, "CmdPrevious", "previous", Twips(675, 5085, 495, 375));
+    Text1 = dictionary::DisplayBox(c, "Text1", Twips(1305, 5175, 855, 255));
+    Text2 = dictionary::DisplayBox(c, "Text2", Twips(2220, 5175, 375, 255), "od");
+    Text3 = dictionary::DisplayBox(c, "Text3", Twips(2700, 5175, 855, 255));
+    cmdNext = dictionary::PictureButton(c, "cmdNext", "next", Twips(3720, 5085, 495, 375));
+    cmdLast = dictionary::PictureButton(c, "cmdLast", "last", Twips(4215, 5085, 540, 375));
     for (QLineEdit* t : {Text1, Text2, Text3}) t->installEventFilter(this);
     for (QToolButton* b : {cmdFirst, CmdPrevious, cmdNext, cmdLast}) b->installEventFilter(this);
     connect(cmdFirst, &QToolButton::clicked, this, &MainWindow::cmdFirst_Click);

@@ -1,9 +1,7 @@
 #include "dictionary/MsgBox.h"
 
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 
 namespace dictionary {
 
@@ -35,12 +33,6 @@ int MsgBox(QWidget* parent, const QString& prompt, const QString& title, int sty
     box.setDefaultButton(ok);
     box.exec();
     return 1;
-}
-
-void SelectWholeTextOnFocus(QLineEdit* box) {
-    QTimer::singleShot(0, box, [box] {
-        if (box->hasFocus()) box->selectAll(); // any length: a very long term must not overflow a count
-    });
 }
 
 } // namespace dictionary

@@ -1,7 +1,6 @@
 #pragma once
 #include <QString>
 
-class QLineEdit;
 class QWidget;
 
 namespace dictionary {
@@ -12,9 +11,5 @@ namespace dictionary {
 constexpr int kYes = 6;
 constexpr int kNo = 7;
 int MsgBox(QWidget* parent, const QString& prompt, const QString& title, int style);
-
-// Selects the whole text of a box that has just got the focus, after the click that brought
-// the focus has placed the caret.
-void SelectWholeTextOnFocus(QLineEdit* box);
 
 } // namespace dictionary

@@ -3,9 +3,9 @@
 #include "app/Module1.h"
 #include "db/Errors.h"
 #include "db/Recordset.h"
-#include "dictionary/Icons.h"
 #include "dictionary/MsgBox.h"
 #include "dictionary/Twips.h"
+#include "dictionary/Widgets.h"
 #include "printing/PrintRange.h"
 
 #include <QApplication>
@@ -20,31 +20,6 @@ using dictionary::MsgBox;
 using dictionary::Px;
 using dictionary::Twips;
 
-namespace {
-
-QToolButton* IconButton(QWidget* parent, const char* name, const char* icon, QRect geometry) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(name);
-    b->setIcon(dictionary::ButtonIcon(icon));
-    b->setIconSize(geometry.size() - QSize(10, 10));
-    b->setGeometry(geometry);
-    b->setFocusPolicy(Qt::TabFocus);
-    return b;
-}
-
-QLineEdit* DisplayBox(QWidget* parent, const char* name, QRect geometry, const QString& text = {}) {
-    auto* t = new QLineEdit(text, parent);
-    t->setObjectName(name);
-    t->setGeometry(geometry);
-    t->setReadOnly(true);
-    t->setAlignment(Qt::AlignCenter);
-    QPalette pal = t->palette();
-    pal.setColor(QPalette::Base, pal.color(QPalette::Button));
-    t->setPalette(pal);
-    return t;
-}
-
-} // namespace
 
 PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(parent), list_(list) {
     setObjectName("Form9");
@@ -57,15 +32,15 @@ PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(paren
     Picture2->setObjectName("Picture2");
     Picture2->setGeometry(Twips(0, 0, 9330, 630));
     Picture2->setFrameShape(QFrame::StyledPanel);
-    cmdFirst = IconButton(Picture2, "cmdFirst", "first", Twips(120, 120, 495, 375));
-    CmdPrevious = IconButton(Picture2, "CmdPrevious", "previous", Twips(615, 120, 495, 375));
-    Text1 = DisplayBox(Picture2, "Text1", Twips(1245, 210, 855, 255));
-    Text2 = DisplayBox(Picture2, "Text2", Twips(2160, 210, 375, 255), "od");
-    Text3 = DisplayBox(Picture2, "Text3", Twips(2640, 210, 855, 255));
-    cmdNext = IconButton(Picture2, "cmdNext", "next", Twips(3660, 120, 495, 375));
-    cmdLast = IconButton(Picture2, "cmdLast", "last", Twips(4155, 120, 540, 375));
-    cmdIspis = IconButton(Picture2, "cmdIspis", "ispis", Twips(5160, 30, 540, 540));
-    cmdIzlaz = IconButton(Picture2, "cmdIzlaz", "izlaz", Twips(8700, 35, 540, 540));
+    cmdFirst = dictionary::PictureButton(Picture2, "cmdFirst", "first", Twips(120, 120, 495, 375));
+    CmdPrevious = dictionary::PictureButton(Picture2, "CmdPrevious", "previous", Twips(615, 120, 495, 375));
+    Text1 = dictionary::DisplayBox(Picture2, "Text1", Twips(1245, 210, 855, 255));
+    Text2 = dictionary::DisplayBox(Picture2, "Text2", Twips(2160, 210, 375, 255), "od");
+    Text3 = dictionary::DisplayBox(Picture2, "Text3", Twips(2640, 210, 855, 255));
+    cmdNext = dictionary::PictureButton(Picture2, "cmdNext", "next", Twips(3660, 120, 495, 375));
+    cmdLast = dictionary::PictureButton(Picture2, "cmdLast", "last", Twips(4155, 120, 540, 375));
+    cmdIspis = dictionary::PictureButton(Picture2, "cmdIspis", "ispis", Twips(5160, 30, 540, 540));
+    cmdIzlaz = dictionary::PictureButton(Picture2, "cmdIzlaz", "izlaz", Twips(8700, 35, 540, 540));
     for (QLineEdit* t : {Text1, Text2, Text3}) t->installEventFilter(this);
 
     Scroller1 = new QScrollArea(this);

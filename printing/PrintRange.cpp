@@ -3,8 +3,8 @@
 #include "app/Module1.h"
 #include "dictionary/MsgBox.h"
 #include "dictionary/Twips.h"
+#include "dictionary/Widgets.h"
 
-#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -164,10 +164,7 @@ bool PrintRangeDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
         dictionary::SelectWholeTextOnFocus(box);
     } else if (event->type() == QEvent::FocusOut && box == txtDo) {
-        const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason ||
-            reason == Qt::OtherFocusReason)
-            QMetaObject::invokeMethod(cmdPrihvati, [this] { if (isVisible()) cmdPrihvati->setFocus(); }, Qt::QueuedConnection);
+        dictionary::FocusOnLeaving(event, this, cmdPrihvati);
     } else if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

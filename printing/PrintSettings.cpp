@@ -4,13 +4,13 @@
 #include "db/TableRecordset.h"
 #include "dictionary/MsgBox.h"
 #include "dictionary/Twips.h"
+#include "dictionary/Widgets.h"
 #include "printing/Layout.h"
 #include "printing/PrinterSelection.h"
 #include "printing/PrinterTools.h"
 #include "printing/QtTargets.h"
 
 #include <QCheckBox>
-#include <QFocusEvent>
 #include <QFontDialog>
 #include <QFrame>
 #include <QKeyEvent>
@@ -32,8 +32,6 @@ using Module1::Settings;
 
 namespace {
 
-const QColor kFrame(0, 70, 213);
-
 // A group: its container, the framing rectangle and the heading on the frame's top edge.
 QWidget* Group(QWidget* page, int yOffset, const char* name, QRect at, const char* shape) {
     auto* box = new QWidget(page);
@@ -47,20 +45,7 @@ QWidget* Group(QWidget* page, int yOffset, const char* name, QRect at, const cha
 }
 
 QLineEdit* Heading(QWidget* box, const char* name, const char* text, QRect at) {
-    auto* t = new QLineEdit(QString::fromUtf8(text), box);
-    t->setObjectName(name);
-    t->setReadOnly(true);
-    t->setFrame(false);
-    t->setAlignment(Qt::AlignCenter);
-    t->setFocusPolicy(Qt::ClickFocus); // Tab skips it
-    QPalette pal = t->palette();
-    pal.setColor(QPalette::Base, pal.color(QPalette::Button));
-    pal.setColor(QPalette::Text, kFrame);
-    t->setPalette(pal);
-    const int need = t->fontMetrics().horizontalAdvance(t->text()) + 12;
-    const int room = box->width() - at.left() - 4; // it may grow, but not out of its group
-    t->setGeometry(at.adjusted(0, 0, std::clamp(need - at.width(), 0, std::max(0, room - at.width())), 0));
-    return t;
+    return dictionary::HeadingBox(box, name, QString::fromUtf8(text), at, box->width() - at.left() - 4);
 }
 
 template <class W>
@@ -346,10 +331,7 @@ bool PrintSettingsWindow::eventFilter(QObject* watched, QEvent* event) {
         if (heading) optTab->tabBar()->setFocus();
         else dictionary::SelectWholeTextOnFocus(box);
     } else if (event->type() == QEvent::FocusOut && box == txtTopM) {
-        const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason ||
-            reason == Qt::OtherFocusReason)
-            QMetaObject::invokeMethod(cmdPrihvati, [this] { if (isVisible()) cmdPrihvati->setFocus(); }, Qt::QueuedConnection);
+        dictionary::FocusOnLeaving(event, this, cmdPrihvati);
     } else if (event->type() == QEvent::KeyPress && !heading) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

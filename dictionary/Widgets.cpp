@@ -1,0 +1,60 @@
+#include "dictionary/Widgets.h"
+
+#include "dictionary/Icons.h"
+
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QTimer>
+#include <QToolButton>
+
+namespace dictionary {
+
+QToolButton* PictureButton(QWidget* parent, const char* name, const char* icon, QRect geometry) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setIcon(ButtonIcon(icon));
+    b->setGeometry(geometry);
+    b->setIconSize(geometry.size() - QSize(10, 10));
+    b->setFocusPolicy(Qt::TabFocus);
+    b->setMouseTracking(true);
+    return b;
+}
+
+QLineEdit* DisplayBox(QWidget* parent, const char* name, QRect geometry, const QString& text) {
+    auto* t = new QLineEdit(text, parent);
+    t->setObjectName(name);
+    t->setGeometry(geometry);
+    t->setReadOnly(true);
+    t->setAlignment(Qt::AlignCenter);
+    QPalette pal = t->palette();
+    pal.setColor(QPalette::Base, pal.color(QPalette::Button));
+    t->setPalette(pal);
+    return t;
+}
+
+QLineEdit* HeadingBox(QWidget* parent, const char* name, const QString& text, QRect geometry, int maxWidth) {
+    QLineEdit* t = DisplayBox(parent, name, geometry, text);
+    t->setFrame(false);
+    t->setFocusPolicy(Qt::ClickFocus); // Tab skips it
+    QPalette pal = t->palette();
+    pal.setColor(QPalette::Text, QColor(0, 70, 213));
+    t->setPalette(pal);
+    const int need = t->fontMetrics().horizontalAdvance(text) + 12;
+    t->resize(std::clamp(need, geometry.width(), std::max(geometry.width(), maxWidth)), geometry.height());
+    return t;
+}
+
+void SelectWholeTextOnFocus(QLineEdit* box) {
+    QTimer::singleShot(0, box, [box] {
+        if (box->hasFocus()) box->selectAll(); // any length: a very long term must not overflow a count
+    });
+}
+
+void FocusOnLeaving(const QEvent* focusOut, QWidget* window, QWidget* target) {
+    const auto reason = static_cast<const QFocusEvent*>(focusOut)->reason();
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason ||
+        reason == Qt::ShortcutFocusReason || reason == Qt::OtherFocusReason)
+        QMetaObject::invokeMethod(target, [window, target] { if (window->isVisible()) target->setFocus(); }, Qt::QueuedConnection);
+}
+
+} // namespace dictionary
