@@ -119,6 +119,11 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
     Label1 = Put<QLabel>(opcije_, "Label1", at(480, 480, 5565, 495),
                          "Kao decimalni separator koristite zarez ili točku, sukladno postavkama u Regional Settings u Control Panelu!");
     Label1->setWordWrap(true);
+    auto* Line1 = new QFrame(opcije_);
+    Line1->setObjectName("Line1");
+    Line1->setFrameShape(QFrame::HLine);
+    Line1->setFrameShadow(QFrame::Sunken);
+    Line1->setGeometry(at(360, 960, 5160, 30));
     Picture4 = Group(opcije_, y0, "Picture4", Twips(120, 1080, 2775, 1215), "Shape4");
     Text9 = Heading(Picture4, "Text9", "Horizontalni pomak u mm", Twips(480, 0, 1935, 285));
     optDesno = Put<QRadioButton>(Picture4, "optDesno", Twips(360, 330, 855, 255), "Desno");
@@ -174,10 +179,6 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
     optTab->setCurrentIndex(0);
     Load();
     cmdPrihvati->setFocus();
-}
-
-void PrintSettingsWindow::paintEvent(QPaintEvent* event) {
-    QDialog::paintEvent(event);
 }
 
 QString PrintSettingsWindow::Show(double v) const {
