@@ -359,11 +359,13 @@ bool Verify(db::Database& d, std::ostream& out) {
     std::string verdict;
     try {
         db::Statement integrity(d.handle(), "PRAGMA integrity_check");
-        while (integrity.Step()) verdict += db::CStr(integrity.Column(0)) + " ";
-    } catch (const db::EngineError& e) {
-        verdict = e.what();
+        int findings = 0;
+        while (integrity.Step()) findings += db::CStr(integrity.Column(0)) != "ok";
+        verdict = findings == 0 ? "ok " : "provjera cjelovitosti našla je " + std::to_string(findings) + " pogrešaka ";
+    } catch (const db::EngineError&) {
+        verdict = "dijelovi datoteke ne mogu se pročitati ";
     }
-    if (verdict != "ok ") {
+    if (verdict != "ok ") { // the engine's own findings are English and for developers
         out << "Datoteka je oštećena: " << verdict << "\n";
         return false;
     }
