@@ -13,6 +13,7 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <regex>
 #include <thread>
@@ -142,8 +143,16 @@ void CopyDatabase(sqlite3* src, const std::string& target, const std::string& pa
 }
 
 std::string MakeBackup(const std::string& path, const std::string& password, std::string folder, int keep) {
-    Connection source(path, password, Connection::Options{false, true, false});
-    return MakeBackupOf(source.handle(), path, password, std::move(folder), keep);
+    // Read and written like the program does, so that closing it moves the log into the file and
+    // removes it; read-only only where the file cannot be written.
+    std::unique_ptr<Connection> source;
+    try {
+        source = std::make_unique<Connection>(path, password, Connection::Options{});
+    } catch (const EngineError& e) {
+        if ((e.code & 0xff) != SQLITE_READONLY && (e.code & 0xff) != SQLITE_CANTOPEN) throw;
+        source = std::make_unique<Connection>(path, password, Connection::Options{false, true, false});
+    }
+    return MakeBackupOf(source->handle(), path, password, std::move(folder), keep);
 }
 
 std::string MakeBackupOf(sqlite3* src, const std::string& path, const std::string& password, std::string folder,
