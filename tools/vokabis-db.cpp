@@ -163,6 +163,7 @@ std::vector<Pair> ReadSource(const Options& o, const std::string& source, std::v
             if (!tools::ValidUtf8(p.english) || !tools::ValidUtf8(p.croatian)) bad->push_back({line, "tekst nije ispravan UTF-8"});
             else out.push_back(std::move(p));
         }
+        if (std::find(tables.begin(), tables.end(), "Postavke") == tables.end()) return out; // the defaults stay
         std::istringstream settingsText(Run(o.mdbExport + " " + Quoted(source) + " Postavke"));
         const auto table = tools::ReadCsvTable(settingsText);
         if (!table.empty()) *settings = table.front();
