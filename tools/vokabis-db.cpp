@@ -7,13 +7,11 @@
 #include "tools/Formats.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
-
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
