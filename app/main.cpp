@@ -1,17 +1,21 @@
 // Vokabis: opens the dictionary beside the program and shows the main window.
+#include "app/Session.h"
 #include "app/Startup.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTranslator>
 
 #include <csignal>
+#include <iostream>
 #include <unistd.h>
 
 namespace {
 int signalPipe[2] = {-1, -1};
+bool terminated = false;
 
 // A logout or `kill` ends the run through the event loop, so the dictionary is closed
 // the same way as when the user closes the window.
@@ -24,6 +28,7 @@ void QuitOnTerminate(QApplication& app) {
     if (::pipe(signalPipe) != 0) return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        terminated = true;
         QApplication::closeAllWindows();
         QApplication::quit();
     });
@@ -43,6 +48,16 @@ int main(int argc, char** argv) {
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtTranslator);
     QuitOnTerminate(app);
-    if (!StartUp(QCoreApplication::applicationDirPath())) return 1;
-    return app.exec();
+    MainWindow* window = StartUp(QCoreApplication::applicationDirPath());
+    if (!window) return 1;
+    Session session(window);
+    const int rc = app.exec();
+    try {
+        session.End();
+    } catch (const std::exception& e) {
+        const QString text = "Pričuvna kopija rječnika nije napravljena.\n\n" + QString::fromUtf8(e.what());
+        std::cerr << text.toStdString() << "\n";
+        if (!terminated) QMessageBox::warning(nullptr, "Pogreška", text); // nobody answers a box at logout
+    }
+    return rc;
 }

@@ -1,5 +1,6 @@
 #include "db/Database.h"
 
+#include "db/Backup.h"
 #include "db/JetLike.h"
 #include "db/JetSql.h"
 #include "db/Recordset.h"
@@ -136,8 +137,12 @@ sqlite3* Connection::handle() const {
 }
 
 void Connection::Close() {
-    // close_v2 waits for statements still held by record sets instead of failing.
-    if (db_) sqlite3_close_v2(db_);
+    // close_v2 waits for statements still held by record sets instead of failing. The changes
+    // are counted first: the program backs a changed dictionary up when it ends.
+    if (db_) {
+        NoteChanges(path_, sqlite3_total_changes(db_));
+        sqlite3_close_v2(db_);
+    }
     db_ = nullptr;
 }
 

@@ -97,6 +97,14 @@ void Check(const Pair& p, long line, std::vector<Pair>* out, std::vector<BadLine
 std::vector<Pair> ReadPairs(std::istream& in, Format format, std::vector<BadLine>* bad) {
     std::vector<Pair> out;
     long line = 0;
+    // Editors on Windows often start UTF-8 files with a byte order mark.
+    for (size_t i = 0; i < kBom.size(); ++i) {
+        if (in.peek() != static_cast<unsigned char>(kBom[i])) {
+            for (; i > 0; --i) in.unget();
+            break;
+        }
+        in.get();
+    }
     if (format == Format::Tsv) {
         std::string text;
         while (std::getline(in, text)) {
@@ -131,7 +139,11 @@ std::vector<Pair> ReadPairs(std::istream& in, Format format, std::vector<BadLine
     return out;
 }
 
-void WritePair(std::ostream& out, Format format, const std::string& english, const std::string& croatian) {
+bool FitsTsv(std::string_view term) { return term.find_first_of("\t\n\r") == std::string_view::npos; }
+
+void WritePair(std::ostream& out, Format format, const std::string& english, const std::string& croatian,
+               bool firstInFile) {
+    if (firstInFile && english.starts_with(kBom)) out << kBom;
     if (format == Format::Tsv) {
         out << english << '\t' << croatian << '\n';
         return;

@@ -1,12 +1,17 @@
 // vokabis-db: makes, fills, exports and checks dictionary files. The program itself reads no
 // command line; everything done to a file from outside it is done here.
 #include "app/Module1.h"
+#include "db/Backup.h"
 #include "db/Database.h"
 #include "db/Sqlite.h"
 #include "tools/Formats.h"
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -29,10 +34,16 @@ const char* const kHelp =
     "                                              / a new file, optionally filled at once\n"
     "  vokabis-db import DATOTEKA IZVOR [--skip-bad]\n"
     "                                              dodaje parove iz izvora / adds the pairs of a source\n"
-    "  vokabis-db export DATOTEKA [CILJ]           svi parovi u TSV ili CSV (bez cilja: na izlaz)\n"
-    "                                              / every pair as TSV or CSV (no target: stdout)\n"
+    "  vokabis-db export DATOTEKA [CILJ] [--force] svi parovi u TSV ili CSV (bez cilja: na izlaz);\n"
+    "                                              postojeći cilj zamjenjuje samo uz --force\n"
+    "                                              / every pair as TSV or CSV (no target: stdout);\n"
+    "                                              an existing target is replaced only with --force\n"
     "  vokabis-db check DATOTEKA                   provjera datoteke / checks the file\n"
     "  vokabis-db stats DATOTEKA                   brojke o rječniku / figures about the dictionary\n"
+    "  vokabis-db backup DATOTEKA [MAPA]           pričuvna kopija (zadano: Backup/ uz datoteku)\n"
+    "                                              / a backup copy (default: Backup/ beside the file)\n"
+    "  vokabis-db restore KOPIJA DATOTEKA          vraća kopiju; zamijenjena datoteka ostaje kao kopija\n"
+    "                                              / restores a backup; the replaced file is kept as one\n"
     "\n"
     "Izvor / source: .tsv (engleski TAB hrvatski), .csv (RFC 4180), FreeDict (npr. / e.g.\n"
     "/usr/share/dictd/freedict-eng-hrv), stari rječnik / an old dictionary .mdb (mdbtools).\n"
@@ -44,6 +55,7 @@ const char* const kHelp =
 struct Options {
     std::vector<std::string> args;
     bool skipBad = false;
+    bool force = false;
     std::string format;
     std::string from;
     std::string mdbExport = "mdb-export";
@@ -85,22 +97,44 @@ bool IsFreeDict(const std::string& source) {
     return fs::exists(source + ".index") && fs::exists(source + ".dict.dz");
 }
 
-std::string Run(const std::string& command) {
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
-    if (!p) throw std::runtime_error("ne mogu pokrenuti: " + command);
-    char buf[1 << 16];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p.get())) > 0) out.append(buf, n);
-    const int status = pclose(p.release());
-    if (status != 0) throw std::runtime_error("naredba nije uspjela (" + command + ")");
-    return out;
-}
-
 std::string Quoted(const std::string& s) {
     std::string q = "'";
     for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
+}
+
+// The output of a command; its own (English) complaints are not passed on, the exit status is.
+std::string Run(const std::string& command, int* status) {
+    std::string out;
+    std::unique_ptr<FILE, int (*)(FILE*)> p(popen((command + " 2>/dev/null").c_str(), "r"), pclose);
+    if (!p) throw std::runtime_error("ne mogu pokrenuti: " + command);
+    char buf[1 << 16];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p.get())) > 0) out.append(buf, n);
+    const int rc = pclose(p.release());
+    *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : 128;
+    return out;
+}
+
+std::string Run(const std::string& command) {
+    int status = 0;
+    std::string out = Run(command, &status);
+    if (status == 127) throw std::runtime_error("mdbtools nije instaliran (paket mdbtools); stari rječnik ne može se pročitati");
+    if (status != 0) throw std::runtime_error("mdbtools nije mogao pročitati stari rječnik (" + command + ")");
+    return out;
+}
+
+// The tables of an Access file, or a Croatian refusal when it is not one mdbtools can read.
+std::vector<std::string> AccessTables(const std::string& source) {
+    int status = 0;
+    const std::string out = Run("mdb-tables -1 " + Quoted(source), &status);
+    if (status == 127) throw std::runtime_error("mdbtools nije instaliran (paket mdbtools); " + source + " se ne može pročitati");
+    if (status != 0) throw std::runtime_error(source + " nije datoteka baze podataka Access; ništa nije uvezeno");
+    std::vector<std::string> tables;
+    std::istringstream lines(out);
+    for (std::string t; std::getline(lines, t);)
+        if (!t.empty()) tables.push_back(t);
+    return tables;
 }
 
 // The pairs of a source, and the settings row when the source is an old dictionary.
@@ -108,17 +142,28 @@ std::vector<Pair> ReadSource(const Options& o, const std::string& source, std::v
                              std::map<std::string, std::string>* settings) {
     if (IsFreeDict(source)) return tools::ReadFreeDict(source, source.find("hrv-eng") == std::string::npos);
     if (fs::path(source).extension() == ".mdb") {
+        const std::vector<std::string> tables = AccessTables(source);
+        if (std::find(tables.begin(), tables.end(), "Vokabis") == tables.end()) {
+            std::string names;
+            for (const auto& t : tables) names += (names.empty() ? "" : ", ") + t;
+            throw std::runtime_error(source + " ne sadrži parove riječi u obliku ovog programa (nema tablice Vokabis). " +
+                                     (names.empty() ? std::string("U njoj nema tablica.") : "Tablice u njoj: " + names + "."));
+        }
         std::istringstream pairs(Run(o.mdbExport + " " + Quoted(source) + " Vokabis"));
         std::vector<Pair> out;
         long line = 1;
-        for (auto& row : tools::ReadCsvTable(pairs)) {
+        const auto rows = tools::ReadCsvTable(pairs);
+        if (!rows.empty() && (!rows.front().contains("Engleski") || !rows.front().contains("Hrvatski")))
+            throw std::runtime_error(source + ": tablica Vokabis nema stupce Engleski i Hrvatski; ništa nije uvezeno");
+        for (auto row : rows) {
             ++line;
             Pair p{row["Engleski"], row["Hrvatski"]};
             if (!tools::ValidUtf8(p.english) || !tools::ValidUtf8(p.croatian)) bad->push_back({line, "tekst nije ispravan UTF-8"});
             else out.push_back(std::move(p));
         }
-        std::istringstream rows(Run(o.mdbExport + " " + Quoted(source) + " Postavke"));
-        const auto table = tools::ReadCsvTable(rows);
+        if (std::find(tables.begin(), tables.end(), "Postavke") == tables.end()) return out; // the defaults stay
+        std::istringstream settingsText(Run(o.mdbExport + " " + Quoted(source) + " Postavke"));
+        const auto table = tools::ReadCsvTable(settingsText);
         if (!table.empty()) *settings = table.front();
         return out;
     }
@@ -164,6 +209,31 @@ void AddAll(db::Database& d, const std::vector<Pair>& pairs, const std::map<std:
     t.Commit();
 }
 
+db::Database OpenReadOnly(const std::string& path) {
+    return db::Database(path, kPassword, db::Connection::Options{false, true, false});
+}
+
+// Refuses a file that opens but is not a dictionary of this program, before anything reads or
+// writes its tables.
+void RequireDictionary(db::Database& d) {
+    auto has = [&](const char* sql) {
+        db::Statement s(d.handle(), sql);
+        return s.Step() && s.Int(0) > 0;
+    };
+    auto hasColumns = [&] {
+        db::Statement s(d.handle(), "PRAGMA table_info(Vokabis)");
+        int found = 0;
+        while (s.Step()) found += db::CStr(s.Column(1)) == "Engleski" || db::CStr(s.Column(1)) == "Hrvatski";
+        return found == 2;
+    };
+    const char* missing = !has("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'Vokabis'") ? "tablice Vokabis"
+                          : !hasColumns()                                                              ? "stupaca Engleski i Hrvatski"
+                          : !has("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'Postavke'") ? "tablice Postavke"
+                                                                                                             : nullptr;
+    if (missing)
+        throw std::runtime_error(d.path() + " nije rječnik programa Vokabis (nema " + missing + "); datoteka nije mijenjana");
+}
+
 int Import(const Options& o, const std::string& path, const std::string& source, bool fresh) {
     std::vector<tools::BadLine> bad;
     std::map<std::string, std::string> settings;
@@ -174,6 +244,10 @@ int Import(const Options& o, const std::string& path, const std::string& source,
                   << " (--skip-bad ih preskače).\n";
         return 1;
     }
+    if (!fresh) { // looked at without writing first: a file that is not a dictionary stays untouched
+        db::Database probe = OpenReadOnly(path);
+        RequireDictionary(probe);
+    }
     db::Database d(path, kPassword, fresh);
     if (fresh) d.CreateSchema();
     AddAll(d, pairs, settings);
@@ -183,58 +257,149 @@ int Import(const Options& o, const std::string& path, const std::string& source,
     return 0;
 }
 
+// A term as a message shows it: control characters visible, a long one cut.
+std::string Shown(const std::string& t) {
+    std::string out;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (out.size() > 60 && (static_cast<unsigned char>(t[i]) & 0xC0) != 0x80) return "„" + out + "…“";
+        const char c = t[i];
+        out += c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+    }
+    return "„" + out + "“";
+}
+
+// Names the target may not have: the dictionary itself and the engine's files beside it.
+bool IsTheDictionary(const std::string& path, const std::string& target) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        const std::string own = path + suffix;
+        if (db::SameFile(own, target) || db::CanonicalPath(own) == db::CanonicalPath(target)) return true;
+    }
+    return false;
+}
+
 int Export(const Options& o, const std::string& path, const std::string& target) {
-    db::Database d(path, kPassword);
-    const Format format = FormatOf(target, o.format);
-    std::ofstream file;
     if (!target.empty()) {
-        file.open(target, std::ios::binary);
-        if (!file) throw std::runtime_error("ne mogu pisati " + target);
+        if (IsTheDictionary(path, target)) {
+            std::cerr << "Izvoz odbijen: cilj " << target << " je sama datoteka rječnika " << path
+                      << " (ili njezina pomoćna datoteka). Navedite drugi cilj.\n";
+            return 1;
+        }
+        if (fs::is_directory(target)) {
+            std::cerr << "Izvoz odbijen: " << target << " je mapa. Navedite ime datoteke.\n";
+            return 1;
+        }
+        if (fs::exists(target) && !o.force) {
+            std::cerr << "Izvoz odbijen: " << target << " već postoji i nije dirnut. Zamjena samo uz --force.\n";
+            return 1;
+        }
     }
-    std::ostream& out = target.empty() ? std::cout : file;
-    db::Statement s(d.handle(), "SELECT Engleski, Hrvatski FROM Vokabis ORDER BY Id");
-    while (s.Step()) {
-        const db::Value e = s.Column(0), h = s.Column(1);
-        tools::WritePair(out, format, db::IsNull(e) ? "" : db::CStr(e), db::IsNull(h) ? "" : db::CStr(h));
+    db::Database d = OpenReadOnly(path);
+    RequireDictionary(d);
+    const Format format = FormatOf(target, o.format);
+    const char* const sql = "SELECT Engleski, Hrvatski, Id FROM Vokabis ORDER BY Id";
+    auto text = [](const db::Value& v) { return db::IsNull(v) ? std::string() : db::CStr(v); };
+    if (format == Format::Tsv) { // refused whole before a line is written, so no half list goes out
+        db::Statement s(d.handle(), sql);
+        while (s.Step()) {
+            const std::string e = text(s.Column(0)), h = text(s.Column(1));
+            if (tools::FitsTsv(e) && tools::FitsTsv(h)) continue;
+            std::cerr << "Izvoz odbijen: par " << Shown(e) << " – " << Shown(h) << " (Id " << s.Int(2)
+                      << ") sadrži tabulator ili prijelom retka, koje TSV ne može zapisati. "
+                         "Izvezite u CSV (cilj s nastavkom .csv ili --format csv).\n";
+            return 1;
+        }
     }
-    out.flush();
-    if (!out) throw std::runtime_error("izvoz nije dovršen (disk pun?)");
+    auto write = [&](std::ostream& out) {
+        db::Statement s(d.handle(), sql);
+        for (bool first = true; s.Step(); first = false)
+            tools::WritePair(out, format, text(s.Column(0)), text(s.Column(1)), first);
+        out.flush();
+    };
+    if (target.empty()) {
+        write(std::cout);
+        return std::cout ? 0 : 1;
+    }
+    // Written beside the target and renamed over it whole: a failed export leaves no half file
+    // and an existing target as it was.
+    const std::string final = fs::weakly_canonical(fs::absolute(target)).string();
+    std::string partial = final + ".XXXXXX";
+    const int fd = mkstemp(partial.data());
+    if (fd < 0) throw std::runtime_error("ne mogu pisati u mapu cilja " + fs::path(final).parent_path().string());
+    ::close(fd);
+    try {
+        std::ofstream file(partial, std::ios::binary | std::ios::trunc);
+        write(file);
+        file.close();
+        if (!file) throw std::runtime_error("izvoz u " + target + " nije dovršen (disk pun?); cilj nije dirnut");
+        db::SyncPath(partial);
+        struct stat old {};
+        mode_t mode = 0;
+        if (::stat(final.c_str(), &old) == 0) mode = old.st_mode & 07777;
+        else {
+            mode = ::umask(0);
+            ::umask(mode);
+            mode = 0666 & ~mode;
+        }
+        ::chmod(partial.c_str(), mode);
+        fs::rename(partial, final);
+    } catch (...) {
+        std::error_code ec;
+        fs::remove(partial, ec);
+        throw;
+    }
+    db::SyncPath(fs::path(final).parent_path().string());
     return 0;
 }
 
-int Check(const std::string& path) {
-    db::Database d(path, kPassword);
+// Everything the program needs from a file, each on a line of its own; true when all of it is there.
+bool Verify(db::Database& d, std::ostream& out) {
+    RequireDictionary(d);
     bool ok = true;
-    db::Statement integrity(d.handle(), "PRAGMA integrity_check");
     std::string verdict;
-    while (integrity.Step()) verdict += db::CStr(integrity.Column(0)) + " ";
-    if (verdict != "ok ") {
-        std::cout << "Datoteka je oštećena: " << verdict << "\n";
-        ok = false;
-    } else {
-        std::cout << "Cjelovitost datoteke: u redu\n";
+    try {
+        db::Statement integrity(d.handle(), "PRAGMA integrity_check");
+        int findings = 0;
+        while (integrity.Step()) findings += db::CStr(integrity.Column(0)) != "ok";
+        verdict = findings == 0 ? "ok " : "provjera cjelovitosti našla je " + std::to_string(findings) + " pogrešaka ";
+    } catch (const db::EngineError&) {
+        verdict = "dijelovi datoteke ne mogu se pročitati ";
     }
-    std::cout << "Parova riječi: " << d.Count("Select Id From Vokabis") << "\n";
+    if (verdict != "ok ") { // the engine's own findings are English and for developers
+        out << "Datoteka je oštećena: " << verdict << "\n";
+        return false;
+    }
+    out << "Cjelovitost datoteke: u redu\n";
+    out << "Parova riječi: " << d.Count("Select Id From Vokabis") << "\n";
     try {
         const Module1::SettingsRecord s = Module1::ReadSettings(d);
-        std::cout << "Postavke ispisa: u redu (" << s.MojFontIme.toStdString() << ", " << s.VelicinaFonta
-                  << " pt, " << s.BrojRedova << " redova po stranici)\n";
+        out << "Postavke ispisa: u redu (" << s.MojFontIme.toStdString() << ", " << s.VelicinaFonta << " pt, "
+            << s.BrojRedova << " redova po stranici)\n";
     } catch (const db::EngineError& e) {
-        std::cout << "Postavke ispisa: " << e.what() << "\n";
+        out << "Postavke ispisa: " << e.what() << "\n";
         ok = false;
     }
-    try {
-        d.Count("Select * From OrderByEngleski Where 0");
-        std::cout << "Spremljeni upit OrderByEngleski: u redu\n";
-    } catch (const db::EngineError& e) {
-        std::cout << "Spremljeni upit OrderByEngleski nedostaje: " << e.what() << "\n";
-        ok = false;
-    }
+    db::Statement query(d.handle(), "SELECT count(*) FROM sqlite_master WHERE type = 'view' AND name = 'OrderByEngleski'");
+    query.Step();
+    bool runs = query.Int(0) > 0;
+    if (runs) try {
+            d.Count("Select * From OrderByEngleski Where 0");
+        } catch (const db::EngineError&) {
+            runs = false;
+        }
+    out << (runs ? "Spremljeni upit OrderByEngleski: u redu\n" : "Spremljeni upit OrderByEngleski nedostaje ili ne radi.\n");
+    return ok && runs;
+}
+
+int Check(const std::string& path) {
+    db::Database d = OpenReadOnly(path); // looking never writes, not even to a file that is no dictionary
+    const bool ok = Verify(d, std::cout);
+    std::cout << (ok ? "Datoteka je ispravan rječnik.\n" : "Datoteka nije ispravna.\n");
     return ok ? 0 : 1;
 }
 
 int Stats(const std::string& path) {
-    db::Database d(path, kPassword);
+    db::Database d = OpenReadOnly(path);
+    RequireDictionary(d);
     db::Statement s(d.handle(),
                     "SELECT count(*), sum(Engleski IS NULL OR Engleski = ''), sum(Hrvatski IS NULL OR Hrvatski = ''),"
                     " max(length(Engleski)), max(length(Hrvatski)) FROM Vokabis");
@@ -249,6 +414,95 @@ int Stats(const std::string& path) {
     return 0;
 }
 
+int Backup(const std::string& path, const std::string& folder) {
+    {
+        db::Database d = OpenReadOnly(path);
+        RequireDictionary(d);
+    }
+    std::cout << db::MakeBackup(path, kPassword, folder) << "\n";
+    return 0;
+}
+
+// A damaged file cannot be read through the engine; its bytes (and its log) are kept as they are.
+std::string KeepRawCopy(const std::string& path) {
+    const std::string folder = db::BackupFolder(path);
+    fs::create_directories(folder);
+    const fs::path name(path);
+    for (int n = 1;; ++n) {
+        const fs::path keep = fs::path(folder) / (name.stem().string() + "-ostecena-" + std::to_string(::time(nullptr)) +
+                                                  (n > 1 ? "-" + std::to_string(n) : "") + name.extension().string());
+        if (fs::exists(keep)) continue;
+        fs::copy_file(path, keep);
+        ::chmod(keep.c_str(), 0600);
+        db::SyncPath(keep.string());
+        if (fs::exists(path + "-wal")) {
+            fs::rename(path + "-wal", keep.string() + "-wal"); // belongs to the damaged file, never to the new one
+            db::SyncPath(folder);
+        }
+        std::error_code ec;
+        fs::remove(path + "-shm", ec);
+        return keep.string();
+    }
+}
+
+int Restore(const std::string& backup, const std::string& path) {
+    if (db::SameFile(backup, path)) {
+        std::cerr << "Vraćanje odbijeno: kopija i datoteka su ista datoteka (" << path << ").\n";
+        return 1;
+    }
+    // Everything the program needs must be in the backup before the dictionary is touched.
+    db::Database source = OpenReadOnly(backup);
+    std::ostringstream report;
+    if (!Verify(source, report)) {
+        std::cerr << report.str() << "Vraćanje odbijeno: kopija " << backup << " nije ispravan rječnik; " << path
+                  << " nije dirnut.\n";
+        return 1;
+    }
+    const std::string partial = db::PrepareCopy(source.handle(), path, kPassword);
+    std::string kept;
+    try {
+        if (fs::exists(path)) {
+            bool damaged = false;
+            try {
+                db::Database old(path, kPassword);
+                // Leaving write-ahead logging moves the log into the file and needs the file to
+                // itself: a program still holding it stops the restore here.
+                db::Statement mode(old.handle(), "PRAGMA journal_mode=DELETE");
+                if (!mode.Step() || db::CStr(mode.Column(0)) != "delete")
+                    throw db::EngineError(SQLITE_BUSY, "");
+                mode.Reset();
+                kept = db::MakeBackupOf(old.handle(), path, kPassword, {}, INT_MAX);
+            } catch (const db::EngineError& e) {
+                const int rc = e.code & 0xff;
+                if (rc != SQLITE_CORRUPT && rc != SQLITE_NOTADB) {
+                    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+                        throw std::runtime_error(path + " je otvoren u drugom programu (Vokabis?). Zatvorite ga pa "
+                                                        "pokušajte ponovno; ništa nije promijenjeno");
+                    throw;
+                }
+                damaged = true;
+            }
+            if (damaged) kept = KeepRawCopy(path);
+            // A log left beside the file would be read into the new one.
+            if (fs::exists(path + "-wal") && fs::file_size(path + "-wal") > 0)
+                throw std::runtime_error(path + " je otvoren u drugom programu (Vokabis?). Zatvorite ga pa pokušajte "
+                                                "ponovno; ništa nije promijenjeno");
+        }
+        fs::rename(partial, path);
+    } catch (...) {
+        std::error_code ec;
+        fs::remove(partial, ec);
+        throw;
+    }
+    db::SyncPath(fs::absolute(path).parent_path().string());
+    std::error_code ec;
+    fs::remove(path + "-shm", ec);
+    if (!kept.empty()) db::PruneBackups(db::BackupFolder(path), fs::path(path).filename().string(), 10, backup);
+    std::cout << "Vraćeno iz " << backup << " u " << path << ".\n";
+    if (!kept.empty()) std::cout << "Prijašnja datoteka sačuvana je kao " << kept << "\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -260,6 +514,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (a == "--skip-bad") o.skipBad = true;
+        else if (a == "--force") o.force = true;
         else if ((a == "--format" || a == "--from" || a == "--mdb-export") && i + 1 < argc)
             (a == "--format" ? o.format : a == "--from" ? o.from : o.mdbExport) = argv[++i];
         else if (a.rfind("--", 0) == 0) return Usage();
@@ -294,6 +549,8 @@ int main(int argc, char** argv) {
         if (command == "export" && o.args.size() <= 3) return Export(o, path, o.args.size() == 3 ? o.args[2] : "");
         if (command == "check" && o.args.size() == 2) return Check(path);
         if (command == "stats" && o.args.size() == 2) return Stats(path);
+        if (command == "backup" && o.args.size() <= 3) return Backup(path, o.args.size() == 3 ? o.args[2] : "");
+        if (command == "restore" && o.args.size() == 3) return Restore(path, o.args[2]);
     } catch (const std::exception& e) {
         std::cerr << "Pogreška: " << e.what() << "\n";
         return 1;

@@ -1,14 +1,20 @@
 #include "common/ProgramFolder.h"
 
+#include "app/Session.h"
 #include "app/Startup.h"
 #include "dictionary/MainWindow.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QFileInfo>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <fstream>
 #include <iterator>
@@ -84,5 +90,36 @@ TEST(StartupWindow, AFileThatCannotBeOpenedGivesOneErrorBoxAndNoWindow) {
         EXPECT_EQ(Bytes(f.file()), before) << name; // nothing written, nothing created
         EXPECT_EQ(fs::exists(f.file()), name != "missing") << name;
         EXPECT_EQ(Module1::DictDb, nullptr) << name;
+    }
+}
+
+TEST(StartupWindow, ARunThatChangedTheDictionaryLeavesABackupOfItBehind) {
+    struct Case {
+        const char* name;
+        const char* change; // on the list's connection (pairs) or the settings one
+        bool settingsConnection, exitCommand;
+    };
+    for (const Case& c : {Case{"nothing changed", nullptr, false, true},
+                          Case{"a pair, Završi rad", "INSERT INTO Vokabis (Engleski, Hrvatski) VALUES ('ink', 'tinta')", false, true},
+                          Case{"settings, close box", "UPDATE Postavke SET BrojRedova = 33", true, false}}) {
+        ProgramFolder f;
+        MainWindow* w = StartUp(f.path());
+        ASSERT_TRUE(w) << c.name;
+        Session session(w);
+        if (c.change) (c.settingsConnection ? *Module1::DictDb : *w->Data1.database()).Exec(c.change);
+        if (c.exitCommand) w->cmdIzlaz->click();
+        else w->close();
+        const QString backup = session.End();
+        EXPECT_EQ(fs::exists(f.dir / "Data/Backup"), c.change != nullptr) << c.name;
+        if (!c.change) continue;
+        EXPECT_EQ(fs::path(backup.toStdString()).parent_path(), f.dir / "Data/Backup") << c.name;
+        EXPECT_TRUE(QFileInfo(backup).fileName().contains(QRegularExpression("^Vokabis-\\d{4}-\\d\\d-\\d\\d-\\d{6}\\.mdb$")))
+            << backup.toStdString();
+        struct stat st {};
+        ASSERT_EQ(::stat(backup.toUtf8().constData(), &st), 0) << c.name;
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << c.name;
+        db::Database copy(backup.toStdString(), "KamenPlavetni");
+        EXPECT_EQ(copy.Count("Select * From Vokabis Where Engleski = 'ink'"), c.settingsConnection ? 0 : 1) << c.name;
+        EXPECT_EQ(copy.Count("Select * From Postavke Where BrojRedova = 33"), c.settingsConnection ? 1 : 0) << c.name;
     }
 }

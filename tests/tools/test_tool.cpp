@@ -1,17 +1,22 @@
 // The vokabis-db tool, run as a user runs it, on real files.
+#include "db/Database.h"
+#include "db/Sqlite.h"
 #include "tools/Formats.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -21,9 +26,9 @@ struct Result {
     int rc;
     std::string out;
 };
-Result Tool(const std::string& args) {
+Result Tool(const std::string& args, const std::string& env = "") {
     std::string out;
-    FILE* p = popen((std::string(VOKABIS_DB) + " " + args + " 2>&1").c_str(), "r");
+    FILE* p = popen((env + " " + VOKABIS_DB + " " + args + " 2>&1").c_str(), "r");
     char buf[4096];
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
@@ -46,7 +51,33 @@ struct Dir {
         return (path / name).string();
     }
     std::string operator/(const char* name) const { return (path / name).string(); }
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
+    std::vector<std::string> Names(const char* under = "") const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(path / under)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 };
+using Rows = std::vector<std::pair<std::string, std::string>>;
+Rows Read(const std::string& file) {
+    db::Database d(file, "KamenPlavetni");
+    db::Statement s(d.handle(), "SELECT Engleski, Hrvatski FROM Vokabis ORDER BY Id");
+    Rows rows;
+    while (s.Step()) rows.emplace_back(db::CStr(s.Column(0)), db::CStr(s.Column(1)));
+    return rows;
+}
+void Make(const std::string& file, const Rows& rows) {
+    db::Database d(file, "KamenPlavetni", true);
+    d.CreateSchema();
+    db::Transaction t(d.handle());
+    for (const auto& [e, h] : rows) d.AddPair(e, h);
+    t.Commit();
+}
+bool NoEngineEnglish(const std::string& out) {
+    return out.find("no such") == std::string::npos && out.find("Error") == std::string::npos &&
+           out.find("database") == std::string::npos;
+}
 } // namespace
 
 TEST(Tool, TsvAndCsvComeBackByteForByte) {
@@ -62,6 +93,90 @@ TEST(Tool, TsvAndCsvComeBackByteForByte) {
         EXPECT_EQ(Slurp(out), text) << name;
     }
     EXPECT_EQ(Tool("stats " + d / "d.mdb").out.find("Parova riječi: 4"), 0u);
+    // An editor's byte order mark is not part of the first word.
+    fs::remove(d / "d.mdb");
+    ASSERT_EQ(Tool("create " + d / "d.mdb" + " --from " + d.Write("bom.csv", "\xEF\xBB\xBF" "aaa,bbb\n")).rc, 0);
+    EXPECT_EQ(Read(d / "d.mdb"), (Rows{{"aaa", "bbb"}}));
+}
+
+// Random terms with everything that has a meaning in TSV or CSV, and a byte order mark leading
+// the very first term: CSV brings every one back; TSV either brings them back or refuses whole.
+TEST(Tool, EveryStoredTermComesBackFromItsExport) {
+    Dir d;
+    std::mt19937 rng(15);
+    const std::vector<std::string> pieces = {"a", "Ž", "đ", "\t", "\n", "\r", "\r\n", "\"", ",", std::string(1, '\0'),
+                                             "\xEF\xBB\xBF", "\\", " ", "'", "\x01", "\xF0\x9F\x98\x80", "\"\""};
+    auto term = [&] {
+        std::string t;
+        for (int n = int(rng() % 6); n > 0; --n) t += pieces[rng() % pieces.size()];
+        return t;
+    };
+    Rows all, tsvSafe;
+    for (int i = 0; i < 400; ++i) all.emplace_back(term(), term());
+    all[0].first = "\xEF\xBB\xBF" + all[0].first;
+    for (const auto& r : all)
+        if (tools::FitsTsv(r.first) && tools::FitsTsv(r.second)) tsvSafe.push_back(r);
+    ASSERT_LT(tsvSafe.size(), all.size());
+    tsvSafe[0].first = "\xEF\xBB\xBF" "x\x02";
+    for (auto [rows, ext] : {std::pair{all, ".csv"}, {tsvSafe, ".tsv"}}) {
+        const std::string db = d / (std::string("in") + ext + ".mdb"), out = d / (std::string("out") + ext);
+        Make(db, rows);
+        const Result r = Tool("export " + db + " " + out);
+        ASSERT_EQ(r.rc, 0) << r.out;
+        ASSERT_EQ(Tool("create " + d / (std::string("back") + ext + ".mdb") + " --from " + out).rc, 0) << ext;
+        EXPECT_EQ(Read(d / (std::string("back") + ext + ".mdb")), rows) << ext;
+    }
+    const Result refused = Tool("export " + d / "in.csv.mdb" + " " + d / "all.tsv");
+    EXPECT_EQ(refused.rc, 1);
+    EXPECT_NE(refused.out.find("Izvezite u CSV"), std::string::npos) << refused.out;
+    EXPECT_NE(refused.out.find("(Id "), std::string::npos) << refused.out;
+    EXPECT_FALSE(fs::exists(d / "all.tsv"));
+    EXPECT_EQ(Tool("export " + d / "in.csv.mdb").out.find("Izvoz odbijen"), 0u); // nor half a list on stdout
+}
+
+TEST(Tool, AnExportNeverWritesOverTheDictionaryNorLeavesAHalfFile) {
+    Dir d;
+    const std::string db = d / "d.mdb";
+    ASSERT_EQ(Tool("create " + db + " --from " + d.Write("ok.tsv", "dog\tpas\n")).rc, 0);
+    fs::create_symlink(db, d / "link.tsv");
+    fs::create_hard_link(db, d / "hard.tsv");
+    const std::string dictionary = Slurp(db);
+    for (const std::string target : {db, d / "link.tsv", d / "hard.tsv", db + "-wal", d / "./d.mdb"}) {
+        const Result r = Tool("export " + db + " " + target + " --force");
+        EXPECT_EQ(r.rc, 1) << target;
+        EXPECT_NE(r.out.find("sama datoteka rječnika"), std::string::npos) << r.out;
+        EXPECT_EQ(Slurp(db), dictionary) << target;
+    }
+    const std::string old = d.Write("old.csv", "keep,me\n");
+    EXPECT_EQ(Tool("export " + db + " " + old).rc, 1); // an existing target needs --force
+    EXPECT_EQ(Slurp(old), "keep,me\n");
+    d.Write("tab.tsv", "a\tb\n");
+    db::Database(db, "KamenPlavetni").AddPair("tab\there", "x");
+    EXPECT_EQ(Tool("export " + db + " " + d / "tab.tsv" + " --force").rc, 1); // a failed export
+    EXPECT_EQ(Slurp(d / "tab.tsv"), "a\tb\n");
+    EXPECT_EQ(Tool("export " + db + " " + old + " --force").rc, 0);
+    EXPECT_EQ(Slurp(old), "dog,pas\ntab\there,x\n");
+    EXPECT_EQ(d.Names(), (std::vector<std::string>{"d.mdb", "d.mdb-shm", "d.mdb-wal", "hard.tsv", "link.tsv", "ok.tsv",
+                                                   "old.csv", "tab.tsv"})); // no partial file left
+}
+
+TEST(Tool, CheckAndTheOtherReadersNeverWriteAndSayWhatIsWrongInCroatian) {
+    Dir d;
+    const std::string empty = d.Write("empty.mdb", ""), view = d / "noview.mdb";
+    ASSERT_EQ(Tool("create " + view).rc, 0);
+    db::Database(view, "KamenPlavetni").Exec("DROP VIEW OrderByEngleski");
+    for (const std::string command : {"check", "stats", "export", "backup", "import"}) {
+        const Result r = Tool(command + " " + empty + (command == "import" ? " " + d.Write("p.tsv", "a\tb\n") : ""));
+        EXPECT_EQ(r.rc, 1) << command;
+        EXPECT_NE(r.out.find("nije rječnik programa Vokabis"), std::string::npos) << command << ": " << r.out;
+        EXPECT_EQ(r.out.find("u redu"), std::string::npos) << r.out; // no success before the failure
+        EXPECT_TRUE(NoEngineEnglish(r.out)) << r.out;
+        EXPECT_EQ(fs::file_size(empty), 0u) << command;
+    }
+    const Result r = Tool("check " + view);
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.out.find("OrderByEngleski nedostaje"), std::string::npos) << r.out;
+    EXPECT_TRUE(NoEngineEnglish(r.out)) << r.out;
 }
 
 TEST(Tool, BadLinesAreNamedAndTheImportIsAllOrNothing) {
@@ -124,8 +239,24 @@ TEST(Tool, AnOldAccessDictionaryBringsItsPairsAndSettings) {
                                      "MojFontBold,BrojRedova,SortEng\\n1,0.42,0.3,-0.1,0,\"Arial CE\",12,0,1,45,0\\n'\n"
                                      "fi\n");
     fs::permissions(fake, fs::perms::owner_all);
+    const std::string tables = d.Write("mdb-tables", "#!/bin/sh\n"
+                                                     "case \"$2\" in *old.mdb) printf 'Vokabis\\nPostavke\\n' ;;\n"
+                                                     "  *nwind.mdb) printf 'Customers\\nOrders\\n' ;; *) exit 1 ;; esac\n");
+    fs::permissions(tables, fs::perms::owner_all);
+    const std::string path = "PATH=" + d.path.string() + ":$PATH";
     const std::string db = d / "d.mdb";
-    const Result r = Tool("create " + db + " --from " + d.Write("old.mdb", "") + " --mdb-export " + fake);
+    // Not this program's layout, and not an Access file at all: said in Croatian, nothing made.
+    for (auto [name, expect] : {std::pair{"nwind.mdb", "nema tablice Vokabis). Tablice u njoj: Customers, Orders."},
+                                {"text.mdb", "nije datoteka baze podataka Access"}}) {
+        const Result refused = Tool("create " + db + " --from " + d.Write(name, "x"), path);
+        EXPECT_EQ(refused.rc, 1);
+        EXPECT_NE(refused.out.find(expect), std::string::npos) << refused.out;
+        EXPECT_FALSE(fs::exists(db));
+    }
+    const Result real = Tool("create " + db + " --from " + d / "text.mdb"); // mdbtools itself
+    EXPECT_NE(real.out.find("nije datoteka baze podataka Access"), std::string::npos) << real.out;
+    EXPECT_TRUE(NoEngineEnglish(real.out)) << real.out;
+    const Result r = Tool("create " + db + " --from " + d.Write("old.mdb", "") + " --mdb-export " + fake, path);
     ASSERT_EQ(r.rc, 0) << r.out;
     EXPECT_EQ(Tool("export " + db).out, "dog\tpas\nit\"s\tto je\n");
     const Result check = Tool("check " + db);
@@ -144,7 +275,8 @@ TEST(Tool, CheckFindsADamagedFile) {
     }
     const Result r = Tool("check " + db);
     EXPECT_EQ(r.rc, 1);
-    EXPECT_NE(r.out.find("Pogreška"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("oštećena"), std::string::npos) << r.out;
+    EXPECT_TRUE(NoEngineEnglish(r.out)) << r.out;
     EXPECT_EQ(Tool("import").rc, 2);
     EXPECT_NE(Tool("--help").out.find("usage"), std::string::npos);
 }
@@ -178,4 +310,108 @@ TEST(Tool, AnImportKilledHalfwayLeavesTheFileAsItWas) {
     EXPECT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(Tool("export " + db).out, "dog\tpas\n");
     EXPECT_EQ(Tool("check " + db).rc, 0);
+}
+
+TEST(Tool, BackupsAreWholeDictionariesAndTheNewestTenAreKept) {
+    Dir d;
+    const std::string db = d / "d.mdb";
+    Make(db, {{"dog", "pas"}});
+    std::vector<std::string> made;
+    for (int i = 0; i < 11; ++i) {
+        const Result r = Tool("backup " + db);
+        ASSERT_EQ(r.rc, 0) << r.out;
+        made.push_back(r.out.substr(0, r.out.size() - 1));
+    }
+    std::vector<std::string> kept;
+    for (size_t i = 1; i < made.size(); ++i) kept.push_back(fs::path(made[i]).filename().string());
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(d.Names("Backup"), kept); // the oldest went, though all came within a few seconds
+    struct stat st {};
+    ASSERT_EQ(::stat(made.back().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(Tool("check " + made.back()).rc, 0);
+    EXPECT_FALSE(fs::exists(made.back() + "-wal"));
+    EXPECT_EQ(Read(made.back()), (Rows{{"dog", "pas"}}));
+    ASSERT_EQ(Tool("backup " + db + " " + d / "elsewhere").rc, 0);
+    EXPECT_EQ(d.Names("elsewhere").size(), 1u);
+}
+
+TEST(Tool, RestoreChecksTheBackupFirstAndKeepsTheFileItReplaces) {
+    Dir d;
+    const std::string db = d / "d.mdb", good = d / "good.mdb", noRow = d / "norow.mdb";
+    Make(db, {{"now", "sada"}});
+    Make(good, {{"then", "tada"}});
+    Make(noRow, {{"x", "y"}});
+    db::Database(noRow, "KamenPlavetni").Exec("DELETE FROM Postavke");
+    const std::string damaged = d / "damaged.mdb";
+    fs::copy_file(good, damaged);
+    fs::resize_file(damaged, 5000);
+    for (const std::string bad : {d.Write("empty.mdb", ""), damaged, noRow, d / "missing.mdb", db}) {
+        const Result r = Tool("restore " + bad + " " + db);
+        EXPECT_EQ(r.rc, 1) << bad << ": " << r.out;
+        EXPECT_TRUE(NoEngineEnglish(r.out)) << r.out;
+        EXPECT_EQ(Read(db), (Rows{{"now", "sada"}})) << bad;
+        EXPECT_FALSE(fs::exists(d / "Backup")) << bad; // refused before anything was touched
+    }
+    {
+        db::Database open(db, "KamenPlavetni"); // the program still has it open
+        EXPECT_EQ(Tool("restore " + good + " " + db).rc, 1);
+    }
+    EXPECT_EQ(Read(db), (Rows{{"now", "sada"}}));
+    const Result r = Tool("restore " + good + " " + db);
+    ASSERT_EQ(r.rc, 0) << r.out;
+    EXPECT_EQ(Read(db), (Rows{{"then", "tada"}}));
+    const auto kept = d.Names("Backup");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_NE(r.out.find(kept[0]), std::string::npos) << r.out;
+    EXPECT_EQ(Read(d / ("Backup/" + kept[0])), (Rows{{"now", "sada"}}));
+    // A damaged dictionary is replaced too; its bytes are kept as they were.
+    fs::resize_file(db, 3000);
+    const std::string torn = Slurp(db);
+    ASSERT_EQ(Tool("restore " + good + " " + db).rc, 0);
+    EXPECT_EQ(Read(db), (Rows{{"then", "tada"}}));
+    size_t rawKept = 0;
+    for (const auto& n : d.Names("Backup")) rawKept += Slurp(d / ("Backup/" + n)) == torn;
+    EXPECT_EQ(rawKept, 1u);
+}
+
+TEST(Tool, ARestoreKilledAtAnyMomentLeavesTheOldFileOrTheNew) {
+    Dir d;
+    const std::string db = d / "d.mdb", big = d / "big.mdb", pristine = d / "pristine.mdb";
+    Rows many;
+    for (int i = 0; i < 20000; ++i) many.emplace_back("word" + std::to_string(i), "riječ" + std::to_string(i));
+    Make(big, many);
+    Make(pristine, {{"old", "staro"}});
+    auto fresh = [&] {
+        for (const char* s : {"", "-wal", "-shm", ".novo"}) fs::remove(db + s);
+        fs::copy_file(pristine, db);
+    };
+    fresh();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Tool("restore " + big + " " + db).rc, 0);
+    const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    std::mt19937 rng(13);
+    int old = 0, replaced = 0;
+    for (int trial = 0; trial < 12; ++trial) {
+        fresh();
+        const pid_t child = fork();
+        if (child == 0) {
+            freopen("/dev/null", "w", stdout);
+            execl(VOKABIS_DB, VOKABIS_DB, "restore", big.c_str(), db.c_str(), (char*)nullptr);
+            _exit(127);
+        }
+        // The first is killed at once and the second after it is done; the rest anywhere between.
+        usleep(useconds_t(trial == 0 ? 0 : trial == 1 ? 2 * whole.count() : rng() % (whole.count() + 1)));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        db::Database after(db, "KamenPlavetni");
+        db::Statement check(after.handle(), "PRAGMA integrity_check");
+        ASSERT_TRUE(check.Step());
+        EXPECT_EQ(db::CStr(check.Column(0)), "ok") << trial;
+        const long long n = after.Count("Select Id From Vokabis");
+        EXPECT_TRUE(n == 1 || n == 20000) << trial << ": " << n;
+        (n == 1 ? old : replaced)++;
+    }
+    EXPECT_GT(old, 0);
+    EXPECT_GT(replaced, 0);
 }

@@ -1,0 +1,20 @@
+#include "app/Session.h"
+
+#include "app/Module1.h"
+#include "db/Backup.h"
+#include "dictionary/MainWindow.h"
+
+Session::Session(MainWindow* window) : window_(window) {
+    if (Module1::DictDb) path_ = Module1::DictDb->path();
+    changesBefore_ = db::ChangesMade(path_);
+}
+
+QString Session::End() {
+    // Closing the connections is what counts their changes.
+    delete window_.data();
+    Module1::SettingsRs.reset();
+    if (Module1::DictDb) Module1::DictDb->Close();
+    Module1::DictDb.reset();
+    if (path_.empty() || db::ChangesMade(path_) == changesBefore_) return {};
+    return QString::fromStdString(db::MakeBackup(path_, Module1::DbPassword.toStdString()));
+}

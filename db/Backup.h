@@ -1,0 +1,42 @@
+#pragma once
+// Copies of a dictionary file: made with the engine's online backup, so a copy taken while the
+// program runs is whole, and put in place by rename, so a copy is there entirely or not at all.
+#include <sqlcipher/sqlite3.h>
+
+#include <string>
+
+namespace db {
+
+// The folder backups of a dictionary go to: Backup/ beside the file.
+std::string BackupFolder(const std::string& path);
+
+// Copies the dictionary at path into folder (BackupFolder(path) when empty) as
+// <name>-YYYY-MM-DD-HHMMSS.mdb, with -2, -3... when that second is taken, keyed with the same
+// password and mode 0600, and keeps the newest `keep` backups of that name there. Returns the
+// new file's path; throws EngineError with a Croatian message.
+std::string MakeBackup(const std::string& path, const std::string& password, std::string folder = {},
+                       int keep = 10);
+// The same from a connection already open on path.
+std::string MakeBackupOf(sqlite3* src, const std::string& path, const std::string& password, std::string folder = {},
+                         int keep = 10);
+
+// Writes a whole copy of the open database src to target: a file beside it first, synced to the
+// disk, then renamed over target (mode 0600, no journal left with it).
+void CopyDatabase(sqlite3* src, const std::string& target, const std::string& password);
+// The first half of that: the whole copy written and synced beside target; returns its path.
+std::string PrepareCopy(sqlite3* src, const std::string& target, const std::string& password);
+
+// Deletes all but the newest keep backups of name's stem in folder; never the file `spare`.
+void PruneBackups(const std::string& folder, const std::string& name, int keep, const std::string& spare = {});
+
+// Rows changed through the connections to this file that have closed in this process.
+void NoteChanges(const std::string& path, long long changes);
+long long ChangesMade(const std::string& path);
+
+// True when both paths name one file (also through links): device and inode.
+bool SameFile(const std::string& a, const std::string& b);
+
+// Flushes a file or a folder (after a rename in it) to the disk.
+void SyncPath(const std::string& path);
+
+} // namespace db
