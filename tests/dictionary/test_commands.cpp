@@ -23,17 +23,17 @@ public slots:
 
 class CommandsTest : public Form4Test {
 protected:
-    int opened = 0; // modal windows that came up
-    void CountModals() {
-        OnNextModal([this](QWidget* m) {
-            ++opened;
-            m->close();
-        }, 20);
+    // Clicks the button and tells how many windows or message boxes came up (each is closed).
+    int Opened(const char* button) {
+        AutoAnswer answer;
+        Click(Find(button));
+        QTest::qWait(30);
+        return answer.boxes + answer.dialogs;
     }
     long Pos() const { return w->Data1.recordset().AbsolutePosition(); }
 };
 
-TEST_F(CommandsTest, OnAnEmptyListOnlyOptionsHelpAndExitDoAnything) {
+TEST_F(CommandsTest, OnAnEmptyListOnlyNoviPojamOptionsHelpAndExitDoAnything) {
     Start(kPairs);
     int previews = 0, settings = 0;
     w->showPrintPreview = [&] { ++previews; };
@@ -41,18 +41,32 @@ TEST_F(CommandsTest, OnAnEmptyListOnlyOptionsHelpAndExitDoAnything) {
     Type(Find("txtNadjiEngleski"), "zz");
     ASSERT_EQ(Rows(), 0);
     const QString source = Source();
-    for (const char* name : {"cmdFirst", "CmdPrevious", "cmdNext", "cmdLast", "cmdNova", "cmdOk", "cmdDelete",
-                             "cmdPregledaj"}) {
-        CountModals();
-        Click(Find(name));
-        QTest::qWait(30);
-        EXPECT_EQ(opened, 0) << name;
-        EXPECT_EQ(Module1::IsNewEntry, db::kFalse) << name;
-    }
+    for (const char* name : {"cmdFirst", "CmdPrevious", "cmdNext", "cmdLast", "cmdOk", "cmdDelete", "cmdPregledaj"})
+        EXPECT_EQ(Opened(name), 0) << name;
     EXPECT_EQ(previews, 0);
     EXPECT_EQ(Source(), source);
     Click(Find("cmdAlati"));
     EXPECT_EQ(settings, 1);
+
+    // A word the search did not find is added from here, and shows in the list.
+    bool adding = false;
+    OnNextModal([&](QWidget* m) {
+        auto* e = qobject_cast<EntryEditor*>(m);
+        adding = e && Module1::IsNewEntry == db::kTrue;
+        for (auto [en, hr] : {std::pair{"zzz", "zzz"}, {"zest", "žar"}}) {
+            Type(e->txtEngleski, en);
+            Type(e->txtHrvatski, QString::fromUtf8(hr));
+            e->cmdSpremi->click();
+        }
+        e->cmdIzlaz->click();
+    });
+    Click(Find("cmdNova"));
+    EXPECT_TRUE(adding);
+    EXPECT_EQ(Module1::IsNewEntry, db::kFalse);
+    EXPECT_EQ(Column(0), (QStringList{"zzz", "zest"}));
+    EXPECT_EQ(folder.Count(), 8);
+    EXPECT_EQ(Text("Text1"), "0");
+    EXPECT_EQ(Text("Text3"), "2");
 }
 
 TEST_F(CommandsTest, NavigationStopsAtBothEndsAndNoCurrentRowDisablesTheRowCommands) {
@@ -73,12 +87,7 @@ TEST_F(CommandsTest, NavigationStopsAtBothEndsAndNoCurrentRowDisablesTheRowComma
     Grid()->selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
     w->Data1.recordset().MoveLast();
     w->Data1.recordset().MoveNext();
-    for (const char* name : {"cmdOk", "cmdDelete", "cmdPregledaj"}) {
-        CountModals();
-        Click(Find(name));
-        QTest::qWait(30);
-        EXPECT_EQ(opened, 0) << name;
-    }
+    for (const char* name : {"cmdOk", "cmdDelete", "cmdPregledaj"}) EXPECT_EQ(Opened(name), 0) << name;
     EXPECT_EQ(previews, 0);
     EXPECT_EQ(w->Data1.recordset().RowCount(), 6);
     Click(Find("CmdPrevious"));
@@ -119,7 +128,8 @@ TEST_F(CommandsTest, DeleteRemovesExactlyTheSelectedRowsAfterAskingWithNoAsDefau
     EXPECT_EQ(Column(0), (QStringList{"ant", "cat", "fox"}));
     EXPECT_EQ(folder.Count(), 3);
     EXPECT_EQ(Pos(), -1); // no current row until the next move
-    EXPECT_EQ(Text("Text3"), "6"); // the counter is not rewritten
+    EXPECT_EQ(Text("Text1"), "0");
+    EXPECT_EQ(Text("Text3"), "3");
     Click(Find("cmdNext"));
     EXPECT_EQ(w->Data1.recordset().Field("Engleski"), db::Value(std::string("fox")));
 
@@ -130,6 +140,69 @@ TEST_F(CommandsTest, DeleteRemovesExactlyTheSelectedRowsAfterAskingWithNoAsDefau
     Key(Grid(), Qt::Key_Delete);
     EXPECT_EQ(box.count, 3);
     EXPECT_EQ(Column(0), (QStringList{"cat", "fox"}));
+}
+
+TEST_F(CommandsTest, AfterADeleteNoRowIsCurrentUntilTheUserMovesTheFocusIncluded) {
+    Start(kPairs);
+    Type(Find("txtNadjiHrvatski"), "x");
+    Backspaces(Find("txtNadjiHrvatski"), 1); // a new list of all pairs
+    auto* grid = Grid();
+    QHeaderView* selectors = grid->verticalHeader();
+    SeenBox box;
+    // The ticked row is another than the current one, then it is the current one.
+    for (auto [tick, current] : {std::pair{1, 3}, {2, 2}}) {
+        Click(Find("cmdLast"));
+        Click(selectors->viewport(), QPoint(5, selectors->sectionViewportPosition(tick) + 3));
+        Click(grid->viewport(), QPoint(5, grid->rowViewportPosition(current) + 3));
+        ASSERT_EQ(grid->SelectedRows(), QList<int>{tick});
+        const QString gone = Cell(tick, 0);
+        AnswerBox(&box, "Da");
+        Click(Find("cmdDelete"));
+        grid->clearFocus();
+        grid->setFocus(Qt::ActiveWindowFocusReason); // as when the window is active again after the question
+        EXPECT_FALSE(grid->currentIndex().isValid()) << tick;
+        EXPECT_EQ(Pos(), -1) << tick;
+        EXPECT_EQ(Text("Text1"), "0") << tick;
+        EXPECT_EQ(Opened("cmdOk"), 0) << tick;
+        EXPECT_FALSE(Column(0).contains(gone));
+    }
+    EXPECT_EQ(Rows(), 4);
+    EXPECT_EQ(Text("Text3"), "4");
+}
+
+TEST_F(CommandsTest, KeysReachTheCommandsEnterOnAFocusedButtonAndShortcuts) {
+    Start(kPairs);
+    auto press = [](Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, mods);
+    };
+    Find("cmdLast")->setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Return);
+    EXPECT_EQ(Pos(), 5);
+    Find("cmdFirst")->setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(Pos(), 0);
+
+    press(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), Find("txtNadjiEngleski"));
+    int previews = 0;
+    w->showPrintPreview = [&] { ++previews; };
+    press(Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(previews, 1);
+    bool adding = false;
+    OnNextModal([&](QWidget* m) {
+        adding = Module1::IsNewEntry == db::kTrue;
+        m->close();
+    });
+    press(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_TRUE(adding);
+    QApplication::setActiveWindow(w.get()); // an offscreen run does not do it when the editor closes
+    UrlCatcher browser;
+    QDesktopServices::setUrlHandler("file", &browser, "open");
+    press(Qt::Key_F1);
+    QDesktopServices::unsetUrlHandler("file");
+    EXPECT_EQ(browser.opened.size(), 1);
+    press(Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(w->isVisible());
 }
 
 TEST_F(CommandsTest, NoviPojamStartsFromTheLastRowAndEndsOutOfAddMode) {
