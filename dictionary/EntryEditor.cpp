@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include <limits>
 
@@ -37,6 +38,7 @@ EntryEditor::EntryEditor(MainWindow& form4) : QDialog(&form4), form4_(form4) {
     Text4 = dictionary::HeadingBox(this, "Text4", "Izmjenite ili dodajte novi pojam", Twips(360, 90, 2415, 225),
                                    Shape1->width() - Px(360));
     Text4->setFocusPolicy(Qt::StrongFocus); // Tab reaches it, and it hands the focus on
+    Text4->setAccessibleName(Text4->text());
 
     Label1 = new QLabel("Engleski pojam", this);
     Label1->setObjectName("Label1");
@@ -50,6 +52,8 @@ EntryEditor::EntryEditor(MainWindow& form4) : QDialog(&form4), form4_(form4) {
     txtHrvatski = new QLineEdit(this);
     txtHrvatski->setObjectName("txtHrvatski");
     txtHrvatski->setGeometry(Twips(240, 1275, 6495, 285));
+    Label1->setBuddy(txtEngleski); // a screen reader names each box by its label
+    Label2->setBuddy(txtHrvatski);
     for (QLineEdit* box : {txtEngleski, txtHrvatski}) {
         box->setMaxLength(std::numeric_limits<int>::max()); // no limit of our own
         box->installEventFilter(this);
@@ -69,7 +73,7 @@ EntryEditor::EntryEditor(MainWindow& form4) : QDialog(&form4), form4_(form4) {
     setTabOrder(cmdIzlaz, Text4);
     setTabOrder(Text4, txtEngleski);
     setTabOrder(txtEngleski, txtHrvatski);
-    cmdSpremi->setDefault(true);
+    dictionary::EnterPressesFocusedButton(this);
     cmdSpremi->setFocus();
 }
 
@@ -99,7 +103,7 @@ void EntryEditor::cmdSpremi_Click() {
 bool EntryEditor::SaveEntry() {
     db::Recordset& rs = form4_.Data1.recordset();
     try {
-        if (Module1::IsNewEntry != db::kFalse) rs.AddNew();
+        if (Module1::IsNewEntry != db::kFalse || saved_) rs.AddNew();
         else rs.Edit();
         rs.SetField("Engleski", txtEngleski->text().toStdString());
         rs.SetField("Hrvatski", txtHrvatski->text().toStdString());
@@ -109,6 +113,7 @@ bool EntryEditor::SaveEntry() {
         dictionary::MsgBox(this, "Par nije spremljen.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
         return false;
     }
+    saved_ = true;
     form4_.RecordsetWritten();
     return true;
 }
@@ -127,8 +132,10 @@ bool EntryEditor::eventFilter(QObject* watched, QEvent* event) {
     auto* box = qobject_cast<QLineEdit*>(watched);
     if (!box) return QDialog::eventFilter(watched, event);
     if (event->type() == QEvent::FocusIn) {
-        if (box == Text4) cmdSpremi->setFocus();
-        else dictionary::SelectWholeTextOnFocus(box);
+        if (box == Text4) {
+            cmdSpremi->setFocus();
+            QTimer::singleShot(0, box, [box] { box->deselect(); }); // Tab selected it on the way in
+        } else dictionary::SelectWholeTextOnFocus(box);
     } else if (event->type() == QEvent::FocusOut && box == txtHrvatski) {
         dictionary::FocusOnLeaving(event, this, cmdSpremi); // whichever way the user left it
     } else if (event->type() == QEvent::KeyPress && box != Text4) {

@@ -9,7 +9,8 @@ class QLineEdit;
 class QPushButton;
 
 // The window in which one pair is typed and saved (Form5): a new pair while IsNewEntry is
-// true, otherwise over the main window's current pair. It stays open after each save.
+// true, otherwise over the main window's current pair. It stays open after each save; once a
+// change is saved, the emptied boxes take new pairs, so the changed pair is never overwritten.
 class EntryEditor : public QDialog {
     Q_OBJECT
 public:
@@ -32,6 +33,7 @@ private:
     void EnterIn(QLineEdit* box);
 
     MainWindow& form4_;
+    bool saved_ = false; // once a pair is saved, this opening adds the next ones
 };
 
 // The editor's global reference: created on first use, dropped by Kraj.

@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -67,6 +68,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     txtNadjiHrvatski = new QLineEdit(central);
     txtNadjiHrvatski->setObjectName("txtNadjiHrvatski");
     txtNadjiHrvatski->setGeometry(Twips(3780, 1080, 3500, 285));
+    Label3->setBuddy(txtNadjiEngleski); // a screen reader names each box by its label
+    Label2->setBuddy(txtNadjiHrvatski);
     for (QLineEdit* box : {txtNadjiEngleski, txtNadjiHrvatski}) {
         box->setMouseTracking(true);
         box->installEventFilter(this);
@@ -75,6 +78,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     DBGrid1 = new dictionary::WordGrid(central);
     DBGrid1->setObjectName("DBGrid1");
+    DBGrid1->setAccessibleName("Popis riječi");
     DBGrid1->setGeometry(Twips(195, 1455, 7065, 3555));
     model_ = new dictionary::RecordsetModel(Data1, this);
     DBGrid1->setModel(model_);
@@ -101,6 +105,16 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
                         cmdFirst, cmdLast};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
     cmdNova->setFocus();
+
+    // Keys of their own for the commands used most; the buttons themselves have none.
+    const std::pair<QKeySequence, QToolButton*> keys[] = {{QKeySequence(Qt::Key_F1), cmdHelp},
+                                                          {QKeySequence(Qt::CTRL | Qt::Key_N), cmdNova},
+                                                          {QKeySequence(Qt::CTRL | Qt::Key_P), cmdPregledaj},
+                                                          {QKeySequence(Qt::CTRL | Qt::Key_Q), cmdIzlaz}};
+    for (auto [key, button] : keys) connect(new QShortcut(key, this), &QShortcut::activated, button, &QToolButton::click);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this), &QShortcut::activated, this,
+            [this] { txtNadjiEngleski->setFocus(Qt::ShortcutFocusReason); });
+    dictionary::EnterPressesFocusedButton(this);
 
     Load();
 }
@@ -158,7 +172,13 @@ void MainWindow::BuildCounterRow() {
         {cmdAlati, "Opcije"},              {cmdHelp, "Pomoć"},                    {cmdIzlaz, "Završi rad"},
         {cmdFirst, "Idi na prvi zapis"},   {CmdPrevious, "Idi na prethodni zapis"}, {cmdNext, "Idi na sljedeći zapis"},
         {cmdLast, "Idi na zadnji zapis"}};
-    for (auto [button, hint] : hints) hints_[button] = QString::fromUtf8(hint);
+    for (auto [button, hint] : hints) {
+        hints_[button] = QString::fromUtf8(hint);
+        button->setAccessibleName(hints_[button]); // what a screen reader says instead of a picture
+    }
+    Text1->setAccessibleName("Broj tekućeg zapisa");
+    Text2->setAccessibleName("od");
+    Text3->setAccessibleName("Broj zapisa");
 }
 
 void MainWindow::Load() {
@@ -184,6 +204,7 @@ void MainWindow::RefreshData1() {
     model_->Reload();
     if (model_->rowCount() > 0) // the first row is current, and nothing is selected
         DBGrid1->selectionModel()->setCurrentIndex(model_->index(0, 0), QItemSelectionModel::NoUpdate);
+    ShowCounter();
 }
 
 bool MainWindow::RunRecordSource(const QString& sql) {
@@ -191,12 +212,15 @@ bool MainWindow::RunRecordSource(const QString& sql) {
     Data1.RecordSource = sql.toStdString();
     try {
         RefreshData1();
-        return true;
     } catch (const std::exception& e) {
         Data1.RecordSource = previous;
-        SetStatusText("Traženje nije izvedeno: " + QString::fromUtf8(e.what()));
+        searchFailure_ = "Traženje nije izvedeno: " + QString::fromUtf8(e.what());
+        SetStatusText(searchFailure_);
         return false;
     }
+    if (!searchFailure_.isEmpty() && StatusText() == searchFailure_) SetStatusText(QString()); // no longer true
+    searchFailure_.clear();
+    return true;
 }
 
 void MainWindow::GridFollowRecordset() {
@@ -204,11 +228,17 @@ void MainWindow::GridFollowRecordset() {
     const long pos = Data1.recordset().AbsolutePosition();
     if (pos < 0) { // before the first row, after the last, or on a deleted one
         DBGrid1->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
-        return;
+    } else {
+        const int column = DBGrid1->currentIndex().isValid() ? DBGrid1->currentIndex().column() : 0;
+        DBGrid1->selectionModel()->setCurrentIndex(model_->index(int(pos), column), QItemSelectionModel::NoUpdate);
+        DBGrid1->scrollTo(DBGrid1->currentIndex());
     }
-    const int column = DBGrid1->currentIndex().isValid() ? DBGrid1->currentIndex().column() : 0;
-    DBGrid1->selectionModel()->setCurrentIndex(model_->index(int(pos), column), QItemSelectionModel::NoUpdate);
-    DBGrid1->scrollTo(DBGrid1->currentIndex());
+    ShowCounter();
+}
+
+void MainWindow::ShowCounter() {
+    Text1->setText(QString::number(Data1.HasRecordset() ? Data1.recordset().AbsolutePosition() + 1 : 0));
+    Text3->setText(QString::number(CountPairs()));
 }
 
 long MainWindow::CountPairs() const {
@@ -227,13 +257,12 @@ void MainWindow::SetStatusText(const QString& text) { statusPanel_->setText(text
 void MainWindow::DBGrid1_RowColChange() {
     const QModelIndex cur = DBGrid1->currentIndex();
     model_->SetCurrentRow(cur.isValid() ? cur.row() : -1);
-    if (!Data1.HasRecordset() || !cur.isValid()) return; // no row to count from: the counter stays
-    db::Recordset& rs = Data1.recordset();
-    // The record set's current row is the grid's.
-    if (cur.row() < rs.RowCount() && rs.AbsolutePosition() != cur.row()) rs.SetBookmark(rs.BookmarkAt(cur.row()));
-    if (rs.Eof() && rs.Bof()) return;
-    Text1->setText(QString::number(rs.AbsolutePosition() + 1));
-    Text3->setText(QString::number(CountPairs()));
+    if (Data1.HasRecordset() && cur.isValid()) {
+        db::Recordset& rs = Data1.recordset();
+        // The record set's current row is the grid's.
+        if (cur.row() < rs.RowCount() && rs.AbsolutePosition() != cur.row()) rs.SetBookmark(rs.BookmarkAt(cur.row()));
+    }
+    ShowCounter();
 }
 
 void MainWindow::DBGrid1_DblClick() {
@@ -242,7 +271,6 @@ void MainWindow::DBGrid1_DblClick() {
     const QString english = model_->index(cur.row(), 0).data().toString();
     if (english.isEmpty()) return;
     ShowEntryEditor(english, model_->index(cur.row(), 1).data().toString());
-    Text3->setText(QString::number(CountPairs()));
 }
 
 void MainWindow::ShowEntryEditor(const QString& english, const QString& croatian) {
@@ -250,6 +278,7 @@ void MainWindow::ShowEntryEditor(const QString& english, const QString& croatian
     editor.txtEngleski->setText(english);
     editor.txtHrvatski->setText(croatian);
     editor.exec();
+    ShowCounter();
 }
 
 void MainWindow::RecordsetWritten() {
@@ -288,9 +317,12 @@ void MainWindow::cmdLast_Click() {
 }
 
 void MainWindow::cmdNova_Click() {
-    if (ListIsEmpty()) return;
-    Data1.recordset().MoveLast();
-    GridFollowRecordset();
+    if (!Data1.HasRecordset()) return;
+    // An empty list takes a new pair too: that is how a new dictionary gets its first one.
+    if (!ListIsEmpty()) {
+        Data1.recordset().MoveLast();
+        GridFollowRecordset();
+    }
     Module1::IsNewEntry = db::kTrue;
     ShowEntryEditor(QString(), QString());
     Module1::IsNewEntry = db::kFalse;
@@ -300,7 +332,6 @@ void MainWindow::cmdOk_Click() {
     if (NoCurrentRow() || ListIsEmpty()) return;
     const int row = int(Data1.recordset().AbsolutePosition());
     ShowEntryEditor(model_->index(row, 0).data().toString(), model_->index(row, 1).data().toString());
-    Text3->setText(QString::number(CountPairs()));
 }
 
 void MainWindow::cmdDelete_Click() {
@@ -352,10 +383,7 @@ void MainWindow::SortCommand(bool ascending) {
     QString tail;
     const QString sql = dictionary::BuildSortSql(txtNadjiEngleski->text(), txtNadjiHrvatski->text(),
                                                  Module1::Settings.SortEng != db::kFalse, ascending, &tail);
-    if (!RunRecordSource(sql)) return;
-    SqlTail = tail;
-    Text1->setText(QString::number(Data1.recordset().AbsolutePosition() + 1));
-    Text3->setText(QString::number(CountPairs()));
+    if (RunRecordSource(sql)) SqlTail = tail;
 }
 
 void MainWindow::SearchChanged(QLineEdit* typed) {

@@ -57,6 +57,8 @@ public:
     void SortCommand(bool ascending);
     // After the record set was written to (the entry editor): the grid shows the rows as they are.
     void RecordsetWritten();
+    // Text1 and Text3: the current row's number (0 when there is none) and the list's row count.
+    void ShowCounter();
 
     // The commands of the toolbar and the navigation row.
     void cmdFirst_Click();
@@ -92,4 +94,5 @@ private:
     QHash<QObject*, QString> hints_; // status-bar hints of the toolbar buttons
     QLabel* statusPanel_;
     bool centred_ = false;
+    QString searchFailure_; // the status-bar text of the last refused search, until one is accepted
 };

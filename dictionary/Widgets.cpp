@@ -3,7 +3,9 @@
 #include "dictionary/Icons.h"
 
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 
@@ -42,6 +44,32 @@ QLineEdit* HeadingBox(QWidget* parent, const char* name, const QString& text, QR
     const int need = t->fontMetrics().horizontalAdvance(text) + 12;
     t->resize(std::clamp(need, geometry.width(), std::max(geometry.width(), maxWidth)), geometry.height());
     return t;
+}
+
+namespace {
+class EnterOnButton : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) || (key->modifiers() & ~Qt::KeypadModifier))
+            return false;
+        auto* button = static_cast<QAbstractButton*>(watched);
+        if (button->isEnabled() && !key->isAutoRepeat()) button->click(); // held down, it presses once
+        return true;
+    }
+};
+} // namespace
+
+void EnterPressesFocusedButton(QWidget* window) {
+    auto* filter = new EnterOnButton(window);
+    for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+        // Option buttons and check boxes pass Enter on to the window, which has no default to press.
+        if (!qobject_cast<QPushButton*>(b) && !qobject_cast<QToolButton*>(b)) continue;
+        b->installEventFilter(filter);
+        if (auto* push = qobject_cast<QPushButton*>(b); push && !push->isDefault()) push->setAutoDefault(false);
+    }
 }
 
 void SelectWholeTextOnFocus(QLineEdit* box) {

@@ -17,6 +17,12 @@ QLineEdit* DisplayBox(QWidget* parent, const char* name, QRect geometry, const Q
 // A group's caption on its frame's top edge: as wide as its text needs, up to maxWidth.
 QLineEdit* HeadingBox(QWidget* parent, const char* name, const QString& text, QRect geometry, int maxWidth);
 
+// For every window, once its buttons are built: Enter on a focused push or picture button
+// presses that button, and no push button becomes the window's default by itself, so Enter
+// anywhere else never presses a button the user did not choose. A button made the default
+// by name before the call stays the default.
+void EnterPressesFocusedButton(QWidget* window);
+
 // Selects the whole text of a box that has just got the focus, after the click that brought
 // the focus has placed the caret.
 void SelectWholeTextOnFocus(QLineEdit* box);

@@ -1,10 +1,12 @@
 #include "dictionary/WordGrid.h"
 
+#include <QHelpEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 namespace dictionary {
 namespace {
@@ -103,7 +105,41 @@ QItemSelectionModel::SelectionFlags WordGrid::selectionCommand(const QModelIndex
     return QTableView::selectionCommand(index, event);
 }
 
+void WordGrid::focusInEvent(QFocusEvent* event) {
+    // Getting the focus without a current row (back from a message box, say) would make the
+    // first row current; the user did not choose it.
+    focusingIn_ = true;
+    QTableView::focusInEvent(event);
+    focusingIn_ = false;
+}
+
+void WordGrid::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
+    // The current row going away leaves no current row, rather than its neighbour.
+    const QModelIndex cur = currentIndex();
+    if (cur.isValid() && cur.row() >= start && cur.row() <= end)
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    QTableView::rowsAboutToBeRemoved(parent, start, end);
+}
+
+bool WordGrid::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QTableView::viewportEvent(event);
+    // A cell whose text is cut off shows it whole.
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    QString text = index.data().toString();
+    const QRect cell = visualRect(index);
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    if (index.isValid() && viewport()->fontMetrics().horizontalAdvance(text) + margin > cell.width()) {
+        if (text.size() > 1000) text = text.left(1000) + QChar(0x2026); // a screenful is the most anyone reads
+        QToolTip::showText(help->globalPos(), text, viewport(), cell);
+    } else {
+        QToolTip::hideText();
+    }
+    return true;
+}
+
 QModelIndex WordGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    if (focusingIn_) return {};
     const QModelIndex cur = currentIndex();
     if (model() && cur.isValid()) {
         const int last = model()->columnCount() - 1;

@@ -69,6 +69,8 @@ PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(paren
         close();
     });
 
+    dictionary::EnterPressesFocusedButton(this);
+
     // Load: count the pages, then draw the first one before the window is shown.
     CurrentPage = 1;
     layout.CountPages(list_, Module1::Settings.BrojRedova, 1);

@@ -80,6 +80,7 @@ PrintRangeDialog::PrintRangeDialog(int32_t pageCount, QWidget* parent) : QDialog
     setTabOrder(txtDo, optSveStranice);
     setTabOrder(optSveStranice, cmdOdbaci);
     setTabOrder(cmdOdbaci, cmdPrihvati);
+    dictionary::EnterPressesFocusedButton(this);
     optTekucaStranica->setFocus();
 }
 

@@ -91,7 +91,6 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
 
     cmdPrihvati = Put<QPushButton>(this, "cmdPrihvati", Twips(120, 4200, 1095, 375), "Prihvati");
     cmdIzlaz = Put<QPushButton>(this, "cmdIzlaz", Twips(5280, 4200, 1095, 375), "Izlaz");
-    for (QPushButton* b : {cmdPrihvati, cmdIzlaz}) b->setAutoDefault(false); // neither is the default
 
     // Sortiranje
     Picture1 = Group(sortiranje, y0, "Picture1", Twips(240, 840, 2415, 1455), "Shape1");
@@ -177,6 +176,7 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
     });
 
     optTab->setCurrentIndex(0);
+    dictionary::EnterPressesFocusedButton(this); // neither Prihvati nor Izlaz is the default
     Load();
     cmdPrihvati->setFocus();
 }

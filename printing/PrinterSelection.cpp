@@ -2,6 +2,7 @@
 
 #include "dictionary/MsgBox.h"
 #include "dictionary/Twips.h"
+#include "dictionary/Widgets.h"
 #include "printing/PrinterTools.h"
 
 #include <QComboBox>
@@ -51,6 +52,7 @@ PrinterSelection::PrinterSelection(QWidget* parent) : QDialog(parent) {
     cmdSelect->setEnabled(cboPrinter->currentIndex() >= 0);
     cboPrinter->setVisible(cboPrinter->count() > 0);
     lblNoPrinter->setVisible(cboPrinter->count() == 0);
+    dictionary::EnterPressesFocusedButton(this);
     cmdSelect->setFocus();
 }
 

@@ -23,17 +23,17 @@ public slots:
 
 class CommandsTest : public Form4Test {
 protected:
-    int opened = 0; // modal windows that came up
-    void CountModals() {
-        OnNextModal([this](QWidget* m) {
-            ++opened;
-            m->close();
-        }, 20);
+    // Clicks the button and tells how many windows or message boxes came up (each is closed).
+    int Opened(const char* button) {
+        AutoAnswer answer;
+        Click(Find(button));
+        QTest::qWait(30);
+        return answer.boxes + answer.dialogs;
     }
     long Pos() const { return w->Data1.recordset().AbsolutePosition(); }
 };
 
-TEST_F(CommandsTest, OnAnEmptyListOnlyOptionsHelpAndExitDoAnything) {
+TEST_F(CommandsTest, OnAnEmptyListOnlyNoviPojamOptionsHelpAndExitDoAnything) {
     Start(kPairs);
     int previews = 0, settings = 0;
     w->showPrintPreview = [&] { ++previews; };
@@ -41,18 +41,28 @@ TEST_F(CommandsTest, OnAnEmptyListOnlyOptionsHelpAndExitDoAnything) {
     Type(Find("txtNadjiEngleski"), "zz");
     ASSERT_EQ(Rows(), 0);
     const QString source = Source();
-    for (const char* name : {"cmdFirst", "CmdPrevious", "cmdNext", "cmdLast", "cmdNova", "cmdOk", "cmdDelete",
-                             "cmdPregledaj"}) {
-        CountModals();
-        Click(Find(name));
-        QTest::qWait(30);
-        EXPECT_EQ(opened, 0) << name;
-        EXPECT_EQ(Module1::IsNewEntry, db::kFalse) << name;
-    }
+    for (const char* name : {"cmdFirst", "CmdPrevious", "cmdNext", "cmdLast", "cmdOk", "cmdDelete", "cmdPregledaj"})
+        EXPECT_EQ(Opened(name), 0) << name;
     EXPECT_EQ(previews, 0);
     EXPECT_EQ(Source(), source);
     Click(Find("cmdAlati"));
     EXPECT_EQ(settings, 1);
+
+    // A word the search did not find is added from here, and shows in the list.
+    OnNextModal([&](QWidget* m) {
+        auto* e = qobject_cast<EntryEditor*>(m);
+        for (const char* term : {"zzz", "zest"}) {
+            Type(e->txtEngleski, term);
+            Type(e->txtHrvatski, term);
+            e->cmdSpremi->click();
+        }
+        e->cmdIzlaz->click();
+    });
+    Click(Find("cmdNova"));
+    EXPECT_EQ(Column(0), (QStringList{"zzz", "zest"}));
+    EXPECT_EQ(folder.Count(), 8);
+    EXPECT_EQ(Text("Text1"), "0");
+    EXPECT_EQ(Text("Text3"), "2");
 }
 
 TEST_F(CommandsTest, NavigationStopsAtBothEndsAndNoCurrentRowDisablesTheRowCommands) {
@@ -73,12 +83,7 @@ TEST_F(CommandsTest, NavigationStopsAtBothEndsAndNoCurrentRowDisablesTheRowComma
     Grid()->selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
     w->Data1.recordset().MoveLast();
     w->Data1.recordset().MoveNext();
-    for (const char* name : {"cmdOk", "cmdDelete", "cmdPregledaj"}) {
-        CountModals();
-        Click(Find(name));
-        QTest::qWait(30);
-        EXPECT_EQ(opened, 0) << name;
-    }
+    for (const char* name : {"cmdOk", "cmdDelete", "cmdPregledaj"}) EXPECT_EQ(Opened(name), 0) << name;
     EXPECT_EQ(previews, 0);
     EXPECT_EQ(w->Data1.recordset().RowCount(), 6);
     Click(Find("CmdPrevious"));
@@ -114,12 +119,15 @@ TEST_F(CommandsTest, DeleteRemovesExactlyTheSelectedRowsAfterAskingWithNoAsDefau
     EXPECT_EQ(Rows(), 6);
     EXPECT_EQ(folder.Count(), 6);
 
+    Click(Grid()->viewport(), QPoint(5, Grid()->rowViewportPosition(3) + 3)); // the current row goes too
     AnswerBox(&box, "Da");
     Click(Find("cmdDelete"));
     EXPECT_EQ(Column(0), (QStringList{"ant", "cat", "fox"}));
     EXPECT_EQ(folder.Count(), 3);
-    EXPECT_EQ(Pos(), -1); // no current row until the next move
-    EXPECT_EQ(Text("Text3"), "6"); // the counter is not rewritten
+    EXPECT_EQ(Pos(), -1); // no current row until the next move, not a neighbour
+    EXPECT_FALSE(Grid()->currentIndex().isValid());
+    EXPECT_EQ(Text("Text1"), "0");
+    EXPECT_EQ(Text("Text3"), "3");
     Click(Find("cmdNext"));
     EXPECT_EQ(w->Data1.recordset().Field("Engleski"), db::Value(std::string("fox")));
 
@@ -130,6 +138,38 @@ TEST_F(CommandsTest, DeleteRemovesExactlyTheSelectedRowsAfterAskingWithNoAsDefau
     Key(Grid(), Qt::Key_Delete);
     EXPECT_EQ(box.count, 3);
     EXPECT_EQ(Column(0), (QStringList{"cat", "fox"}));
+}
+
+TEST_F(CommandsTest, EnterPressesAFocusedButtonAndShortcutsReachTheCommands) {
+    Start(kPairs);
+    auto press = [](Qt::Key key, Qt::KeyboardModifiers mods = Qt::ControlModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, mods);
+    };
+    Find("cmdLast")->setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Return, Qt::NoModifier);
+    EXPECT_EQ(Pos(), 5);
+
+    press(Qt::Key_F);
+    EXPECT_EQ(QApplication::focusWidget(), Find("txtNadjiEngleski"));
+    int previews = 0;
+    w->showPrintPreview = [&] { ++previews; };
+    press(Qt::Key_P);
+    EXPECT_EQ(previews, 1);
+    bool adding = false;
+    OnNextModal([&](QWidget* m) {
+        adding = Module1::IsNewEntry == db::kTrue;
+        m->close();
+    });
+    press(Qt::Key_N);
+    EXPECT_TRUE(adding);
+    QApplication::setActiveWindow(w.get()); // an offscreen run does not do it when the editor closes
+    UrlCatcher browser;
+    QDesktopServices::setUrlHandler("file", &browser, "open");
+    press(Qt::Key_F1, Qt::NoModifier);
+    QDesktopServices::unsetUrlHandler("file");
+    EXPECT_EQ(browser.opened.size(), 1);
+    press(Qt::Key_Q);
+    EXPECT_FALSE(w->isVisible());
 }
 
 TEST_F(CommandsTest, NoviPojamStartsFromTheLastRowAndEndsOutOfAddMode) {

@@ -77,6 +77,7 @@ TEST_F(EditorTest, AddModeTakesPairByPairWithEnterAloneAndStaysOpen) {
     EXPECT_EQ(Rows(), 6); // the grid shows them at the end of the list
     EXPECT_EQ(Cell(5, 0), "zebra");
     EXPECT_EQ(Text("Text1"), "4"); // the row that was last stays current
+    EXPECT_EQ(Text("Text3"), "6");
 }
 
 TEST_F(EditorTest, ValidationChecksEnglishFirstAndTitlesDifferByHowItWasAsked) {
@@ -111,7 +112,7 @@ TEST_F(EditorTest, ValidationChecksEnglishFirstAndTitlesDifferByHowItWasAsked) {
     EXPECT_EQ(Table(folder).size(), 4u); // nothing was written
 }
 
-TEST_F(EditorTest, ChangeModeWritesOverTheSameRowEachTime) {
+TEST_F(EditorTest, ChangeModeWritesTheCurrentPairOnceAndThenAddsPairs) {
     Start(kPairs);
     Grid()->setFocus();
     Key(Grid(), Qt::Key_Down); // "bread"
@@ -129,11 +130,13 @@ TEST_F(EditorTest, ChangeModeWritesOverTheSameRowEachTime) {
         e.cmdSpremi->click();
     });
     const auto table = Table(folder);
-    ASSERT_EQ(table.size(), 4u);
-    EXPECT_EQ(table[1], (std::pair<std::string, std::string>{"bun", "žemlja"}));
-    EXPECT_EQ(Cell(1, 1), "žemlja");
+    ASSERT_EQ(table.size(), 6u);
+    EXPECT_EQ(table[1], (std::pair<std::string, std::string>{"bread", "kruh"})); // the pair saved stays
+    EXPECT_EQ(table[4], (std::pair<std::string, std::string>{"loaf", "štruca"}));
+    EXPECT_EQ(table[5], (std::pair<std::string, std::string>{"bun", "žemlja"}));
+    EXPECT_EQ(Column(0), (QStringList{"apple", "bread", "cat", "dog", "loaf", "bun"}));
     EXPECT_EQ(Text("Text1"), "2");
-    EXPECT_EQ(Text("Text3"), "4");
+    EXPECT_EQ(Text("Text3"), "6");
 }
 
 TEST_F(EditorTest, FocusRulesAndKrajOrEscLoseOnlyWhatWasNotSaved) {
@@ -149,8 +152,11 @@ TEST_F(EditorTest, FocusRulesAndKrajOrEscLoseOnlyWhatWasNotSaved) {
         Click(e.txtEngleski);
         QApplication::processEvents();
         EXPECT_EQ(Focus(), e.cmdSpremi);
-        e.Text4->setFocus(Qt::TabFocusReason); // the heading never keeps the focus
+        e.cmdIzlaz->setFocus(Qt::TabFocusReason);
+        Key(e.cmdIzlaz, Qt::Key_Tab); // on to the heading, which never keeps the focus nor looks selected
+        QApplication::processEvents();
         EXPECT_EQ(Focus(), e.cmdSpremi);
+        EXPECT_FALSE(e.Text4->hasSelectedText());
         Type(e.txtEngleski, "izgubljeno");
         Key(e.cmdSpremi, Qt::Key_Escape);
         EXPECT_FALSE(Form5);

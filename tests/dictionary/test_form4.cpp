@@ -2,9 +2,11 @@
 
 #include "dictionary/EntryEditor.h"
 
+#include <QAccessible>
 #include <QFileInfo>
 #include <QLabel>
 #include <QStatusBar>
+#include <QToolTip>
 
 namespace {
 const std::initializer_list<std::pair<const char*, const char*>> kPairs = {
@@ -53,6 +55,9 @@ TEST_F(Form4Test, ScreenshotForAPersonToLookAt) {
     OnNextModal([&](QWidget* m) {
         auto* e = qobject_cast<EntryEditor*>(m);
         e->txtHrvatski->setText("šalica čaja");
+        e->cmdIzlaz->setFocus(Qt::TabFocusReason);
+        Key(e->cmdIzlaz, Qt::Key_Tab); // past the heading, which must not look selected
+        QApplication::processEvents();
         const QString file = QString(SCREENSHOT_DIR) + "/form5-" + QGuiApplication::platformName() + ".png";
         if (m->grab().save(file)) editorFile = file;
         e->cmdIzlaz->click();
@@ -103,6 +108,7 @@ TEST_F(Form4Test, APatternTheEngineRefusesKeepsTheListAndSaysWhy) {
     Backspaces(en, 1);
     Type(en, "a]");
     EXPECT_EQ(Column(0), QStringList{"cat"});
+    EXPECT_EQ(w->StatusText(), ""); // the refusal no longer holds
 }
 
 TEST_F(Form4Test, EnterAndDownGoToTheGridAndFocusSelectsTheWholeText) {
@@ -182,7 +188,7 @@ TEST_F(Form4Test, SortCommandsUseTheSortColumnOfTheSettingsAndSkipAnEmptyList) {
     EXPECT_NE(before, empty);
 }
 
-TEST_F(Form4Test, CounterFollowsTheGridButKeepsItsNumbersForAnEmptyList) {
+TEST_F(Form4Test, CounterAlwaysShowsTheCurrentRowAndTheRowsOfTheList) {
     Start(kPairs);
     auto* grid = Grid();
     grid->setFocus();
@@ -195,12 +201,71 @@ TEST_F(Form4Test, CounterFollowsTheGridButKeepsItsNumbersForAnEmptyList) {
     auto* en = Find<QLineEdit>("txtNadjiEngleski");
     Type(en, "x");
     EXPECT_EQ(Rows(), 0);
-    EXPECT_EQ(Text("Text1"), "3");
-    EXPECT_EQ(Text("Text3"), "12");
+    EXPECT_EQ(Text("Text1"), "0");
+    EXPECT_EQ(Text("Text3"), "0");
     Backspaces(en, 1);
     Type(en, "h");
     EXPECT_EQ(Text("Text1"), "1");
     EXPECT_EQ(Text("Text3"), "3");
+    for (int i = 0; i < 3; ++i) Click(Find("cmdNext")); // past the last row
+    EXPECT_EQ(Text("Text1"), "0");
+    EXPECT_EQ(Text("Text3"), "3");
+}
+
+TEST_F(Form4Test, OnlyTheUserAndTheCommandsChooseTheCurrentRow) {
+    Start(kPairs);
+    auto* grid = Grid();
+    Click(Find("cmdLast"));
+    Click(Find("cmdNext"));
+    ASSERT_FALSE(grid->currentIndex().isValid());
+    grid->setFocus(Qt::TabFocusReason); // no row is made current on the way in
+    EXPECT_EQ(QApplication::focusWidget(), grid);
+    EXPECT_FALSE(grid->currentIndex().isValid());
+    EXPECT_EQ(w->Data1.recordset().AbsolutePosition(), -1);
+    EXPECT_EQ(Text("Text1"), "0");
+
+    Click(grid->viewport(), QPoint(5, grid->rowViewportPosition(2) + 3));
+    ASSERT_EQ(grid->currentIndex().row(), 2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_T); // no search: "tea" is neither current nor selected
+    EXPECT_EQ(grid->currentIndex().row(), 2);
+    EXPECT_TRUE(grid->SelectedRows().isEmpty());
+}
+
+TEST_F(Form4Test, ACutOffCellShowsItsWholeTextAsATooltip) {
+    const char* longTerm = "a term far too long to fit into half of the grid, however wide the font";
+    folder.AddPairs({{longTerm, "dugo"}});
+    Start(kPairs);
+    ASSERT_EQ(Cell(0, 0), longTerm);
+    auto tipAt = [&](int column) {
+        const QPoint at(Grid()->columnViewportPosition(column) + 5, 3);
+        QHelpEvent help(QEvent::ToolTip, at, Grid()->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(Grid()->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tipAt(1), ""); // "dugo" fits
+    EXPECT_EQ(tipAt(0), longTerm);
+}
+
+TEST_F(Form4Test, ScreenReadersHearANameForEveryControl) {
+    Start(kPairs);
+    auto name = [](QWidget* c) { return QAccessible::queryAccessibleInterface(c)->text(QAccessible::Name); };
+    auto unnamed = [&](QWidget* window) {
+        QStringList out;
+        for (QWidget* c : window->findChildren<QWidget*>())
+            if ((qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) || qobject_cast<QAbstractItemView*>(c)) &&
+                !c->objectName().isEmpty() && !c->objectName().startsWith("qt_") && name(c).isEmpty())
+                out << c->objectName();
+        return out;
+    };
+    EXPECT_EQ(unnamed(w.get()), QStringList{});
+    EXPECT_EQ(name(Find("cmdLast")), "Idi na zadnji zapis"); // a button's hint, a box's label
+    EXPECT_EQ(name(Find("txtNadjiHrvatski")), "Hrvatski pojam");
+    OnNextModal([&](QWidget* editor) {
+        EXPECT_EQ(unnamed(editor), QStringList{});
+        EXPECT_EQ(name(editor->findChild<QWidget*>("txtHrvatski")), "Hrvatski pojam");
+        editor->close();
+    });
+    Click(Find("cmdOk"));
 }
 
 TEST_F(Form4Test, GridMovesTheCurrentRowAndSelectsOnlyThroughTheRecordSelectors) {

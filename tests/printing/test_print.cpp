@@ -84,7 +84,13 @@ TEST_F(PrintTest, TheCurrentPageARangeAndAllPagesEachMakeOneDocumentWithoutABlan
     EXPECT_EQ(preview->Text3->text(), "5");
     preview->cmdNext->click();
     preview->cmdNext->click();
-    Print([](PrintRangeDialog* d) { d->cmdPrihvati->click(); }); // the page shown, page 3
+    Print([](PrintRangeDialog* d) { // the page shown, page 3, chosen with Enter alone
+        ASSERT_EQ(d->focusWidget(), d->optTekucaStranica);
+        QTest::keyClick(d->optTekucaStranica, Qt::Key_Return); // an option button has no Enter of its own
+        ASSERT_TRUE(d->isVisible());
+        d->cmdPrihvati->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(d->cmdPrihvati, Qt::Key_Return);
+    });
     ASSERT_TRUE(Printed());
     EXPECT_EQ(PdfPages(pdf), 1);
     const QString page3 = PdfPage(pdf, 1);

@@ -165,6 +165,16 @@ TEST_F(SettingsTest, EnterChainsFocusRulesAndHeadings) {
     }
     QTest::keyClick(w->txtFontSizeOstalo, Qt::Key_Return);
     EXPECT_EQ(QApplication::focusWidget(), w->cmdPrihvati);
+    // Enter on the focused button presses that button, not the margin tool or another default.
+    AutoAnswer answer;
+    w->optTab->setCurrentIndex(1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(answer.boxes + answer.dialogs, 0);
+    EXPECT_EQ(w->txtLeftM->text(), "2,5"); // the margin typed is saved, not measured over
+    EXPECT_DOUBLE_EQ(db::CDbl(Stored("LeftM")), 0.25);
+    w->cmdIzlaz->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(w->isVisible());
 }
 
 TEST_F(SettingsTest, TheFontDialogSetsNameAndFlagsAtOnceAndCancelChangesNothing) {
