@@ -6,6 +6,7 @@
 #include "dictionary/MsgBox.h"
 #include "dictionary/QueryBuilder.h"
 #include "dictionary/RecordsetModel.h"
+#include "dictionary/Suggestions.h"
 #include "dictionary/Twips.h"
 #include "dictionary/Widgets.h"
 #include "dictionary/WordGrid.h"
@@ -103,6 +104,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     cmdNova->setFocus();
 
     Load();
+    new dictionary::SuggestionLine(this); // what an empty search may have meant, in the status bar
 }
 
 MainWindow::~MainWindow() = default;
