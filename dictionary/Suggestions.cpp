@@ -24,7 +24,7 @@ QString SuggestionLabel(const Suggestion& s) {
 }
 
 struct Suggester::Query {
-    std::optional<db::Statement> stmt;
+    std::optional<db::Statement> stmt, next;
     std::string typedKey;
     QHash<QString, std::pair<long long, bool>> probed; // prefix -> pairs, counted (not just seen)
     QHash<QByteArray, bool> seen;                      // folded candidates already considered
@@ -132,12 +132,15 @@ std::vector<Suggestion> Suggester::Find(sqlite3* db, const QString& typed, const
         if (narrowed) sql += " AND " + otherField.toStdString() + " LIKE ?4";
         q.stmt.emplace(db, sql + " LIMIT ?3)");
         if (narrowed) q.stmt->Bind(4, (other + "*").toStdString());
+        const std::string fold = "vokabis_fold(" + field.toStdString() + ")";
+        q.next.emplace(db, "SELECT " + fold + " FROM Vokabis WHERE " + fold + " > ?1 AND " + fold + " < ?2 ORDER BY " + fold +
+                               " LIMIT 1");
         q.typedKey = db::FoldKey(typed.toStdString());
         q.seen.insert(QByteArray::fromStdString(q.typedKey), true);
         // In order of preference; a later source is asked only while places are left.
         Stems(typed, field, out);
         if (out.size() < kMaxSuggestions) Diacritics(typed, out);
-        if (out.size() < kMaxSuggestions) OneEdit(typed, field, out);
+        if (out.size() < kMaxSuggestions) OneEdit(typed, out);
     } catch (const std::exception&) {
         // The suggestions are a courtesy: whatever was found before the failure is offered.
     }
@@ -203,7 +206,36 @@ void Suggester::Diacritics(const QString& typed, std::vector<Suggestion>& out) {
     out.insert(out.end(), found.begin(), found.end());
 }
 
-void Suggester::OneEdit(const QString& typed, const QString& field, std::vector<Suggestion>& out) {
+QStringList Suggester::NextLetters(const QString& head) {
+    // One seek per letter found: from the first term past the head, jump over every term
+    // that continues with the same letter.
+    const std::string lo = db::FoldKey(head.toStdString());
+    std::string hi = lo;
+    if (hi.empty()) hi = "\xFF";
+    else hi.back() = char(static_cast<unsigned char>(hi.back()) + 1);
+    QStringList letters;
+    std::string from = lo;
+    sqlite3_stmt* s = q_->next->get();
+    while (probes_ < kMaxProbes) {
+        ++probes_;
+        sqlite3_bind_blob(s, 1, from.data(), int(from.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(s, 2, hi.data(), int(hi.size()), SQLITE_TRANSIENT);
+        const bool found = q_->next->Step();
+        const std::string key = found ? std::string(static_cast<const char*>(sqlite3_column_blob(s, 0)),
+                                                    size_t(sqlite3_column_bytes(s, 0)))
+                                      : std::string();
+        q_->next->Reset();
+        if (!found || key.size() <= lo.size()) break;
+        size_t len = 1; // the whole UTF-8 sequence of the letter after the head
+        while (lo.size() + len < key.size() && (static_cast<unsigned char>(key[lo.size() + len]) & 0xC0) == 0x80) ++len;
+        const std::string letter = key.substr(lo.size(), len);
+        letters << QString::fromStdString(letter);
+        from = lo + letter + "\xFF"; // past every term that goes on with this letter
+    }
+    return letters;
+}
+
+void Suggester::OneEdit(const QString& typed, std::vector<Suggestion>& out) {
     const int n = int(typed.size());
     // The longest prefix that still has pairs: the mistake is at or before its end, since any
     // edit further on keeps the first letters that already find nothing.
@@ -212,19 +244,22 @@ void Suggester::OneEdit(const QString& typed, const QString& field, std::vector<
         const int mid = (good + bad) / 2;
         (Probe(typed.left(mid), false) > 0 ? good : bad) = mid;
     }
-    static const QString english = "abcdefghijklmnopqrstuvwxyz";
-    static const QString croatian = "abcčćdđefghijklmnopqrsštuvwxyzž";
-    const QString& letters = field == "Hrvatski" ? croatian : english;
     std::vector<Suggestion> found;
+    int firstHit = -1;
     for (int i = good; i >= 0; --i) { // nearest the mistake first: the probe budget goes there
         const QString head = typed.left(i);
-        const auto cased = [&](QChar x) { return i < n && typed[i].isUpper() ? x.toUpper() : x; };
         if (i + 1 < n) Consider(head + typed[i + 1] + typed[i] + typed.mid(i + 2), found);
         if (i < n) Consider(head + typed.mid(i + 1), found);
-        for (QChar x : letters) {
-            if (i < n && x != typed[i].toLower()) Consider(head + cased(x) + typed.mid(i + 1), found);
-            Consider(head + cased(x) + typed.mid(i), found);
+        // A letter put in or changed here can only be one that some term has after the head.
+        const QString here = i < n ? QString::fromStdString(db::FoldKey(QString(typed[i]).toStdString())) : QString();
+        for (QString x : NextLetters(head)) {
+            if (i < n && typed[i].isUpper()) x = x.toUpper();
+            if (i < n && x.toLower() != here) Consider(head + x + typed.mid(i + 1), found);
+            Consider(head + x + typed.mid(i), found);
         }
+        if (firstHit < 0 && !found.empty()) firstHit = i;
+        // A correction further back than the letter before the first one found is seldom meant.
+        if (out.size() + found.size() >= kMaxSuggestions || (firstHit >= 0 && i < firstHit)) break;
     }
     std::stable_sort(found.begin(), found.end(), [](const Suggestion& a, const Suggestion& b) { return a.pairs > b.pairs; });
     out.insert(out.end(), found.begin(), found.end());

@@ -34,7 +34,7 @@ class Suggester {
 public:
     static constexpr int kMaxSuggestions = 3;
     static constexpr long long kCountCap = 1000;
-    static constexpr int kMaxProbes = 500;
+    static constexpr int kMaxProbes = 300;
 
     // Folders searched, in order, for hr_HR.aff/.dic and en_US.aff/.dic.
     explicit Suggester(QStringList dictionaryFolders = DefaultFolders());
@@ -68,7 +68,8 @@ private:
     void Consider(const QString& candidate, std::vector<Suggestion>& out);
     void Stems(const QString& typed, const QString& field, std::vector<Suggestion>& out);
     void Diacritics(const QString& typed, std::vector<Suggestion>& out);
-    void OneEdit(const QString& typed, const QString& field, std::vector<Suggestion>& out);
+    QStringList NextLetters(const QString& head);
+    void OneEdit(const QString& typed, std::vector<Suggestion>& out);
 
     QStringList folders_;
     std::map<QString, Stemmer> stemmers_;

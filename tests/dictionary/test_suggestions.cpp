@@ -13,7 +13,7 @@ const std::initializer_list<std::pair<const char*, const char*>> kPairs = {
     {"dog", "pas"},     {"hound", "pas"},    {"to fall", "pasti"},  {"man", "čovjek"},   {"human", "čovjek"},
     {"house", "kuća"},  {"home", "kuća"},    {"study", "učenje"},   {"woman", "žena"},   {"wife", "žena"},
     {"hat", "šešir"},   {"child", "dijete"}, {"between", "među"},   {"bridge", "most"},  {"horse", "konj"},
-    {"mouse", "miš"},   {"bear", "medvjed"}, {"tail", "rep"}};
+    {"mouse", "miš"},   {"bear", "medvjed"}, {"tail", "rep"},        {"ice cream", "sladoled"}};
 
 // One file for the whole suite, made the way a user makes one.
 std::unique_ptr<db::Database> SmallDictionary() {
@@ -69,6 +69,7 @@ TEST(Suggester, OffersStemsThenDiacriticsThenOneEditEachWithItsPairs) {
         {"Engleski", "dgo", "", {"dog (1)"}, {"dog (1)"}},
         {"Engleski", "tial", "", {"tail (1)"}, {"tail (1)"}},
         {"Engleski", "hoose", "", {"horse (1)", "house (1)"}, {"horse (1)", "house (1)"}},
+        {"Engleski", "icecream", "", {"ice cream (1)"}, {"ice cream (1)"}}, // any letter a term has, a space too
         {"Engleski", "qqqqq", "", {}, {}},
     };
     for (const Case& c : cases) {
