@@ -107,7 +107,9 @@ long long Suggester::Probe(const QString& prefix, bool count) {
 }
 
 void Suggester::Consider(const QString& candidate, std::vector<Suggestion>& out) {
-    if (candidate.trimmed().isEmpty()) return;
+    // A single letter finds too much to be what was meant. A term may hold a "#" or a "*":
+    // as the box's text that would be a pattern, not the term.
+    if (candidate.trimmed().size() < 2 || !IsPlainWord(candidate)) return;
     const std::string key = db::FoldKey(candidate.toStdString());
     if (key == q_->typedKey) return;
     const QByteArray k = QByteArray::fromStdString(key);

@@ -13,7 +13,8 @@ const std::initializer_list<std::pair<const char*, const char*>> kPairs = {
     {"dog", "pas"},     {"hound", "pas"},    {"to fall", "pasti"},  {"man", "čovjek"},   {"human", "čovjek"},
     {"house", "kuća"},  {"home", "kuća"},    {"study", "učenje"},   {"woman", "žena"},   {"wife", "žena"},
     {"hat", "šešir"},   {"child", "dijete"}, {"between", "među"},   {"bridge", "most"},  {"horse", "konj"},
-    {"mouse", "miš"},   {"bear", "medvjed"}, {"tail", "rep"},        {"ice cream", "sladoled"}};
+    {"mouse", "miš"},   {"bear", "medvjed"}, {"tail", "rep"},        {"ice cream", "sladoled"},
+    {"C#", "C#"}};
 
 // One file for the whole suite, made the way a user makes one.
 std::unique_ptr<db::Database> SmallDictionary() {
@@ -70,6 +71,7 @@ TEST(Suggester, OffersStemsThenDiacriticsThenOneEditEachWithItsPairs) {
         {"Engleski", "tial", "", {"tail (1)"}, {"tail (1)"}},
         {"Engleski", "hoose", "", {"horse (1)", "house (1)"}, {"horse (1)", "house (1)"}},
         {"Engleski", "icecream", "", {"ice cream (1)"}, {"ice cream (1)"}}, // any letter a term has, a space too
+        {"Engleski", "Cx", "", {"Ch (1)"}, {"Ch (1)"}}, // not "C#", whose search would be a pattern
         {"Engleski", "qqqqq", "", {}, {}},
     };
     for (const Case& c : cases) {
