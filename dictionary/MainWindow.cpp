@@ -6,6 +6,7 @@
 #include "dictionary/MsgBox.h"
 #include "dictionary/QueryBuilder.h"
 #include "dictionary/RecordsetModel.h"
+#include "dictionary/Suggestions.h"
 #include "dictionary/Twips.h"
 #include "dictionary/Widgets.h"
 #include "dictionary/WordGrid.h"
@@ -117,6 +118,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     dictionary::EnterPressesFocusedButton(this);
 
     Load();
+    new dictionary::SuggestionLine(this); // what an empty search may have meant, in the status bar
 }
 
 MainWindow::~MainWindow() = default;

@@ -1,0 +1,130 @@
+// What an empty search is offered: real Hunspell dictionaries, a dictionary file made by the
+// vokabis-db tool, and the real main window.
+#include "Form4Fixture.h"
+
+#include "dictionary/QueryBuilder.h"
+#include "dictionary/Suggestions.h"
+
+#include <fstream>
+
+namespace {
+
+const std::initializer_list<std::pair<const char*, const char*>> kPairs = {
+    {"dog", "pas"},     {"hound", "pas"},    {"to fall", "pasti"},  {"man", "čovjek"},   {"human", "čovjek"},
+    {"house", "kuća"},  {"home", "kuća"},    {"study", "učenje"},   {"woman", "žena"},   {"wife", "žena"},
+    {"hat", "šešir"},   {"child", "dijete"}, {"between", "među"},   {"bridge", "most"},  {"horse", "konj"},
+    {"mouse", "miš"},   {"bear", "medvjed"}, {"tail", "rep"},        {"ice cream", "sladoled"},
+    {"C#", "C#"}};
+
+// One file for the whole suite, made the way a user makes one.
+std::unique_ptr<db::Database> SmallDictionary() {
+    const fs::path dir = fs::temp_directory_path() / ("vokabis-suggest-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream tsv(dir / "pairs.tsv");
+    for (auto& [e, h] : kPairs) tsv << e << '\t' << h << '\n';
+    tsv.close();
+    const std::string cmd = std::string(VOKABIS_DB) + " create " + (dir / "d.mdb").string() + " --from " +
+                            (dir / "pairs.tsv").string() + " >/dev/null";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    return std::make_unique<db::Database>((dir / "d.mdb").string(), "KamenPlavetni");
+}
+
+QStringList Offered(dictionary::Suggester& s, db::Database& d, const char* field, const QString& typed,
+                    const QString& other = {}) {
+    QStringList out;
+    for (const auto& x : s.Find(d.handle(), typed, field, other, QString(field) == "Hrvatski" ? "Engleski" : "Hrvatski"))
+        out << dictionary::SuggestionLabel(x);
+    return out;
+}
+
+} // namespace
+
+TEST(Suggester, OffersStemsThenDiacriticsThenOneEditEachWithItsPairs) {
+    auto d = SmallDictionary();
+    dictionary::Suggester withStems, without(QStringList{"/nonexistent"});
+    struct Case {
+        const char* field;
+        const char* typed;
+        const char* other;
+        QStringList expected;     // the first suggestions, in order
+        QStringList withoutStems; // the same with no Hunspell dictionary on the machine
+    };
+    const Case cases[] = {
+        {"Hrvatski", "psima", "", {"pas (3)"}, {}},
+        {"Hrvatski", "čovjeka", "", {"čovjek (2)"}, {"čovjek (2)"}}, // one letter too many
+        {"Hrvatski", "kućama", "", {"kuća (2)"}, {}},
+        {"Hrvatski", "kućama", "ho", {"kuća (2)"}, {}},
+        {"Hrvatski", "kućama", "home", {"kuća (1)"}, {}}, // narrowed as the search is
+        {"Engleski", "houses", "", {"house (1)"}, {"house (1)"}},
+        {"Engleski", "studies", "", {"study (1)"}, {}},
+        {"Engleski", "children", "", {}, {}}, // an irregular plural: nothing rather than a wrong word
+        {"Hrvatski", "zena", "", {"žena (2)"}, {"žena (2)"}},
+        {"Hrvatski", "Sesir", "", {"Šešir (1)"}, {"Šešir (1)"}},
+        {"Hrvatski", "covjek", "", {"čovjek (2)"}, {"čovjek (2)"}},
+        {"Hrvatski", "medju", "", {"među (1)"}, {"među (1)"}},
+        {"Hrvatski", "mis", "", {"miš (1)"}, {"miš (1)"}},
+        {"Engleski", "hosue", "", {"house (1)"}, {"house (1)"}},
+        {"Engleski", "brigde", "", {"bridge (1)"}, {"bridge (1)"}},
+        {"Engleski", "horsse", "", {"horse (1)"}, {"horse (1)"}},
+        {"Engleski", "dgo", "", {"dog (1)"}, {"dog (1)"}},
+        {"Engleski", "tial", "", {"tail (1)"}, {"tail (1)"}},
+        {"Engleski", "hoose", "", {"horse (1)", "house (1)"}, {"horse (1)", "house (1)"}},
+        {"Engleski", "icecream", "", {"ice cream (1)"}, {"ice cream (1)"}}, // any letter a term has, a space too
+        {"Engleski", "Cx", "", {"Ch (1)"}, {"Ch (1)"}}, // not "C#", whose search would be a pattern
+        {"Engleski", "qqqqq", "", {}, {}},
+    };
+    for (const Case& c : cases) {
+        for (auto [s, expected] : {std::pair{&withStems, c.expected}, {&without, c.withoutStems}}) {
+            const QStringList got = Offered(*s, *d, c.field, QString::fromUtf8(c.typed), c.other);
+            EXPECT_LE(got.size(), 3) << c.typed;
+            EXPECT_EQ(got.mid(0, int(expected.size())), expected)
+                << c.typed << (s == &without ? " without Hunspell: " : ": ") << got.join(", ").toStdString();
+            if (expected.isEmpty()) EXPECT_TRUE(got.isEmpty()) << c.typed << ": " << got.join(", ").toStdString();
+            EXPECT_LE(s->LastProbes(), dictionary::Suggester::kMaxProbes);
+        }
+    }
+    // Wildcards are the user's own pattern, not a misspelt word.
+    EXPECT_TRUE(Offered(withStems, *d, "Hrvatski", "psi*").isEmpty());
+    EXPECT_TRUE(Offered(withStems, *d, "Hrvatski", "zen?").isEmpty());
+}
+
+TEST_F(Form4Test, ASuggestionLeavesTheListAndTheCounterAsTheSearchGaveThem) {
+    Start(kPairs);
+    auto* hr = Find<QLineEdit>("txtNadjiHrvatski");
+    auto* line = w->findChild<dictionary::SuggestionLine*>();
+    ASSERT_NE(line, nullptr);
+    Type(hr, "ps"); // the list is empty from here on, and the counter keeps what "p" showed
+    const QString before1 = Text("Text1"), before3 = Text("Text3");
+    Type(hr, "ima");
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusText(), QString("Nema parova. Možda: pas (3)"), 5000);
+    Screenshot("form4-suggestion");
+    EXPECT_EQ(Source(), dictionary::BuildFilterSql("psima", "Hrvatski", "", "Engleski"));
+    EXPECT_EQ(Rows(), 0);
+    EXPECT_EQ(Text("Text1"), before1);
+    EXPECT_EQ(Text("Text3"), before3);
+    Backspaces(hr, 1); // the line goes as soon as the box changes
+    EXPECT_EQ(w->StatusText(), QString());
+    // A hint written over it stays.
+    Type(hr, "a");
+    line->Offer();
+    MouseOver(hr);
+    Type(hr, "x");
+    EXPECT_EQ(w->StatusText(), "Unesite nekoliko prvih slova hrvatske riječi.");
+}
+
+TEST_F(Form4Test, CtrlEnterTakesTheFirstSuggestionAndEnterKeepsItsWay) {
+    Start(kPairs);
+    auto* en = Find<QLineEdit>("txtNadjiEngleski");
+    en->setFocus();
+    Type(en, "hosue");
+    Key(en, Qt::Key_Return, Qt::ControlModifier); // before the pause is over
+    EXPECT_EQ(en->text(), "house");
+    EXPECT_EQ(Source(), "Select * from Vokabis where Engleski LIKE 'house*'");
+    EXPECT_EQ(Column(1), QStringList{"kuća"});
+    EXPECT_EQ(QApplication::focusWidget(), en);
+    EXPECT_EQ(w->StatusText(), QString());
+    Key(en, Qt::Key_Return, Qt::ControlModifier); // nothing to take: Enter's own behaviour
+    EXPECT_EQ(en->text(), "house");
+    EXPECT_EQ(QApplication::focusWidget(), Grid());
+}
