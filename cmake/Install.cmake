@@ -17,6 +17,7 @@ add_custom_command(OUTPUT ${VOKABIS_STARTER}
     COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:vokabis-db> -DOUT=${VOKABIS_STARTER}
             -DTSV=${CMAKE_SOURCE_DIR}/resources/sample.tsv -DFREEDICT=/usr/share/dictd/freedict-eng-hrv
             -P ${CMAKE_SOURCE_DIR}/cmake/CreateIfAbsent.cmake
+    COMMAND chmod 0644 ${VOKABIS_STARTER} # nobody's private dictionary: anyone may install from it
     DEPENDS vokabis-db ${CMAKE_SOURCE_DIR}/resources/sample.tsv
     COMMENT "Starter dictionary for the packages")
 
@@ -74,9 +75,10 @@ install(CODE "
     endif()
     file(READ \"${CMAKE_SOURCE_DIR}/resources/${VOKABIS_ID}.desktop\" entry)
     string(REPLACE \"Exec=vokabis\" \"Exec=\${exec}\" entry \"\${entry}\")
-    file(WRITE \"${CMAKE_BINARY_DIR}/desktop/${VOKABIS_ID}.desktop\" \"\${entry}\")
-    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\" TYPE FILE
-         FILES \"${CMAKE_BINARY_DIR}/desktop/${VOKABIS_ID}.desktop\")
+    set(file \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/${VOKABIS_ID}.desktop\")
+    message(STATUS \"Installing: \$ENV{DESTDIR}\${file}\")
+    file(WRITE \"\$ENV{DESTDIR}\${file}\" \"\${entry}\")
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${file}\")
 " COMPONENT program)
 
 # --- portable layout
