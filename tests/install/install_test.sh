@@ -133,6 +133,7 @@ deb)
     [ "$(stat -c '%a %U' "$dict")" = "600 $user" ] || fail "the user's dictionary: $(stat -c '%a %U' "$dict")"
     cmp -s "$dict" /usr/share/vokabis/Vokabis.mdb || fail "the user's dictionary is not a copy of the starter"
     inode=$(stat -c %i "$dict")
+    xprop -id "$w" _NET_WM_ICON | grep -q "Icon (48 x 48)" || fail "the window has no icon of its own"
 
     # Novi pojam, a pair typed into the editor and accepted with Enter, the editor closed, Završi rad.
     xdotool mousemove --window "$w" 19 19 click 1
