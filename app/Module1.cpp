@@ -25,7 +25,8 @@ Layout FindLayout(const QString& appPath) {
     const QString share = QDir::cleanPath(appPath + "/../share/vokabis");
     l.starter = share + "/Vokabis.mdb";
     l.help = share + "/Help/index.htm";
-    l.dictionary = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/Data/Vokabis.mdb";
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (!data.isEmpty()) l.dictionary = data + "/Data/Vokabis.mdb"; // empty: no home folder known
     return l;
 }
 
@@ -47,9 +48,11 @@ void SyncFolder(const QString& dir) { // makes a rename survive a power cut
 } // namespace
 
 void MakeUserDictionary(const Layout& l) {
+    if (l.portable) return;
+    if (l.dictionary.isEmpty()) Fail("Vaša mapa s podacima nije poznata (nije postavljena varijabla HOME).");
     const QFileInfo target(l.dictionary);
     // A dangling link counts as a file: the user put it there, and opening it will say so.
-    if (l.portable || target.exists() || target.isSymLink()) return;
+    if (target.exists() || target.isSymLink()) return;
     const QString dir = target.absolutePath();
     QFile from(l.starter);
     if (!from.open(QIODevice::ReadOnly))
