@@ -1,10 +1,90 @@
 #include "app/Module1.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace Module1 {
 
 QString DatabasePath(const QString& appPath) { return QDir(appPath).filePath("Data/Vokabis.mdb"); }
+
+Layout FindLayout(const QString& appPath) {
+    Layout l;
+    l.portable = QFileInfo(QDir(appPath).filePath("Data")).isDir();
+    if (l.portable) {
+        l.dictionary = DatabasePath(appPath);
+        l.help = QDir(appPath).filePath("Help/index.htm");
+        return l;
+    }
+    const QString share = QDir::cleanPath(appPath + "/../share/vokabis");
+    l.starter = share + "/Vokabis.mdb";
+    l.help = share + "/Help/index.htm";
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (!data.isEmpty()) l.dictionary = data + "/Data/Vokabis.mdb"; // empty: no home folder known
+    return l;
+}
+
+namespace {
+
+constexpr int kCannotMake = 3024; // the engine's "file not found", as for a missing dictionary
+
+[[noreturn]] void Fail(const QString& message) { throw db::EngineError(kCannotMake, message.toStdString()); }
+
+#ifdef Q_OS_UNIX
+void SyncFolder(const QString& dir) { // makes a rename survive a power cut
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+#endif
+
+} // namespace
+
+void MakeUserDictionary(const Layout& l) {
+    if (l.portable) return;
+    if (l.dictionary.isEmpty()) Fail("Vaša mapa s podacima nije poznata (nije postavljena varijabla HOME).");
+    const QFileInfo target(l.dictionary);
+    // A dangling link counts as a file: the user put it there, and opening it will say so.
+    if (target.exists() || target.isSymLink()) return;
+    const QString dir = target.absolutePath();
+    QFile from(l.starter);
+    if (!from.open(QIODevice::ReadOnly))
+        Fail(QString("Početni rječnik %1 ne postoji ili se ne može pročitati; program nije potpuno instaliran.")
+                 .arg(l.starter));
+    const bool newFolder = !QFileInfo::exists(dir);
+    if (!QDir().mkpath(dir)) Fail(QString("Mapa za vaš rječnik ne može se napraviti: %1").arg(dir));
+    if (newFolder) QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QTemporaryFile to(dir + "/.Vokabis.mdb.XXXXXX"); // created with mode 0600
+    if (!to.open()) Fail(QString("U mapu %1 ne može se pisati, pa se vaš rječnik ne može napraviti.").arg(dir));
+    to.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    bool ok = true;
+    while (ok && !from.atEnd()) {
+        const QByteArray chunk = from.read(1 << 20);
+        ok = !chunk.isEmpty() && to.write(chunk) == chunk.size();
+    }
+    ok = ok && to.flush();
+#ifdef Q_OS_UNIX
+    ok = ok && ::fsync(to.handle()) == 0;
+#endif
+    if (!ok)
+        Fail(QString("Početni rječnik ne može se kopirati u %1 (nema mjesta na disku ili se ne može pisati).")
+                 .arg(dir));
+    // The rename never replaces a file: if another start was quicker, its copy is kept.
+    if (to.rename(l.dictionary))
+        to.setAutoRemove(false); // it now carries the dictionary's name
+    else if (!QFileInfo::exists(l.dictionary))
+        Fail(QString("Vaš rječnik ne može se spremiti kao %1.").arg(l.dictionary));
+#ifdef Q_OS_UNIX
+    SyncFolder(dir);
+#endif
+}
 
 namespace {
 
@@ -48,9 +128,13 @@ SettingsRecord ReadSettings(db::Database& database) {
 
 void OpenDictionaryAndReadSettings(const QString& appPath) {
     AppPath = appPath;
+    const Layout layout = FindLayout(AppPath);
+    DictPath = layout.dictionary;
+    HelpPath = layout.help;
+    MakeUserDictionary(layout);
     DbPassword = "KamenPlavetni";
     DictWorkspace = &db::DBEngine().Workspaces(0);
-    DictDb = DictWorkspace->OpenDatabase(DatabasePath(AppPath).toStdString(), false, false,
+    DictDb = DictWorkspace->OpenDatabase(DictPath.toStdString(), false, false,
                                          ";pwd=" + DbPassword.toStdString());
     IsNewEntry = db::kFalse;
     PrintAccepted = db::kFalse;

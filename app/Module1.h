@@ -41,9 +41,31 @@ inline int16_t PrintCurrent = db::kFalse;
 // The dictionary file of a program folder.
 QString DatabasePath(const QString& appPath);
 
-// Everything start-up does before the main window: opens the dictionary, resets the shared
-// flags and reads the settings row. Any failure is thrown as db::EngineError; nothing is
-// created or written, and no settings record set is left open.
+// Where one run's files are. A program folder holding a Data/ folder is portable: the
+// dictionary and the help page live beside the program. Without Data/ the program is
+// installed: each user has a dictionary in their own data folder, first copied from the
+// starter shipped in ../share/vokabis, and the help page is in that share folder.
+struct Layout {
+    bool portable = true;
+    QString dictionary; // the file start-up opens
+    QString help;       // Help/index.htm
+    QString starter;    // installed only: the read-only dictionary a new user starts from
+};
+Layout FindLayout(const QString& appPath);
+
+// Installed layout: makes the user's dictionary from the starter when there is no file yet,
+// written beside it under a temporary name with mode 0600 and then renamed, so a torn copy
+// never stands in its place and an existing file is never replaced. Throws db::EngineError
+// with a Croatian message.
+void MakeUserDictionary(const Layout& layout);
+
+inline QString DictPath; // the dictionary of this run, set by start-up
+inline QString HelpPath;
+
+// Everything start-up does before the main window: finds the dictionary (making a new user's
+// copy in the installed layout), opens it, resets the shared flags and reads the settings row.
+// Any failure is thrown as db::EngineError; nothing but that copy is created or written, and
+// no settings record set is left open.
 void OpenDictionaryAndReadSettings(const QString& appPath);
 
 // Reads the settings row 1 of an open dictionary (strict conversions; SortEng Null is False).

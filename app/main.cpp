@@ -3,6 +3,7 @@
 #include "app/Startup.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -43,6 +44,13 @@ void QuitOnTerminate(QApplication& app) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The name gives an installed program's per-user folder, ~/.local/share/vokabis.
+    QCoreApplication::setApplicationName("vokabis");
+    QGuiApplication::setDesktopFileName("hr.vokabis.Vokabis");
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QString(":/icons/%1x%1/apps/hr.vokabis.Vokabis.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
     QTranslator qtTranslator; // Croatian texts for Qt's own buttons and dialogs
     if (qtTranslator.load(QLocale(QLocale::Croatian, QLocale::Croatia), "qtbase", "_",
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -12,6 +12,11 @@
 #include <cctype>
 #include <cstring>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace db {
 namespace {
 
@@ -96,6 +101,14 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
     // Each connection is used by one thread only: no lock around every call.
     const int flags = (o.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (o.create ? SQLITE_OPEN_CREATE : 0) |
                       SQLITE_OPEN_NOMUTEX;
+#ifndef _WIN32
+    // A dictionary is private: a new file starts with mode 0600, and the engine gives its
+    // -wal and -shm files the mode of the database file.
+    if (o.create) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) ::close(fd);
+    }
+#endif
     int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(db_);

@@ -184,8 +184,8 @@ void MainWindow::BuildCounterRow() {
 }
 
 void MainWindow::Load() {
-    ActiveLink1.Address = QDir(Module1::AppPath).filePath("Help/index.htm");
-    Data1.DatabaseName = Module1::DatabasePath(Module1::AppPath).toStdString();
+    ActiveLink1.Address = Module1::HelpPath;
+    Data1.DatabaseName = Module1::DictPath.toStdString();
     Data1.RecordSource = "OrderByEngleski";
     try {
         RefreshData1();

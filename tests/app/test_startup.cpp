@@ -1,13 +1,19 @@
 #include "common/ProgramFolder.h"
 
+#include <QCoreApplication>
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
 
 using namespace Module1;
 
 namespace {
-int StartupError(const ProgramFolder& f, std::string* message = nullptr) {
+int StartupError(const QString& appPath, std::string* message = nullptr) {
     try {
-        OpenDictionaryAndReadSettings(f.path());
+        OpenDictionaryAndReadSettings(appPath);
     } catch (const db::EngineError& e) {
         if (message) *message = e.what();
         return e.code;
@@ -23,7 +29,7 @@ TEST(Startup, OpensTheDictionaryResetsTheFlagsAndReadsTheSettings) {
     IsNewEntry = PrintAccepted = PrintAll = PrintCurrent = db::kTrue;
     PrintFrom = 3;
     PrintTo = 9;
-    ASSERT_EQ(StartupError(f), 0);
+    ASSERT_EQ(StartupError(f.path()), 0);
     EXPECT_EQ(IsNewEntry, db::kFalse);
     EXPECT_EQ(PrintAccepted, db::kFalse);
     EXPECT_EQ(PrintAll, db::kFalse);
@@ -48,7 +54,7 @@ TEST(Startup, OpensTheDictionaryResetsTheFlagsAndReadsTheSettings) {
 TEST(Startup, SortEngNullReadsAsFalse) {
     ProgramFolder f;
     f.Exec("UPDATE Postavke SET SortEng = NULL");
-    ASSERT_EQ(StartupError(f), 0);
+    ASSERT_EQ(StartupError(f.path()), 0);
     EXPECT_EQ(Settings.SortEng, db::kFalse);
 }
 
@@ -66,8 +72,87 @@ TEST(Startup, ABadSettingsRowStopsStartupAndSaysWhichField) {
         ProgramFolder f;
         f.Exec(c.sql);
         std::string message;
-        EXPECT_EQ(StartupError(f, &message), c.code) << c.sql;
+        EXPECT_EQ(StartupError(f.path(), &message), c.code) << c.sql;
         EXPECT_NE(message.find(c.field), std::string::npos) << message;
         EXPECT_EQ(SettingsRs, nullptr) << c.sql; // nothing is left open
+    }
+}
+
+namespace {
+// An installed program: bin/ without Data/, the starter and the help page in share/vokabis,
+// and a user whose data folder is inside the same temporary tree.
+struct InstalledProgram {
+    fs::path root = fs::temp_directory_path() / ("vokabis-prefix-" + std::to_string(::getpid()));
+    fs::path starter = root / "share/vokabis/Vokabis.mdb";
+    fs::path user = root / "home/.local/share/vokabis/Data/Vokabis.mdb";
+    InstalledProgram() {
+        fs::remove_all(root);
+        fs::create_directories(root / "bin");
+        fs::create_directories(starter.parent_path());
+        db::Database d(starter.string(), "KamenPlavetni", true);
+        d.CreateSchema();
+        d.AddPair("umbrella", "kišobran");
+        QCoreApplication::setApplicationName("vokabis");
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString((root / "home/.local/share").string()));
+    }
+    ~InstalledProgram() {
+        Module1::SettingsRs.reset();
+        if (Module1::DictDb) Module1::DictDb->Close();
+        Module1::DictDb.reset();
+        qunsetenv("XDG_DATA_HOME");
+        fs::remove_all(root);
+    }
+    QString bin() const { return QString::fromStdString((root / "bin").string()); }
+    long long Pairs(const fs::path& p) const { return db::Database(p.string(), "KamenPlavetni").Count("Select * From Vokabis"); }
+};
+} // namespace
+
+TEST(Layout, APortableFolderKeepsEverythingBesideTheProgram) {
+    InstalledProgram installed; // a user data folder exists, and must not be used
+    ProgramFolder f;
+    ASSERT_EQ(StartupError(f.path()), 0);
+    EXPECT_EQ(DictPath, f.path() + "/Data/Vokabis.mdb");
+    EXPECT_EQ(HelpPath, f.path() + "/Help/index.htm");
+    EXPECT_FALSE(fs::exists(installed.user.parent_path()));
+}
+
+TEST(Layout, TheFirstStartOfAnInstalledProgramCopiesTheStarterPrivately) {
+    InstalledProgram p;
+    const mode_t old = ::umask(022);
+    OpenDictionaryAndReadSettings(p.bin());
+    ::umask(old);
+    EXPECT_EQ(DictPath.toStdString(), p.user.string());
+    EXPECT_EQ(HelpPath.toStdString(), (p.root / "share/vokabis/Help/index.htm").string());
+    EXPECT_EQ(DictDb->Count("Select * From Vokabis"), 1);
+    EXPECT_EQ(fs::status(p.user).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(p.user.parent_path()).permissions(), fs::perms::owner_all);
+    for (const auto& e : fs::directory_iterator(p.user.parent_path())) // no temporary copy is left
+        EXPECT_EQ(e.path().filename().string().rfind(".Vokabis", 0), std::string::npos) << e.path();
+    DictDb->Exec("INSERT INTO Vokabis (Engleski, Hrvatski) VALUES ('dog', 'pas')");
+    DictDb->Close();
+    DictDb.reset();
+    OpenDictionaryAndReadSettings(p.bin()); // the next start opens the user's file as it is
+    EXPECT_EQ(DictDb->Count("Select * From Vokabis"), 2);
+    EXPECT_EQ(p.Pairs(p.starter), 1);
+}
+
+TEST(Layout, AnInstalledProgramThatCannotMakeTheUsersFileSaysWhyInCroatian) {
+    struct Case {
+        const char* name;
+        const char* expect;
+    };
+    for (const Case& c : {Case{"no starter", "Početni rječnik"}, Case{"data folder is a file", "Mapa za vaš rječnik"}}) {
+        InstalledProgram p;
+        const std::string name = c.name;
+        if (name == "no starter") fs::remove(p.starter);
+        if (name == "data folder is a file") { // even root cannot make a folder under a file
+            fs::create_directories(p.root / "home/.local/share");
+            std::ofstream(p.root / "home/.local/share/vokabis") << "x";
+        }
+        std::string message;
+        EXPECT_EQ(StartupError(p.bin(), &message), 3024) << name;
+        EXPECT_NE(message.find(c.expect), std::string::npos) << name << ": " << message;
+        EXPECT_FALSE(fs::exists(p.user)) << name;
+        EXPECT_EQ(DictDb, nullptr) << name;
     }
 }

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include <sys/stat.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -53,6 +55,20 @@ TEST(Database, FileIsEncryptedAndKeyed) {
     EXPECT_EQ(Slurp(f.path), bytes); // a failed open writes nothing
     db::Database again(f.path, "KamenPlavetni", false);
     EXPECT_EQ(again.Count("Select * From Vokabis"), 1);
+}
+
+TEST(Database, ANewFileAndItsLogsAreReadableByTheOwnerOnly) {
+    TempFile f;
+    const mode_t old = ::umask(022);
+    db::Database d(f.path.string(), "KamenPlavetni", true);
+    d.CreateSchema();
+    d.AddPair("umbrella", "kišobran");
+    ::umask(old);
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        const fs::path p = f.path.string() + suffix;
+        ASSERT_TRUE(fs::exists(p)) << p;
+        EXPECT_EQ(fs::status(p).permissions(), fs::perms::owner_read | fs::perms::owner_write) << p;
+    }
 }
 
 TEST(Database, MissingFileIsNotCreated) {

@@ -268,6 +268,7 @@ TEST(Tool, CheckFindsADamagedFile) {
     Dir d;
     const std::string db = d / "d.mdb";
     ASSERT_EQ(Tool("create " + db).rc, 0);
+    EXPECT_EQ(fs::status(db).permissions(), fs::perms::owner_read | fs::perms::owner_write); // private
     {
         std::fstream f(db, std::ios::in | std::ios::out | std::ios::binary);
         f.seekp(1500);
