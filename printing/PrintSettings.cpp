@@ -45,6 +45,7 @@ QWidget* Group(QWidget* page, int yOffset, const char* name, QRect at, const cha
 }
 
 QLineEdit* Heading(QWidget* box, const char* name, const char* text, QRect at) {
+    box->setAccessibleName(QString::fromUtf8(text)); // the group is known by its heading
     return dictionary::HeadingBox(box, name, QString::fromUtf8(text), at, box->width() - at.left() - 4);
 }
 
@@ -71,6 +72,7 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(Px(6510), Px(4695));
+    dictionary::CentreOnScreen(this);
     // The densest window of the program: its groups were drawn for an 8-point font.
     QFont small = font();
     small.setPointSizeF(std::min(small.pointSizeF(), 8.0));
@@ -150,6 +152,14 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
         const int left = std::max(4, std::min(l->x(), txtLeftM->x() - 2 - l->sizeHint().width()));
         l->setGeometry(left, l->y(), txtLeftM->x() - 2 - left, l->height());
     }
+    // What a screen reader says for each box: the label beside it, or the heading of its group.
+    Label6_0->setBuddy(txtLeftM);
+    Label6_1->setBuddy(txtTopM);
+    for (auto [b, h] : {std::pair{txtHPomak, Text9}, {txtVPomak, Text2}, {txtBrojRedova, Text4}, {txtFontSizeOstalo, Text7}}) {
+        b->setAccessibleName(h->text());
+        b->setAccessibleDescription(Label1->text());
+    }
+    cmdOk->setAccessibleDescription(Label5->text());
     for (QCheckBox* c : {chkItalic, chkBold}) c->setEnabled(false); // they only show the font's flags
     for (QRadioButton* o : {optEngleski, optHrvatski, optDesno, optLijevo, optDolje, optGore})
         o->resize(std::max(o->width(), o->sizeHint().width()), o->height());
