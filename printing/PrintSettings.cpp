@@ -115,6 +115,10 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
     Label5 = Put<QLabel>(Picture3, "Label5", Twips(360, 450, 2175, 735),
                          "Pritisnite dugme Test slika  i zatim izmjerite vrijednosti za lijevu i gornju marginu!");
     Label5->setWordWrap(true);
+    // Its four lines need a few pixels more than the box was drawn with: it grows downwards,
+    // inside its frame, rather than losing the bottom of "gornju marginu!".
+    Label5->resize(Label5->width(), std::clamp(Label5->heightForWidth(Label5->width()), Label5->height(),
+                                               Picture3->height() - Label5->y() - Px(60)));
     cmdOk = Put<QPushButton>(Picture3, "cmdOk", Twips(2520, 750, 1095, 375), "Test slika");
 
     // Opcije
