@@ -119,6 +119,41 @@ TEST_F(PrintTest, TheCurrentPageARangeAndAllPagesEachMakeOneDocumentWithoutABlan
     EXPECT_EQ(preview->Text1->text(), "3"); // printing leaves the preview where it was
 }
 
+TEST_F(PrintTest, RowsThatWouldFallOffTheSheetAreToldInThePreviewAndBeforePrinting) {
+    EXPECT_TRUE(preview->lblUpozorenje->isHidden()); // 50 rows fit A4
+    const QString english = QString("abcdefghij").repeated(8);
+    f.database->Exec("INSERT INTO Vokabis (Engleski, Hrvatski) VALUES ('" + english.toStdString() + "', 'kratko')");
+    f.list = f.database->OpenRecordset("OrderByEngleski");
+    Module1::Settings.BrojRedova = 60;
+    preview = std::make_unique<PrintPreview>(*f.list);
+    EXPECT_FALSE(preview->lblUpozorenje->isHidden());
+    EXPECT_EQ(preview->lblUpozorenje->text(), "Na list stane 54 od 60 redova!");
+    EXPECT_TRUE(preview->lblUpozorenje->toolTip().contains("redovi 55–60"));
+    for (const QString answer : {"Ne", "Da"}) {
+        SeenBox warning, ready;
+        OnNextModal<PrintRangeDialog>([&](PrintRangeDialog* d) {
+            OnNextModal<QMessageBox>([&](QMessageBox* box) {
+                warning.text = box->text();
+                warning.title = box->windowTitle();
+                warning.defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+                if (answer == "Da") AnswerBox(&ready, "Da");
+                for (QAbstractButton* b : box->buttons())
+                    if (b->text() == answer) b->click();
+            });
+            d->cmdPrihvati->click();
+        });
+        preview->cmdIspis->click();
+        EXPECT_EQ(warning.title, "Pozor");
+        EXPECT_TRUE(warning.text.contains("samo 54 od 60 redova")) << warning.text.toStdString();
+        EXPECT_EQ(warning.defaultButton, "Ne");
+        EXPECT_EQ(Printed(), answer == "Da");
+    }
+    ASSERT_EQ(PdfPages(pdf), 1); // told and printed anyway: the rows that fit, none over another
+    const QString page = PdfPage(pdf, 1);
+    EXPECT_TRUE(page.contains("en053") && !page.contains("en054")) << page.toStdString(); // 54 rows, the long one first
+    EXPECT_TRUE(page.contains(QRegularExpression("abcdefghij[a-j]*… +kratko"))) << page.toStdString();
+}
+
 TEST_F(PrintTest, OdbaciTheCloseBoxAndNoPrintNothing) {
     Print([](PrintRangeDialog* d) { d->cmdOdbaci->click(); });
     EXPECT_FALSE(Printed());
