@@ -121,11 +121,15 @@ PageFit PageLayout::CheckFit(DrawingTarget& t, QSizeF printable) const {
         ++fit.lost;
     }
     fit.overlap = fit.rows > 1 && h > 0.5 * kTwipsPerCm + slack;
+    const double left = (S().XDesno + 2) * kTwipsPerCm - S().LeftM * kTwipsPerCm;
+    const double right = (S().XDesno + 11) * kTwipsPerCm - S().LeftM * kTwipsPerCm;
+    fit.offSide = fit.rows > 0 && !(left >= -slack && right + kTwipsPerCm <= printable.width());
     return fit;
 }
 
 QString PageFit::Summary() const {
     if (Lost()) return QString("Na list stane %1 od %2 redova!").arg(rows - Lost()).arg(rows);
+    if (offSide) return "Stupci izlaze izvan lista!";
     return overlap ? QString("Redovi se preklapaju!") : QString();
 }
 
@@ -147,6 +151,9 @@ QString PageFit::Warning() const {
         out << QString("Font od %1 pt viši je od razmaka redova (5 mm), pa bi se susjedni redovi preklapali. "
                        "Smanjite veličinu fonta u opcijama ispisa.")
                    .arg(S().VelicinaFonta);
+    if (offSide)
+        out << QString("Uz ovaj vodoravni pomak i lijevu marginu stupac izlazi izvan lista papira, pa se pojmovi "
+                       "ne bi ispisali cijeli. Promijenite vodoravni pomak u opcijama ispisa.");
     return out.join("\n\n");
 }
 

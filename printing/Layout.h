@@ -26,6 +26,7 @@ struct PageFit {
     int32_t firstLost = 0, lastLost = 0; // the first and last row, 1-based, off the printable area
     int32_t lost = 0;                   // how many rows are off it
     bool overlap = false;               // the font is taller than the half centimetre a row gets
+    bool offSide = false;               // a column starts off the sheet, or too near its right edge
     int32_t Lost() const { return lost; }
     QString Summary() const; // a few words for the preview's strip; empty when every row prints whole
     QString Warning() const; // what is lost and what to change, in full sentences

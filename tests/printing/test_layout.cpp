@@ -112,14 +112,19 @@ TEST(PageLayout, RowsOffThePrintableAreaOrTallerThanTheirPitchAreFound) {
         double yDolje;
         int pairs, fits, firstLost, lastLost;
         bool overlap;
+        double xDesno = 0;
+        bool offSide = false;
     };
     // A4 of 29.7 cm holds rows down to 2.5 + 0.5 × 54 cm; 12 points of the recording target are
-    // 288 twips a line, more than the 283.5 of half a centimetre.
+    // 288 twips a line, more than the 283.5 of half a centimetre; a shift of 8.9 cm leaves the right
+    // column more than a centimetre of the 21.
     for (const Case c : {Case{60, 11, 0, 120, 54, 55, 60, false}, Case{54, 11, 0, 120, 54, 0, 0, false},
                          Case{60, 11, 0, 3, 3, 0, 0, false}, Case{50, 12, 0, 120, 50, 0, 0, true},
-                         Case{50, 11, -3, 120, 49, 1, 1, false}}) {
+                         Case{50, 11, -3, 120, 49, 1, 1, false}, Case{50, 11, 0, 120, 50, 0, 0, false, 8.9, false},
+                         Case{50, 11, 0, 120, 50, 0, 0, false, 9.1, true}, Case{50, 11, 0, 120, 50, 0, 0, false, -2.1, true}}) {
         Module1::Settings.VelicinaFonta = int16_t(c.size);
         Module1::Settings.YDolje = c.yDolje;
+        Module1::Settings.XDesno = c.xDesno;
         PageLayout layout;
         layout.CountPages(*f.list, int16_t(c.rows), 1);
         layout.PairTotal = std::min(layout.PairTotal, c.pairs);
@@ -129,10 +134,11 @@ TEST(PageLayout, RowsOffThePrintableAreaOrTallerThanTheirPitchAreFound) {
         EXPECT_EQ(fit.firstLost, c.firstLost);
         EXPECT_EQ(fit.lastLost, c.lastLost);
         EXPECT_EQ(fit.overlap, c.overlap);
-        EXPECT_EQ(fit.Warning().isEmpty(), !c.firstLost && !c.overlap);
+        EXPECT_EQ(fit.offSide, c.offSide);
+        EXPECT_EQ(fit.Warning().isEmpty(), !c.firstLost && !c.overlap && !c.offSide);
     }
     Module1::Settings.VelicinaFonta = 11;
-    Module1::Settings.YDolje = 0;
+    Module1::Settings.YDolje = Module1::Settings.XDesno = 0;
     PageLayout layout;
     layout.CountPages(*f.list, 60, 1);
     RecordingTarget t;
