@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace dictionary {
 
 QToolButton* PictureButton(QWidget* parent, const char* name, const char* icon, QRect geometry) {
@@ -71,7 +73,9 @@ void CentreOnScreen(QWidget* window) {
     const QSize outer = window->size() + frame;
     const QRect area = screen->availableGeometry();
     // Moving the window also tells a dialog not to place itself over its parent when shown.
-    window->move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    // A window larger than the screen keeps its title bar on it, where it can still be moved.
+    window->move(area.x() + std::max(0, (area.width() - outer.width()) / 2),
+                 area.y() + std::max(0, (area.height() - outer.height()) / 2));
 }
 
 } // namespace dictionary

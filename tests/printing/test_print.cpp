@@ -1,6 +1,7 @@
 #include "ListFixture.h"
 #include "common/Modal.h"
 
+#include "dictionary/Widgets.h"
 #include "printing/PrintPreview.h"
 #include "printing/PrintRange.h"
 #include "printing/PrintSettings.h"
@@ -355,4 +356,8 @@ TEST(PrintWindows, OpenCentredOnTheScreenWithEveryControlNamedForAScreenReader) 
                 if (l->objectName() != "lblNoPrinter") EXPECT_EQ(l->buddy(), box) << l->objectName().toStdString();
         w->close();
     }
+    QDialog huge(&main); // larger than the screen: its title bar stays on it
+    huge.resize(main.screen()->availableGeometry().size() * 2);
+    dictionary::CentreOnScreen(&huge);
+    EXPECT_EQ(huge.pos(), main.screen()->availableGeometry().topLeft());
 }
