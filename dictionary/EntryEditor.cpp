@@ -29,6 +29,7 @@ EntryEditor::EntryEditor(MainWindow& form4) : QDialog(&form4), form4_(form4) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(Px(7005), Px(2520));
+    dictionary::CentreOnScreen(this);
 
     Shape1 = new QFrame(this);
     Shape1->setObjectName("Shape1");

@@ -3,11 +3,15 @@
 #include "dictionary/Icons.h"
 
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace dictionary {
 
@@ -38,6 +42,7 @@ QLineEdit* HeadingBox(QWidget* parent, const char* name, const QString& text, QR
     QLineEdit* t = DisplayBox(parent, name, geometry, text);
     t->setFrame(false);
     t->setFocusPolicy(Qt::ClickFocus); // Tab skips it
+    t->setAccessibleName(text);         // a caption, not a value to edit
     QPalette pal = t->palette();
     pal.setColor(QPalette::Text, QColor(0, 70, 213));
     t->setPalette(pal);
@@ -83,6 +88,22 @@ void FocusOnLeaving(const QEvent* focusOut, QWidget* window, QWidget* target) {
     if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason ||
         reason == Qt::ShortcutFocusReason || reason == Qt::OtherFocusReason)
         QMetaObject::invokeMethod(target, [window, target] { if (window->isVisible()) target->setFocus(); }, Qt::QueuedConnection);
+}
+
+void CentreOnScreen(QWidget* window) {
+    QWidget* parent = window->parentWidget() ? window->parentWidget()->window() : nullptr;
+    QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    // The frame is not known before the window is shown; the parent's frame is the best guess
+    // of the one the window manager will add.
+    QSize frame(0, 0);
+    if (parent && parent->isVisible()) frame = parent->frameGeometry().size() - parent->size();
+    const QSize outer = window->size() + frame;
+    const QRect area = screen->availableGeometry();
+    // Moving the window also tells a dialog not to place itself over its parent when shown.
+    // A window larger than the screen keeps its title bar on it, where it can still be moved.
+    window->move(area.x() + std::max(0, (area.width() - outer.width()) / 2),
+                 area.y() + std::max(0, (area.height() - outer.height()) / 2));
 }
 
 } // namespace dictionary

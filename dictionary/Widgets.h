@@ -30,4 +30,8 @@ void SelectWholeTextOnFocus(QLineEdit* box);
 // on to target; a message box or another window taking it for a moment does not count.
 void FocusOnLeaving(const QEvent* focusOut, QWidget* window, QWidget* target);
 
+// Places a window, frame included, in the middle of the screen its parent is on (or the
+// primary one), rather than over its parent; call it once its size is fixed.
+void CentreOnScreen(QWidget* window);
+
 } // namespace dictionary

@@ -2,6 +2,7 @@
 // Where pages are drawn: the preview's page picture, the printer, or a recording for tests.
 // Positions and sizes are twips (1440 per inch) from the target's origin: the picture's
 // top-left corner or the printer's printable origin.
+#include <QSizeF>
 #include <QString>
 
 namespace printing {
@@ -41,6 +42,8 @@ public:
     // (20); the colour is 0x00BBGGRR.
     virtual void Line(int option, double x1, double y1, double x2, double y2, unsigned rgb) = 0;
     virtual DeviceCaps Caps() const = 0;
+    // The area ink can reach from the origin, in twips: what the page layout must stay inside.
+    virtual QSizeF PrintableSize() const = 0;
 
 protected:
     virtual void DrawText(double x, double y, const QString& text) = 0;

@@ -4,6 +4,10 @@
 #include "db/Errors.h"
 #include "db/Recordset.h"
 
+#include <QStringList>
+
+#include <algorithm>
+
 namespace printing {
 namespace {
 
@@ -51,6 +55,24 @@ void PageLayout::CountPages(const db::Recordset& list, int16_t rows, int32_t col
     PageCount = PairTotal / perPage + (PairTotal % perPage ? 1 : 0);
 }
 
+QString Elided(DrawingTarget& t, const QString& text, double room) {
+    if (t.TextWidth(text) <= room) return text;
+    const QString dots = QString::fromUtf8("…");
+    auto cut = [&](int n) {
+        if (n > 0 && text.at(n - 1).isHighSurrogate()) --n; // never half a letter
+        QString s = text.left(n);
+        while (s.endsWith(' ')) s.chop(1);
+        return s + dots;
+    };
+    int fits = -1; // the longest cut that fits; widths grow with the length
+    for (int lo = 0, hi = int(text.size()) - 1; lo <= hi;) {
+        const int mid = (lo + hi) / 2;
+        if (t.TextWidth(cut(mid)) <= room) fits = mid, lo = mid + 1;
+        else hi = mid - 1;
+    }
+    return fits < 0 ? QString() : cut(fits);
+}
+
 void PageLayout::DrawPage(DrawingTarget& t, const db::Recordset& list, int32_t page) const {
     CheckPrintSettings();
     t.FontName = S().MojFontIme;
@@ -66,15 +88,73 @@ void PageLayout::DrawPage(DrawingTarget& t, const db::Recordset& list, int32_t p
         cursor->Close();
         return;
     }
+    // Where each column ends on the target: the right column at the edge of the printable area.
+    const double edge = t.PrintableSize().width();
+    const double left = (S().XDesno + 2) * kTwipsPerCm - S().LeftM * kTwipsPerCm;
+    const double right = (S().XDesno + 11) * kTwipsPerCm - S().LeftM * kTwipsPerCm;
+    const double leftRoom = std::min(right - kColumnGapCm * kTwipsPerCm, edge) - left;
     double y = 2.5;
     for (int32_t i = 1; i <= RowsPerPage; ++i) {
         y += 0.5;
-        PrintAt(t, 2, y, Term(*cursor, "Engleski"));
-        PrintAt(t, 11, y, Term(*cursor, "Hrvatski"));
+        PrintAt(t, 2, y, Elided(t, Term(*cursor, "Engleski"), leftRoom));
+        PrintAt(t, 11, y, Elided(t, Term(*cursor, "Hrvatski"), edge - right));
         cursor->MoveNext();
         if (cursor->Eof()) break;
     }
     cursor->Close();
+}
+
+PageFit PageLayout::CheckFit(DrawingTarget& t, QSizeF printable) const {
+    PageFit fit;
+    fit.rows = std::min(RowsPerPage * ColumnsPerPage, PairTotal);
+    t.FontName = S().MojFontIme;
+    t.FontItalic = S().MojFontItalic != db::kFalse;
+    t.FontBold = S().MojFontBold != db::kFalse;
+    t.FontSize = S().VelicinaFonta;
+    const double h = t.TextHeight(QString::fromUtf8("ŽgÅ"));
+    const double slack = 0.5; // twips: rounding, not ink
+    for (int32_t i = 1; i <= fit.rows; ++i) {
+        const double bottom = (S().YDolje + 2.5 + 0.5 * i) * kTwipsPerCm - S().TopM * kTwipsPerCm;
+        if (bottom - h >= -slack && bottom <= printable.height() + slack) continue;
+        if (!fit.firstLost) fit.firstLost = i;
+        fit.lastLost = i;
+        ++fit.lost;
+    }
+    fit.overlap = fit.rows > 1 && h > 0.5 * kTwipsPerCm + slack;
+    const double left = (S().XDesno + 2) * kTwipsPerCm - S().LeftM * kTwipsPerCm;
+    const double right = (S().XDesno + 11) * kTwipsPerCm - S().LeftM * kTwipsPerCm;
+    fit.offSide = fit.rows > 0 && !(left >= -slack && right + kTwipsPerCm <= printable.width());
+    return fit;
+}
+
+QString PageFit::Summary() const {
+    if (Lost()) return QString("Na list stane %1 od %2 redova!").arg(rows - Lost()).arg(rows);
+    if (offSide) return "Stupci izlaze izvan lista!";
+    return overlap ? QString("Redovi se preklapaju!") : QString();
+}
+
+QString PageFit::Warning() const {
+    QStringList out;
+    if (Lost()) {
+        const QString which = lost == 1                      ? QString("redak %1").arg(firstLost)
+                              : lost == lastLost - firstLost + 1 ? QString("redovi %1–%2").arg(firstLost).arg(lastLost)
+                                                                 : QString("ostali redovi");
+        out << QString("Na list papira stane samo %1 od %2 redova po stranici: %3 svake stranice %4. "
+                       "Smanjite broj redova po stranici ili pomak u opcijama ispisa.")
+                   .arg(rows - Lost())
+                   .arg(rows)
+                   .arg(which)
+                   .arg(lost == 1 ? "pada izvan lista i ne bi se ispisao"
+                                              : "padaju izvan lista i ne bi se ispisali");
+    }
+    if (overlap)
+        out << QString("Font od %1 pt viši je od razmaka redova (5 mm), pa bi se susjedni redovi preklapali. "
+                       "Smanjite veličinu fonta u opcijama ispisa.")
+                   .arg(S().VelicinaFonta);
+    if (offSide)
+        out << QString("Uz ovaj vodoravni pomak i lijevu marginu stupac izlazi izvan lista papira, pa se pojmovi "
+                       "ne bi ispisali cijeli. Promijenite vodoravni pomak u opcijama ispisa.");
+    return out.join("\n\n");
 }
 
 } // namespace printing

@@ -20,6 +20,23 @@ constexpr double kTwipsPerCm = 567.0;
 void PrintCentred(DrawingTarget& target, double x1, double x2, double y, const QString& text);
 void PrintAt(DrawingTarget& target, double x, double y, const QString& text);
 
+// How the rows of the fullest page sit on the printable area.
+struct PageFit {
+    int32_t rows = 0;                   // rows the fullest page draws
+    int32_t firstLost = 0, lastLost = 0; // the first and last row, 1-based, off the printable area
+    int32_t lost = 0;                   // how many rows are off it
+    bool overlap = false;               // the font is taller than the half centimetre a row gets
+    bool offSide = false;               // a column starts off the sheet, or too near its right edge
+    int32_t Lost() const { return lost; }
+    QString Summary() const; // a few words for the preview's strip; empty when every row prints whole
+    QString Warning() const; // what is lost and what to change, in full sentences
+};
+
+// Room left between a term of the left column and the right column.
+constexpr double kColumnGapCm = 0.25;
+// The text, cut at its end with "…" when wider than room twips on the target.
+QString Elided(DrawingTarget& target, const QString& text, double room);
+
 // The pages of one list, counted once when the preview opens.
 struct PageLayout {
     int32_t RowsPerPage = 0;
@@ -31,7 +48,10 @@ struct PageLayout {
     // (fewer than one row per page, a font size no target takes).
     void CountPages(const db::Recordset& list, int16_t rows, int32_t columns);
     // Reads the rows afresh from a clone of the list: the list's own cursor never moves.
+    // A term wider than its column is cut with "…": a row keeps its one line and its place.
     void DrawPage(DrawingTarget& target, const db::Recordset& list, int32_t page) const;
+    // Measures with the target's fonts against a printable area in twips.
+    PageFit CheckFit(DrawingTarget& target, QSizeF printable) const;
 };
 
 // The target the page layout draws on: the preview's picture or the printer.

@@ -27,6 +27,7 @@ PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(paren
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(Px(9330), Px(6705));
+    dictionary::CentreOnScreen(this);
 
     Picture2 = new QFrame(this);
     Picture2->setObjectName("Picture2");
@@ -42,6 +43,22 @@ PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(paren
     cmdIspis = dictionary::PictureButton(Picture2, "cmdIspis", "ispis", Twips(5160, 30, 540, 540));
     cmdIzlaz = dictionary::PictureButton(Picture2, "cmdIzlaz", "izlaz", Twips(8700, 35, 540, 540));
     for (QLineEdit* t : {Text1, Text2, Text3}) t->installEventFilter(this);
+    lblUpozorenje = new QLabel(Picture2); // in the free part of the strip, before the close button
+    lblUpozorenje->setObjectName("lblUpozorenje");
+    lblUpozorenje->setGeometry(Twips(5820, 30, 2820, 540));
+    lblUpozorenje->setWordWrap(true);
+    lblUpozorenje->setStyleSheet("color: rgb(192, 0, 0); font-weight: bold;");
+    lblUpozorenje->hide();
+    // The buttons show only pictures: their hints are what a pointer and a screen reader get.
+    for (auto [b, hint] : {std::pair{cmdFirst, "Prva stranica"}, {CmdPrevious, "Prethodna stranica"},
+                           {cmdNext, "Sljedeća stranica"}, {cmdLast, "Zadnja stranica"}, {cmdIspis, "Ispis"},
+                           {cmdIzlaz, "Zatvori pregled"}}) {
+        b->setToolTip(QString::fromUtf8(hint));
+        b->setAccessibleName(QString::fromUtf8(hint));
+    }
+    Text1->setAccessibleName("Prikazana stranica");
+    Text2->setAccessibleName("od");
+    Text3->setAccessibleName("Broj stranica");
 
     Scroller1 = new QScrollArea(this);
     Scroller1->setObjectName("Scroller1");
@@ -53,6 +70,7 @@ PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(paren
     sheet->setPalette(grey);
     Picture1 = new QLabel(sheet);
     Picture1->setObjectName("Picture1");
+    Picture1->setAccessibleName("Izgled stranice");
     const QRect at = Twips(90, 120, int(printing::PictureTarget::kWidthTwips), int(printing::PictureTarget::kHeightTwips));
     Picture1->setGeometry(at);
     sheet->resize(at.right() + Px(90), at.bottom() + Px(120));
@@ -74,11 +92,21 @@ PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(paren
     // Load: count the pages, then draw the first one before the window is shown.
     CurrentPage = 1;
     layout.CountPages(list_, Module1::Settings.BrojRedova, 1);
+    picture.SetPrintableSize(printing::PrintableArea(printing::AppPrinter()));
     printing::PrintTarget = &picture;
     Text1->setText(QString::number(CurrentPage));
     Text3->setText(QString::number(layout.PageCount));
     layout.DrawPage(*printing::PrintTarget, list_, CurrentPage);
     ShowPicture();
+    ShowFit();
+}
+
+void PrintPreview::ShowFit() {
+    fit = layout.CheckFit(picture, printing::PrintableArea(printing::AppPrinter()));
+    lblUpozorenje->setText(fit.Summary());
+    lblUpozorenje->setToolTip(fit.Warning());
+    lblUpozorenje->setAccessibleDescription(fit.Warning());
+    lblUpozorenje->setVisible(!fit.Summary().isEmpty());
 }
 
 void PrintPreview::ShowPicture() { Picture1->setPixmap(QPixmap::fromImage(picture.image())); }
@@ -109,10 +137,10 @@ int PrintPreview::PrintPages(printing::DrawingTarget& printer) {
         }
     };
     if (Module1::PrintCurrent != db::kFalse) {
-        layout.DrawPage(printer, list_, db::CInt(db::Value(Text1->text().toStdString())));
+        layout.DrawPage(printer, list_, PageNumber(Text1->text()));
         ++drawn;
     }
-    if (Module1::PrintAll != db::kFalse) loop(1, db::CInt(db::Value(Text3->text().toStdString())));
+    if (Module1::PrintAll != db::kFalse) loop(1, PageNumber(Text3->text()));
     if (Module1::PrintFrom != 0) loop(Module1::PrintFrom, Module1::PrintTo);
     printer.FontName = "Times New Roman CE";
     printer.FontItalic = false;
@@ -127,6 +155,10 @@ void PrintPreview::cmdIspis_Click() {
     if (!Form1) Form1 = new PrintRangeDialog(layout.PageCount, this);
     Form1->exec();
     if (Module1::PrintAccepted == db::kFalse) return;
+    // Rows that would fall off the sheet or overprint are never lost without a word.
+    if (!fit.Warning().isEmpty() &&
+        MsgBox(this, fit.Warning() + "\n\nŽelite li ipak ispisati?", "Pozor", 276) != dictionary::kYes)
+        return;
     if (MsgBox(this, "Je li pisač spreman za ispis?", "Vokabis", 36) != dictionary::kYes) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {

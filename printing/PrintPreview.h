@@ -27,6 +27,9 @@ public:
     QLineEdit *Text1, *Text2, *Text3;
     QScrollArea* Scroller1;
     QLabel* Picture1;
+    QLabel* lblUpozorenje; // says when the rows do not all print whole; its hint says why
+
+    printing::PageFit fit;
 
     int32_t CurrentPage = 1;
     printing::PageLayout layout;
@@ -42,6 +45,7 @@ protected:
 private:
     void GoTo(int32_t page);
     void ShowPicture();
+    void ShowFit();
 
     db::Recordset& list_;
 };

@@ -12,6 +12,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <climits>
+#include <cmath>
+
 using dictionary::MsgBox;
 using dictionary::Px;
 using dictionary::Twips;
@@ -25,12 +28,24 @@ bool IsNumeric(const QString& text) {
     }
 }
 
+int32_t PageNumber(const QString& text) {
+    double d = 0;
+    try {
+        d = db::CDbl(db::Value(text.toStdString()));
+    } catch (const db::EngineError&) {
+        return 0;
+    }
+    const double n = std::nearbyint(d); // the default rounding: a half to the even neighbour
+    return std::isfinite(n) && n >= INT32_MIN && n <= INT32_MAX ? int32_t(n) : 0;
+}
+
 PrintRangeDialog::PrintRangeDialog(int32_t pageCount, QWidget* parent) : QDialog(parent), pageCount_(pageCount) {
     setObjectName("Form1");
     setWindowTitle("Opcije ispisa");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(Px(4440), Px(2445));
+    dictionary::CentreOnScreen(this);
 
     optTekucaStranica = new QRadioButton("Ispis tekuće stranice", this);
     optTekucaStranica->setObjectName("optTekucaStranica");
@@ -59,6 +74,8 @@ PrintRangeDialog::PrintRangeDialog(int32_t pageCount, QWidget* parent) : QDialog
     txtDo = new QLineEdit(this);
     txtDo->setObjectName("txtDo");
     txtDo->setGeometry(Twips(3480, 720, 855, 285));
+    Label1->setBuddy(txtOd);
+    Label2->setBuddy(txtDo);
     for (QLineEdit* box : {txtOd, txtDo}) {
         box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         box->setEnabled(false);
@@ -107,14 +124,7 @@ void PrintRangeDialog::OptionChanged() {
 }
 
 int32_t PrintRangeDialog::PageIn(QLineEdit* box) {
-    int32_t page = 0;
-    if (IsNumeric(box->text())) {
-        try {
-            page = db::CInt(db::Value(box->text().toStdString()));
-        } catch (const db::EngineError&) {
-            page = 0; // beyond any page number
-        }
-    }
+    const int32_t page = PageNumber(box->text());
     if (page < 1) {
         MsgBox(this, "Pogrešan unos!", "Vokabis", 64);
         box->setFocus();

@@ -41,3 +41,6 @@ inline QPointer<PrintRangeDialog> Form1;
 
 // Whether the text reads as a number, with a decimal comma or point and spaces around it.
 bool IsNumeric(const QString& text);
+// A page number: the nearest whole number, a half to the even neighbour, or 0 for a text that
+// is no number or lies outside the 32-bit range. Long lists have far more than 32767 pages.
+int32_t PageNumber(const QString& text);

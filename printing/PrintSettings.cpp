@@ -45,6 +45,7 @@ QWidget* Group(QWidget* page, int yOffset, const char* name, QRect at, const cha
 }
 
 QLineEdit* Heading(QWidget* box, const char* name, const char* text, QRect at) {
+    box->setAccessibleName(QString::fromUtf8(text)); // the group is known by its heading
     return dictionary::HeadingBox(box, name, QString::fromUtf8(text), at, box->width() - at.left() - 4);
 }
 
@@ -71,6 +72,7 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(Px(6510), Px(4695));
+    dictionary::CentreOnScreen(this);
     // The densest window of the program: its groups were drawn for an 8-point font.
     QFont small = font();
     small.setPointSizeF(std::min(small.pointSizeF(), 8.0));
@@ -112,6 +114,10 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
     Label5 = Put<QLabel>(Picture3, "Label5", Twips(360, 450, 2175, 735),
                          "Pritisnite dugme Test slika  i zatim izmjerite vrijednosti za lijevu i gornju marginu!");
     Label5->setWordWrap(true);
+    // Its four lines need a few pixels more than the box was drawn with: it grows downwards,
+    // inside its frame, rather than losing the bottom of "gornju marginu!".
+    Label5->resize(Label5->width(), std::clamp(Label5->heightForWidth(Label5->width()), Label5->height(),
+                                               Picture3->height() - Label5->y() - Px(60)));
     cmdOk = Put<QPushButton>(Picture3, "cmdOk", Twips(2520, 750, 1095, 375), "Test slika");
 
     // Opcije
@@ -149,6 +155,14 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
         const int left = std::max(4, std::min(l->x(), txtLeftM->x() - 2 - l->sizeHint().width()));
         l->setGeometry(left, l->y(), txtLeftM->x() - 2 - left, l->height());
     }
+    // What a screen reader says for each box: the label beside it, or the heading of its group.
+    Label6_0->setBuddy(txtLeftM);
+    Label6_1->setBuddy(txtTopM);
+    for (auto [b, h] : {std::pair{txtHPomak, Text9}, {txtVPomak, Text2}, {txtBrojRedova, Text4}, {txtFontSizeOstalo, Text7}}) {
+        b->setAccessibleName(h->text());
+        b->setAccessibleDescription(Label1->text());
+    }
+    cmdOk->setAccessibleDescription(Label5->text());
     for (QCheckBox* c : {chkItalic, chkBold}) c->setEnabled(false); // they only show the font's flags
     for (QRadioButton* o : {optEngleski, optHrvatski, optDesno, optLijevo, optDolje, optGore})
         o->resize(std::max(o->width(), o->sizeHint().width()), o->height());

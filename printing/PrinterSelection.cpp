@@ -18,6 +18,7 @@ PrinterSelection::PrinterSelection(QWidget* parent) : QDialog(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(Px(4200), Px(1365));
+    dictionary::CentreOnScreen(this);
 
     Label1 = new QLabel("Odaberite pisač", this);
     Label1->setObjectName("Label1");
@@ -25,6 +26,7 @@ PrinterSelection::PrinterSelection(QWidget* parent) : QDialog(parent) {
     cboPrinter = new QComboBox(this);
     cboPrinter->setObjectName("cboPrinter");
     cboPrinter->setGeometry(Twips(120, 360, 3975, 315));
+    Label1->setBuddy(cboPrinter);
     cmdSelect = new QPushButton("Prihvati", this);
     cmdSelect->setObjectName("cmdSelect");
     cmdSelect->setGeometry(Twips(120, 840, 1095, 375));

@@ -142,6 +142,14 @@ DeviceCaps PrinterTarget::Caps() const {
     return {dpi, dpi, int(page.left() - paper.left() + 0.5), int(page.top() - paper.top() + 0.5)};
 }
 
+QSizeF PrinterTarget::PrintableSize() const { return PrintableArea(printer_); }
+
+QSizeF PrintableArea(const QPrinter& printer) {
+    QPageLayout layout = printer.pageLayout();
+    layout.setMargins(layout.minimumMargins()); // as Painter() sets them when the job begins
+    return layout.paintRect(QPageLayout::Inch).size() * kTwipsPerInch;
+}
+
 QPrinter& AppPrinter() {
     static QPrinter printer(QPrinter::HighResolution);
     return printer;

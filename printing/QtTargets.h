@@ -53,6 +53,9 @@ public:
     void NewPage() override {}
     void EndDoc() override {}
     DeviceCaps Caps() const override;
+    // The sheet, or less: the preview shows where the paper of the printer ends.
+    QSizeF PrintableSize() const override { return printable_; }
+    void SetPrintableSize(QSizeF twips) { printable_ = twips.boundedTo({kWidthTwips, kHeightTwips}); }
 
 protected:
     QPainter& Painter() override;
@@ -60,6 +63,7 @@ protected:
 
 private:
     double dpi_;
+    QSizeF printable_{kWidthTwips, kHeightTwips};
     QImage image_;
     std::unique_ptr<QPainter> painter_;
 };
@@ -73,6 +77,7 @@ public:
     void NewPage() override;
     void EndDoc() override;
     DeviceCaps Caps() const override;
+    QSizeF PrintableSize() const override;
     bool HasDrawn() const { return painter_ != nullptr; }
 
 protected:
@@ -90,5 +95,7 @@ private:
 
 // The printer all printing of the run goes to: the system's default until the user picks one.
 QPrinter& AppPrinter();
+// The printer's printable area in twips, its own unprintable strips taken off the paper.
+QSizeF PrintableArea(const QPrinter& printer);
 
 } // namespace printing

@@ -31,6 +31,8 @@ public:
     void EndDoc() override;
     void Line(int option, double x1, double y1, double x2, double y2, unsigned rgb) override;
     DeviceCaps Caps() const override { return caps; }
+    QSizeF printable{11906, 16838}; // an A4 sheet with no unprintable strip
+    QSizeF PrintableSize() const override { return printable; }
 
     std::vector<Op> Texts() const; // only the drawn texts, in order
     int Pages() const;            // sheets begun so far

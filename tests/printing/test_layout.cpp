@@ -104,3 +104,69 @@ TEST(PageLayout, SettingsThatCannotMakeAPageAreRefusedInWords) {
     EXPECT_THROW(layout.DrawPage(t, *f.list, 1), db::EngineError);
     EXPECT_TRUE(t.ops.empty()); // nothing half-drawn
 }
+
+TEST(PageLayout, RowsOffThePrintableAreaOrTallerThanTheirPitchAreFound) {
+    ListFixture f(120);
+    struct Case {
+        int rows, size;
+        double yDolje;
+        int pairs, fits, firstLost, lastLost;
+        bool overlap;
+        double xDesno = 0;
+        bool offSide = false;
+    };
+    // A4 of 29.7 cm holds rows down to 2.5 + 0.5 × 54 cm; 12 points of the recording target are
+    // 288 twips a line, more than the 283.5 of half a centimetre; a shift of 8.9 cm leaves the right
+    // column more than a centimetre of the 21.
+    for (const Case c : {Case{60, 11, 0, 120, 54, 55, 60, false}, Case{54, 11, 0, 120, 54, 0, 0, false},
+                         Case{60, 11, 0, 3, 3, 0, 0, false}, Case{50, 12, 0, 120, 50, 0, 0, true},
+                         Case{50, 11, -3, 120, 49, 1, 1, false}, Case{50, 11, 0, 120, 50, 0, 0, false, 8.9, false},
+                         Case{50, 11, 0, 120, 50, 0, 0, false, 9.1, true}, Case{50, 11, 0, 120, 50, 0, 0, false, -2.1, true}}) {
+        Module1::Settings.VelicinaFonta = int16_t(c.size);
+        Module1::Settings.YDolje = c.yDolje;
+        Module1::Settings.XDesno = c.xDesno;
+        PageLayout layout;
+        layout.CountPages(*f.list, int16_t(c.rows), 1);
+        layout.PairTotal = std::min(layout.PairTotal, c.pairs);
+        RecordingTarget t;
+        const printing::PageFit fit = layout.CheckFit(t, t.printable);
+        EXPECT_EQ(fit.rows - fit.Lost(), c.fits) << c.rows << " rows, " << c.pairs << " pairs";
+        EXPECT_EQ(fit.firstLost, c.firstLost);
+        EXPECT_EQ(fit.lastLost, c.lastLost);
+        EXPECT_EQ(fit.overlap, c.overlap);
+        EXPECT_EQ(fit.offSide, c.offSide);
+        EXPECT_EQ(fit.Warning().isEmpty(), !c.firstLost && !c.overlap && !c.offSide);
+    }
+    Module1::Settings.VelicinaFonta = 11;
+    Module1::Settings.YDolje = Module1::Settings.XDesno = 0;
+    PageLayout layout;
+    layout.CountPages(*f.list, 60, 1);
+    RecordingTarget t;
+    EXPECT_EQ(layout.CheckFit(t, t.printable).Warning(),
+              "Na list papira stane samo 54 od 60 redova po stranici: redovi 55–60 svake stranice padaju izvan "
+              "lista i ne bi se ispisali. Smanjite broj redova po stranici ili pomak u opcijama ispisa.");
+}
+
+TEST(PageLayout, ATermWiderThanItsColumnIsCutWithAnEllipsisAndNeverCrossesIntoTheOther) {
+    ListFixture f(0);
+    const QString english = QString("abcdefghij").repeated(8); // the longest terms of the starter dictionary
+    const QString croatian = QString::fromUtf8("čćžšđ riječ ").repeated(16).left(189);
+    f.database->Exec("INSERT INTO Vokabis (Engleski, Hrvatski) VALUES ('" + english.toStdString() + "', '" +
+                     croatian.toStdString() + "')");
+    f.database->Exec("INSERT INTO Vokabis (Engleski, Hrvatski) VALUES ('b', 'b')");
+    f.list = f.database->OpenRecordset("OrderByEngleski");
+    for (double shift : {0.0, 1.0}) {
+        Module1::Settings.XDesno = shift;
+        auto d = Draw(f, 1);
+        RecordingTarget& t = d.target;
+        t.FontSize = 11;
+        ASSERT_EQ(d.texts.size(), 5u);
+        const auto &en = d.texts[1], &hr = d.texts[2];
+        EXPECT_TRUE(en.text.endsWith(QString::fromUtf8("…")) && english.startsWith(en.text.chopped(1)));
+        EXPECT_LE(en.x + t.TextWidth(en.text), hr.x - 0.25 * 567);
+        EXPECT_GT(en.x + t.TextWidth(english.left(en.text.size()) + en.text.back()), hr.x - 0.25 * 567); // cut no more than needed
+        EXPECT_TRUE(hr.text.endsWith(QString::fromUtf8("…")) && croatian.startsWith(hr.text.chopped(1)));
+        EXPECT_LE(hr.x + t.TextWidth(hr.text), t.printable.width());
+        EXPECT_EQ(d.texts[3].text, "b"); // a short term as it is
+    }
+}

@@ -1,10 +1,17 @@
 #include "ListFixture.h"
 #include "common/Modal.h"
 
+#include "dictionary/Widgets.h"
 #include "printing/PrintPreview.h"
 #include "printing/PrintRange.h"
+#include "printing/PrintSettings.h"
+#include "printing/PrinterSelection.h"
+#include "printing/RecordingTarget.h"
 
+#include <QAccessible>
+#include <QComboBox>
 #include <QLabel>
+#include <QScreen>
 #include <QLineEdit>
 #include <QDir>
 #include <QFileInfo>
@@ -119,6 +126,41 @@ TEST_F(PrintTest, TheCurrentPageARangeAndAllPagesEachMakeOneDocumentWithoutABlan
     EXPECT_EQ(preview->Text1->text(), "3"); // printing leaves the preview where it was
 }
 
+TEST_F(PrintTest, RowsThatWouldFallOffTheSheetAreToldInThePreviewAndBeforePrinting) {
+    EXPECT_TRUE(preview->lblUpozorenje->isHidden()); // 50 rows fit A4
+    const QString english = QString("abcdefghij").repeated(8);
+    f.database->Exec("INSERT INTO Vokabis (Engleski, Hrvatski) VALUES ('" + english.toStdString() + "', 'kratko')");
+    f.list = f.database->OpenRecordset("OrderByEngleski");
+    Module1::Settings.BrojRedova = 60;
+    preview = std::make_unique<PrintPreview>(*f.list);
+    EXPECT_FALSE(preview->lblUpozorenje->isHidden());
+    EXPECT_EQ(preview->lblUpozorenje->text(), "Na list stane 54 od 60 redova!");
+    EXPECT_TRUE(preview->lblUpozorenje->toolTip().contains("redovi 55–60"));
+    for (const QString answer : {"Ne", "Da"}) {
+        SeenBox warning, ready;
+        OnNextModal<PrintRangeDialog>([&](PrintRangeDialog* d) {
+            OnNextModal<QMessageBox>([&](QMessageBox* box) {
+                warning.text = box->text();
+                warning.title = box->windowTitle();
+                warning.defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+                if (answer == "Da") AnswerBox(&ready, "Da");
+                for (QAbstractButton* b : box->buttons())
+                    if (b->text() == answer) b->click();
+            });
+            d->cmdPrihvati->click();
+        });
+        preview->cmdIspis->click();
+        EXPECT_EQ(warning.title, "Pozor");
+        EXPECT_TRUE(warning.text.contains("samo 54 od 60 redova")) << warning.text.toStdString();
+        EXPECT_EQ(warning.defaultButton, "Ne");
+        EXPECT_EQ(Printed(), answer == "Da");
+    }
+    ASSERT_EQ(PdfPages(pdf), 1); // told and printed anyway: the rows that fit, none over another
+    const QString page = PdfPage(pdf, 1);
+    EXPECT_TRUE(page.contains("en053") && !page.contains("en054")) << page.toStdString(); // 54 rows, the long one first
+    EXPECT_TRUE(page.contains(QRegularExpression("abcdefghij[a-j]*… +kratko"))) << page.toStdString();
+}
+
 TEST_F(PrintTest, OdbaciTheCloseBoxAndNoPrintNothing) {
     Print([](PrintRangeDialog* d) { d->cmdOdbaci->click(); });
     EXPECT_FALSE(Printed());
@@ -159,7 +201,7 @@ TEST_F(PrintTest, TheRangeWindowChecksItsBoxesAndStartsFreshEachTime) {
         EXPECT_EQ(Module1::PrintAccepted, db::kTrue); // set before the checks
         EXPECT_TRUE(d->isVisible());
         for (auto [from, to, message] : {std::tuple{"4", "2", "Prva stranica raspona ne smije biti veća od zadnje!"},
-                                         std::tuple{"-1", "2", "Pogrešan unos!"}, std::tuple{"1", "40000", "Pogrešan unos!"},
+                                         std::tuple{"-1", "2", "Pogrešan unos!"}, std::tuple{"1", "3000000000", "Pogrešan unos!"},
                                          std::tuple{"2", "6", "Zadnja stranica popisa je 5."}}) {
             d->txtOd->setText(from);
             d->txtDo->setText(to);
@@ -263,4 +305,65 @@ TEST(PrintPreviewOpening, BadSettingsAreExplainedAndNoPreviewOpens) {
     EXPECT_EQ(box.title, "Pogreška");
     EXPECT_TRUE(box.text.contains("Broj redova")) << box.text.toStdString();
     EXPECT_FALSE(Form9);
+}
+
+TEST(PrintLongList, PageNumbersPast32767AreTakenAsTheyAre) {
+    ListFixture f(32770);
+    Module1::Settings.BrojRedova = 1;
+    PrintPreview preview(*f.list);
+    EXPECT_EQ(preview.Text3->text(), "32770");
+    preview.cmdLast->click();
+    Module1::PrintCurrent = db::kTrue;
+    Module1::PrintAll = db::kFalse;
+    Module1::PrintFrom = Module1::PrintTo = 0;
+    printing::RecordingTarget printer;
+    EXPECT_EQ(preview.PrintPages(printer), 1);
+    EXPECT_EQ(printer.Texts().at(1).text, "en9999"); // the last in the English order
+
+    auto* range = new PrintRangeDialog(32770); // it deletes itself on closing
+    range->optOdStrDoStr->click();
+    range->txtOd->setText("32768");
+    range->txtDo->setText("32770");
+    AutoAnswer refusal;
+    range->cmdPrihvati->click();
+    EXPECT_EQ(refusal.boxes, 0);
+    EXPECT_EQ(Module1::PrintFrom, 32768);
+    EXPECT_EQ(Module1::PrintTo, 32770);
+    EXPECT_EQ(PageNumber("41194,5"), 41194); // a half to the even neighbour
+    EXPECT_EQ(PageNumber("5000000000"), 0);
+}
+
+// Each print window over a small main window in the screen's corner.
+TEST(PrintWindows, OpenCentredOnTheScreenWithEveryControlNamedForAScreenReader) {
+    ListFixture f(3);
+    QWidget main;
+    main.setGeometry(20, 20, 240, 160);
+    main.show();
+    const QPoint centre = main.screen()->availableGeometry().center();
+    for (QDialog* w : std::initializer_list<QDialog*>{new PrintSettingsWindow(&main), new PrintPreview(*f.list, &main),
+                                                      new PrintRangeDialog(1, &main), new PrinterSelection(&main)}) {
+        w->show();
+        EXPECT_LE((w->frameGeometry().center() - centre).manhattanLength(), 2) << w->objectName().toStdString();
+        for (QWidget* c : w->findChildren<QWidget*>()) {
+            const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
+                                 qobject_cast<QComboBox*>(c) || (qobject_cast<QLabel*>(c) && c->objectName() == "Picture1");
+            if (!control || c->objectName().isEmpty() || c->objectName().startsWith("qt_")) continue;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
+            ASSERT_TRUE(a);
+            EXPECT_FALSE(a->text(QAccessible::Name).trimmed().isEmpty())
+                << w->objectName().toStdString() << "." << c->objectName().toStdString();
+        }
+        for (QLabel* l : w->findChildren<QLabel*>()) // a label beside a box names it
+            if (QWidget* box = w->findChild<QWidget*>(l->objectName() == "Label6_0"   ? "txtLeftM"
+                                                      : l->objectName() == "Label6_1" ? "txtTopM"
+                                                      : w->objectName() == "Form1"    ? (l->text() == "Od" ? "txtOd" : "txtDo")
+                                                      : w->objectName() == "Form2"    ? "cboPrinter"
+                                                                                      : "-"))
+                if (l->objectName() != "lblNoPrinter") EXPECT_EQ(l->buddy(), box) << l->objectName().toStdString();
+        w->close();
+    }
+    QDialog huge(&main); // larger than the screen: its title bar stays on it
+    huge.resize(main.screen()->availableGeometry().size() * 2);
+    dictionary::CentreOnScreen(&huge);
+    EXPECT_EQ(huge.pos(), main.screen()->availableGeometry().topLeft());
 }

@@ -331,3 +331,11 @@ TEST(PrinterSelection, ARealQueueBecomesThePrinterOfTheRun) {
     s.cmdSelect->click();
     EXPECT_EQ(printer.printerName(), "VokabisPDF2");
 }
+
+TEST_F(SettingsTest, WrappedHintsShowTheirLastLine) {
+    Open();
+    for (QLabel* l : {w->Label5, w->Label1}) {
+        EXPECT_LE(l->heightForWidth(l->width()), l->height()) << l->objectName().toStdString();
+        EXPECT_LE(l->geometry().bottom(), l->parentWidget()->height() - 4); // inside its frame
+    }
+}
