@@ -20,14 +20,24 @@ void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         sqlite3_result_null(ctx);
         return;
     }
-    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-    const int pn = sqlite3_value_bytes(argv[0]);
     const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
     const int tn = sqlite3_value_bytes(argv[1]);
+    // A pattern that stays the same for the whole statement is read once, not once a row.
+    if (const auto* kept = static_cast<const LikePattern*>(sqlite3_get_auxdata(ctx, 0))) {
+        sqlite3_result_int(ctx, kept->Matches({t, size_t(tn)}) ? 1 : 0);
+        return;
+    }
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const int pn = sqlite3_value_bytes(argv[0]);
     try {
-        sqlite3_result_int(ctx, JetLike({p, size_t(pn)}, {t, size_t(tn)}) ? 1 : 0);
+        auto pattern = std::make_unique<LikePattern>(std::string_view{p, size_t(pn)});
+        sqlite3_result_int(ctx, pattern->Matches({t, size_t(tn)}) ? 1 : 0);
+        // The engine may drop it at once, so it is handed over only after its use.
+        sqlite3_set_auxdata(ctx, 0, pattern.release(), [](void* kept) { delete static_cast<LikePattern*>(kept); });
     } catch (const PatternError& e) {
         sqlite3_result_error(ctx, e.what(), -1);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
     }
 }
 
