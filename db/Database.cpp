@@ -9,6 +9,7 @@
 
 #include <unicode/ucol.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -26,18 +27,39 @@ void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         sqlite3_result_null(ctx);
         return;
     }
-    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-    const int pn = sqlite3_value_bytes(argv[0]);
     const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
     const int tn = sqlite3_value_bytes(argv[1]);
+    // A pattern that stays the same for the whole statement is read once, not once a row.
+    if (const auto* kept = static_cast<const LikePattern*>(sqlite3_get_auxdata(ctx, 0))) {
+        sqlite3_result_int(ctx, kept->Matches({t, size_t(tn)}) ? 1 : 0);
+        return;
+    }
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const int pn = sqlite3_value_bytes(argv[0]);
     try {
-        sqlite3_result_int(ctx, JetLike({p, size_t(pn)}, {t, size_t(tn)}) ? 1 : 0);
+        auto pattern = std::make_unique<LikePattern>(std::string_view{p, size_t(pn)});
+        sqlite3_result_int(ctx, pattern->Matches({t, size_t(tn)}) ? 1 : 0);
+        // The engine may drop it at once, so it is handed over only after its use.
+        sqlite3_set_auxdata(ctx, 0, pattern.release(), [](void* kept) { delete static_cast<LikePattern*>(kept); });
     } catch (const PatternError& e) {
         sqlite3_result_error(ctx, e.what(), -1);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
     }
 }
 
-// The key of the prefix indexes. A blob, so that the range bounds compare byte by byte.
+// The key of the prefix indexes: the folded first letters, a blob so that it compares byte by byte.
+void InitialFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const std::string key = FoldKey({t, size_t(sqlite3_value_bytes(argv[0]))}, size_t(std::max(0, sqlite3_value_int(argv[1]))));
+    sqlite3_result_blob(ctx, key.data(), int(key.size()), SQLITE_TRANSIENT);
+}
+
+// The key of the earlier prefix indexes, still there in a file opened read-only.
 void FoldFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
         sqlite3_result_null(ctx);
@@ -70,21 +92,27 @@ void RegisterCollation(sqlite3* db, const char* name, const char* locale) {
     sqlite3_create_collation_v2(db, name, SQLITE_UTF8, coll, Collate, CloseCollator);
 }
 
-// The term rides along in the prefix indexes, so a sorted search reads no table rows.
+// The index of a term's folded first letter and that of its first two letters. The term rides
+// along in its column's collation, so the rows of a prefix come out of them in alphabetical
+// order, and a search reads no table rows.
 const char* const kPrefixIndexes =
-    "CREATE INDEX IF NOT EXISTS VokabisEngleskiPrefiks ON Vokabis (vokabis_fold(Engleski), Engleski);"
-    "CREATE INDEX IF NOT EXISTS VokabisHrvatskiPrefiks ON Vokabis (vokabis_fold(Hrvatski), Hrvatski);";
+    "CREATE INDEX IF NOT EXISTS VokabisEngleskiSlovo ON Vokabis (vokabis_initial(Engleski, 1), Engleski);"
+    "CREATE INDEX IF NOT EXISTS VokabisEngleskiPocetak ON Vokabis (vokabis_initial(Engleski, 2), Engleski);"
+    "CREATE INDEX IF NOT EXISTS VokabisHrvatskiSlovo ON Vokabis (vokabis_initial(Hrvatski, 1), Hrvatski);"
+    "CREATE INDEX IF NOT EXISTS VokabisHrvatskiPocetak ON Vokabis (vokabis_initial(Hrvatski, 2), Hrvatski);";
+const char* const kOldPrefixIndexes =
+    "DROP INDEX IF EXISTS VokabisEngleskiPrefiks; DROP INDEX IF EXISTS VokabisHrvatskiPrefiks;";
 
-// Files made before the prefix indexes carried the term get them rebuilt once.
+// Files made with the earlier prefix indexes (on the whole folded term) get the new ones once.
 void UpgradePrefixIndexes(sqlite3* db) {
-    Statement old(db, "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name IN "
-                      "('VokabisEngleskiPrefiks', 'VokabisHrvatskiPrefiks') AND instr(sql, '), ') = 0");
-    old.Step();
-    if (old.Int(0) == 0) return;
-    old.Reset();
+    Statement present(db, "SELECT count(*) FROM sqlite_master WHERE name IN ('VokabisEngleskiSlovo', "
+                          "'VokabisEngleskiPocetak', 'VokabisHrvatskiSlovo', 'VokabisHrvatskiPocetak', "
+                          "'VokabisEngleskiPrefiks', 'VokabisHrvatskiPrefiks')");
+    present.Step();
+    if (present.Int(0) == 4 || present.Int(0) == 0) return; // up to date, or a file still being made
+    present.Reset();
     Transaction t(db);
-    ExecSql(db, std::string("DROP INDEX IF EXISTS VokabisEngleskiPrefiks; DROP INDEX IF EXISTS VokabisHrvatskiPrefiks;") +
-                    kPrefixIndexes);
+    ExecSql(db, std::string(kOldPrefixIndexes) + kPrefixIndexes);
     t.Commit();
 }
 
@@ -120,6 +148,8 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
         sqlite3_busy_timeout(db_, 5000);
         sqlite3_create_function(db_, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, LikeFunction, nullptr, nullptr);
         sqlite3_create_function(db_, "vokabis_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FoldFunction, nullptr, nullptr);
+        sqlite3_create_function(db_, "vokabis_initial", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, InitialFunction, nullptr,
+                                nullptr);
         RegisterCollation(db_, "ROOT", "");
         RegisterCollation(db_, "HR", "hr");
         // The first statement is where a wrong key shows itself.
@@ -184,7 +214,9 @@ void Database::CreateIndexes() {
 
 void Database::DropIndexes() {
     Exec("DROP INDEX IF EXISTS VokabisEngleski; DROP INDEX IF EXISTS VokabisHrvatski;"
-         "DROP INDEX IF EXISTS VokabisEngleskiPrefiks; DROP INDEX IF EXISTS VokabisHrvatskiPrefiks;");
+         "DROP INDEX IF EXISTS VokabisEngleskiSlovo; DROP INDEX IF EXISTS VokabisEngleskiPocetak;"
+         "DROP INDEX IF EXISTS VokabisHrvatskiSlovo; DROP INDEX IF EXISTS VokabisHrvatskiPocetak;" +
+         std::string(kOldPrefixIndexes));
 }
 
 void Database::AddPair(const std::string& english, const std::string& croatian) {

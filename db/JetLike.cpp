@@ -3,7 +3,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
-#include <vector>
+#include <algorithm>
 
 namespace db {
 
@@ -21,25 +21,32 @@ std::u32string Fold(std::string_view s) {
     return out;
 }
 
-namespace {
+bool LikePattern::Item::Accepts(char32_t c) const {
+    switch (kind) {
+    case Literal: return ch == c;
+    case Any: return true;
+    case Digit: return u_isdigit(static_cast<UChar32>(c));
+    case Set: {
+        bool in = false;
+        for (auto [lo, hi] : ranges)
+            if (c >= lo && c <= hi) { in = true; break; }
+        return in != negated;
+    }
+    }
+    return false;
+}
 
-struct Item {
-    enum Kind { Literal, Any, Run, Digit, Set } kind;
-    char32_t ch = 0;
-    bool negated = false;
-    std::vector<std::pair<char32_t, char32_t>> ranges;
-};
-
-std::vector<Item> Compile(const std::u32string& p) {
-    std::vector<Item> items;
+LikePattern::LikePattern(std::string_view pattern) {
+    const std::u32string p = Fold(pattern);
+    std::vector<size_t> runs; // item indexes a "*" stands before
     for (size_t i = 0; i < p.size(); ++i) {
         const char32_t c = p[i];
         if (c == U'*') {
-            if (items.empty() || items.back().kind != Item::Run) items.push_back({Item::Run});
+            if (runs.empty() || runs.back() != items_.size()) runs.push_back(items_.size());
         } else if (c == U'?') {
-            items.push_back({Item::Any});
+            items_.push_back({Item::Any});
         } else if (c == U'#') {
-            items.push_back({Item::Digit});
+            items_.push_back({Item::Digit});
         } else if (c == U'[') {
             Item it{Item::Set};
             size_t j = i + 1;
@@ -57,56 +64,65 @@ std::vector<Item> Compile(const std::u32string& p) {
                 ++j;
             }
             if (j >= p.size()) throw PatternError("Uzorak ima nezatvorenu uglatu zagradu \"[\"");
-            items.push_back(std::move(it));
+            items_.push_back(std::move(it));
             i = j;
         } else {
             Item it{Item::Literal};
             it.ch = c;
-            items.push_back(it);
+            items_.push_back(it);
         }
     }
-    return items;
+    words_ = items_.size() / 64 + 1; // one bit per item and one for "all matched"
+    runs_.assign(words_, 0);
+    for (size_t r : runs) runs_[r / 64] |= uint64_t(1) << (r % 64);
 }
 
-bool MatchOne(const Item& it, char32_t c) {
-    switch (it.kind) {
-    case Item::Literal: return it.ch == c;
-    case Item::Any: return true;
-    case Item::Digit: return u_isdigit(static_cast<UChar32>(c));
-    case Item::Set: {
-        bool in = false;
-        for (auto [lo, hi] : it.ranges)
-            if (c >= lo && c <= hi) { in = true; break; }
-        return in != it.negated;
+const uint64_t* LikePattern::Mask(char32_t c) const {
+    if (auto it = maskAt_.find(c); it != maskAt_.end()) return &masks_[it->second];
+    if (masks_.size() > (size_t(1) << 22)) { // a text of very many different characters: start over
+        masks_.clear();
+        maskAt_.clear();
     }
-    case Item::Run: break;
-    }
-    return false;
+    const size_t at = masks_.size();
+    masks_.resize(at + words_, 0);
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (items_[i].Accepts(c)) masks_[at + i / 64] |= uint64_t(1) << (i % 64);
+    maskAt_.emplace(c, at);
+    return &masks_[at];
 }
 
-} // namespace
-
-bool JetLike(std::string_view pattern, std::string_view text) {
-    const auto items = Compile(Fold(pattern));
-    const auto t = Fold(text);
-    // Greedy matching with one backtrack point per "*": linear in practice, never exponential.
-    size_t pi = 0, ti = 0, starP = SIZE_MAX, starT = 0;
-    while (ti < t.size()) {
-        if (pi < items.size() && items[pi].kind == Item::Run) {
-            starP = pi++;
-            starT = ti;
-        } else if (pi < items.size() && MatchOne(items[pi], t[ti])) {
-            ++pi;
-            ++ti;
-        } else if (starP != SIZE_MAX) {
-            pi = starP + 1;
-            ti = ++starT;
-        } else {
-            return false;
+bool LikePattern::Matches(std::string_view text) const {
+    const size_t m = items_.size();
+    // Every item takes one character and a character takes at least one byte.
+    if (text.size() < m) return false;
+    state_.assign(words_, 0);
+    next_.assign(words_, 0);
+    state_[0] = 1;
+    size_t lo = 0; // words below it are empty for good: the set only moves up
+    int32_t i = 0;
+    const auto n = static_cast<int32_t>(text.size());
+    for (size_t read = 0; i < n; ++read) {
+        UChar32 raw;
+        U8_NEXT(text.data(), i, n, raw);
+        if (raw < 0) raw = 0xFFFD;
+        const uint64_t* mask = Mask(static_cast<char32_t>(u_foldCase(raw, U_FOLD_CASE_DEFAULT)));
+        // After `read` characters no position past `read` can be reached.
+        const size_t hi = std::min(words_ - 1, (read + 1) / 64);
+        uint64_t carry = 0;
+        bool any = false;
+        for (size_t w = lo; w <= hi; ++w) {
+            const uint64_t advanced = state_[w] & mask[w];
+            next_[w] = (advanced << 1) | carry | (state_[w] & runs_[w]);
+            carry = advanced >> 63;
+            any = any || next_[w] != 0;
         }
+        if (!any) return false;
+        std::swap(state_, next_);
+        while (state_[lo] == 0) ++lo;
     }
-    while (pi < items.size() && items[pi].kind == Item::Run) ++pi;
-    return pi == items.size();
+    return (state_[m / 64] >> (m % 64)) & 1;
 }
+
+bool JetLike(std::string_view pattern, std::string_view text) { return LikePattern(pattern).Matches(text); }
 
 } // namespace db
