@@ -9,7 +9,6 @@
 
 #include <unicode/ucol.h>
 
-#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -48,18 +47,7 @@ void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
 }
 
-// The key of the prefix indexes: the folded first letters, a blob so that it compares byte by byte.
-void InitialFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-    const std::string key = FoldKey({t, size_t(sqlite3_value_bytes(argv[0]))}, size_t(std::max(0, sqlite3_value_int(argv[1]))));
-    sqlite3_result_blob(ctx, key.data(), int(key.size()), SQLITE_TRANSIENT);
-}
-
-// The key of the earlier prefix indexes, still there in a file opened read-only.
+// The key of the prefix indexes. A blob, so that the range bounds compare byte by byte.
 void FoldFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
         sqlite3_result_null(ctx);
@@ -92,27 +80,21 @@ void RegisterCollation(sqlite3* db, const char* name, const char* locale) {
     sqlite3_create_collation_v2(db, name, SQLITE_UTF8, coll, Collate, CloseCollator);
 }
 
-// The index of a term's folded first letter and that of its first two letters. The term rides
-// along in its column's collation, so the rows of a prefix come out of them in alphabetical
-// order, and a search reads no table rows.
+// The term rides along in the prefix indexes, so a sorted search reads no table rows.
 const char* const kPrefixIndexes =
-    "CREATE INDEX IF NOT EXISTS VokabisEngleskiSlovo ON Vokabis (vokabis_initial(Engleski, 1), Engleski);"
-    "CREATE INDEX IF NOT EXISTS VokabisEngleskiPocetak ON Vokabis (vokabis_initial(Engleski, 2), Engleski);"
-    "CREATE INDEX IF NOT EXISTS VokabisHrvatskiSlovo ON Vokabis (vokabis_initial(Hrvatski, 1), Hrvatski);"
-    "CREATE INDEX IF NOT EXISTS VokabisHrvatskiPocetak ON Vokabis (vokabis_initial(Hrvatski, 2), Hrvatski);";
-const char* const kOldPrefixIndexes =
-    "DROP INDEX IF EXISTS VokabisEngleskiPrefiks; DROP INDEX IF EXISTS VokabisHrvatskiPrefiks;";
+    "CREATE INDEX IF NOT EXISTS VokabisEngleskiPrefiks ON Vokabis (vokabis_fold(Engleski), Engleski);"
+    "CREATE INDEX IF NOT EXISTS VokabisHrvatskiPrefiks ON Vokabis (vokabis_fold(Hrvatski), Hrvatski);";
 
-// Files made with the earlier prefix indexes (on the whole folded term) get the new ones once.
+// Files made before the prefix indexes carried the term get them rebuilt once.
 void UpgradePrefixIndexes(sqlite3* db) {
-    Statement present(db, "SELECT count(*) FROM sqlite_master WHERE name IN ('VokabisEngleskiSlovo', "
-                          "'VokabisEngleskiPocetak', 'VokabisHrvatskiSlovo', 'VokabisHrvatskiPocetak', "
-                          "'VokabisEngleskiPrefiks', 'VokabisHrvatskiPrefiks')");
-    present.Step();
-    if (present.Int(0) == 4 || present.Int(0) == 0) return; // up to date, or a file still being made
-    present.Reset();
+    Statement old(db, "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name IN "
+                      "('VokabisEngleskiPrefiks', 'VokabisHrvatskiPrefiks') AND instr(sql, '), ') = 0");
+    old.Step();
+    if (old.Int(0) == 0) return;
+    old.Reset();
     Transaction t(db);
-    ExecSql(db, std::string(kOldPrefixIndexes) + kPrefixIndexes);
+    ExecSql(db, std::string("DROP INDEX IF EXISTS VokabisEngleskiPrefiks; DROP INDEX IF EXISTS VokabisHrvatskiPrefiks;") +
+                    kPrefixIndexes);
     t.Commit();
 }
 
@@ -148,8 +130,6 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
         sqlite3_busy_timeout(db_, 5000);
         sqlite3_create_function(db_, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, LikeFunction, nullptr, nullptr);
         sqlite3_create_function(db_, "vokabis_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FoldFunction, nullptr, nullptr);
-        sqlite3_create_function(db_, "vokabis_initial", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, InitialFunction, nullptr,
-                                nullptr);
         RegisterCollation(db_, "ROOT", "");
         RegisterCollation(db_, "HR", "hr");
         // The first statement is where a wrong key shows itself.
@@ -214,9 +194,7 @@ void Database::CreateIndexes() {
 
 void Database::DropIndexes() {
     Exec("DROP INDEX IF EXISTS VokabisEngleski; DROP INDEX IF EXISTS VokabisHrvatski;"
-         "DROP INDEX IF EXISTS VokabisEngleskiSlovo; DROP INDEX IF EXISTS VokabisEngleskiPocetak;"
-         "DROP INDEX IF EXISTS VokabisHrvatskiSlovo; DROP INDEX IF EXISTS VokabisHrvatskiPocetak;" +
-         std::string(kOldPrefixIndexes));
+         "DROP INDEX IF EXISTS VokabisEngleskiPrefiks; DROP INDEX IF EXISTS VokabisHrvatskiPrefiks;");
 }
 
 void Database::AddPair(const std::string& english, const std::string& croatian) {

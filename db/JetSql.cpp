@@ -2,30 +2,22 @@
 
 #include "db/JetLike.h"
 
-#include <unicode/uchar.h>
-#include <unicode/utf8.h>
-
-#include <algorithm>
 #include <cctype>
 #include <vector>
+#include <unicode/utf8.h>
 
 namespace db {
 
-std::string FoldKey(std::string_view utf8, size_t maxChars) {
+std::string FoldKey(std::string_view utf8) {
+    const std::u32string folded = Fold(utf8);
     std::string out;
-    out.reserve(std::min(utf8.size(), maxChars * 4));
-    int32_t i = 0;
-    const auto n = static_cast<int32_t>(utf8.size());
-    for (size_t chars = 0; i < n && chars < maxChars; ++chars) {
-        UChar32 c;
-        U8_NEXT(utf8.data(), i, n, c);
-        if (c < 0) c = 0xFFFD; // as Fold reads an invalid byte
-        c = u_foldCase(c, U_FOLD_CASE_DEFAULT);
+    out.reserve(utf8.size());
+    for (char32_t c : folded) {
         uint8_t buf[4];
-        int32_t len = 0;
+        int32_t n = 0;
         UBool err = false;
-        U8_APPEND(buf, len, 4, c, err);
-        out.append(reinterpret_cast<char*>(buf), size_t(len));
+        U8_APPEND(buf, n, 4, static_cast<UChar32>(c), err);
+        out.append(reinterpret_cast<char*>(buf), size_t(n));
     }
     return out;
 }
@@ -76,11 +68,9 @@ size_t SkipSpace(std::string_view s, size_t i) {
 std::string AddPrefixRanges(std::string_view sql) {
     std::string out;
     struct Range {
-        size_t at, chars;
+        size_t at, prefixBytes;
     };
     std::vector<Range> ranges;
-    std::string firstColumn; // of the first prefix: the box being typed in, unless that is empty
-    bool plainSelect = false, ordered = false;
     size_t i = 0;
     while (i < sql.size()) {
         const char c = sql[i];
@@ -99,9 +89,6 @@ std::string AddPrefixRanges(std::string_view sql) {
         size_t w = i;
         while (w < sql.size() && IsWordChar(sql[w])) ++w;
         const std::string_view column = sql.substr(i, w - i);
-        if (out.find_first_not_of(" \t\r\n") == std::string::npos) plainSelect = EqualsNoCase(column, "select");
-        for (const char* clause : {"order", "group", "limit", "union", "having", "intersect", "except"})
-            if (EqualsNoCase(column, clause)) ordered = true;
         if (EqualsNoCase(column, "Engleski") || EqualsNoCase(column, "Hrvatski")) {
             size_t k = SkipSpace(sql, w);
             size_t like = k;
@@ -117,16 +104,13 @@ std::string AddPrefixRanges(std::string_view sql) {
                     i = end;
                     continue;
                 }
-                if (prefix) {
+                const std::string lo = prefix ? FoldKey(pattern.substr(0, pattern.size() - 1)) : std::string();
+                if (!lo.empty()) {
+                    std::string hi = lo;
+                    hi.back() = char(static_cast<unsigned char>(hi.back()) + 1); // UTF-8 never holds 0xFF
                     const std::string col(column);
-                    if (ranges.empty()) firstColumn = col;
-                    const size_t chars = Fold(pattern.substr(0, pattern.size() - 1)).size();
-                    const size_t head = std::min<size_t>(chars, 2);
-                    ranges.push_back({out.size(), chars});
-                    out += "(vokabis_initial(" + col + ", " + std::to_string(head) +
-                           ") = " + Hex(FoldKey(pattern.substr(0, pattern.size() - 1), head));
-                    if (chars > head) out += " AND " + col + " LIKE " + std::string(sql.substr(q, end - q));
-                    out += ")";
+                    ranges.push_back({out.size(), lo.size()});
+                    out += "(vokabis_fold(" + col + ") >= " + Hex(lo) + " AND vokabis_fold(" + col + ") < " + Hex(hi) + ")";
                     i = end;
                     continue;
                 }
@@ -140,16 +124,14 @@ std::string AddPrefixRanges(std::string_view sql) {
     if (ranges.size() > 1) {
         size_t best = 0;
         for (size_t k = 1; k < ranges.size(); ++k)
-            if (ranges[k].chars > ranges[best].chars) best = k;
-        for (size_t k = ranges.size(); k-- > 0;)
-            if (k != best) out.insert(ranges[k].at + 1, "+");
+            if (ranges[k].prefixBytes > ranges[best].prefixBytes) best = k;
+        for (size_t k = ranges.size(); k-- > 0;) {
+            if (k == best) continue;
+            const size_t second = out.find(" AND vokabis_fold(", ranges[k].at);
+            out.insert(second + 5, "+");
+            out.insert(ranges[k].at + 1, "+");
+        }
     }
-    // A filter names no order; its rows come in the alphabet of the typed box's column, which
-    // the index of the term's first letters gives for free. A box just emptied searches nothing,
-    // so then the other box's column orders the list, and again at no cost.
-    const size_t last = out.find_last_not_of(" \t\r\n");
-    if (plainSelect && !ordered && !ranges.empty() && last != std::string::npos && out[last] != ';')
-        out += " ORDER BY " + firstColumn;
     return out;
 }
 
