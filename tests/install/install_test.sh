@@ -48,15 +48,21 @@ ended() {
     wait "$1" || fail "$2 did not end cleanly"
 }
 
-# Starts the program offscreen as the user, waits until it has opened FILE (its -wal appears),
-# then ends it the way a logout does and checks that it ended cleanly.
+# Starts the program offscreen as the user, waits until it holds FILE open (a -wal left by an
+# earlier reader proves nothing), then ends it the way a logout does and checks that it ended
+# cleanly.
+holds() {
+    local fds
+    fds=$(ls -l "/proc/$1/fd" 2>/dev/null) || return 1
+    grep -qF -- "-> $(realpath -m "$2")" <<<"$fds"
+}
 run_offscreen() {
     local program=$1 file=$2
     spawn_as_user QT_QPA_PLATFORM=offscreen "$program" &
     local pid=$!
     pids+=("$pid")
-    for _ in $(seq 100); do [ -e "$file-wal" ] && break; sleep 0.1; done
-    [ -e "$file-wal" ] || fail "$program did not open $file"
+    for _ in $(seq 100); do holds "$pid" "$file" && break; sleep 0.1; done
+    holds "$pid" "$file" || fail "$program did not open $file"
     kill -TERM "$pid"
     ended "$pid" "$program"
 }
