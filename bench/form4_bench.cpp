@@ -2,6 +2,7 @@
 // commands and start-up, on generated dictionaries, against the bare indexed query as a floor.
 // Usage: form4_bench [pairs ...] (default 100000 1000000). Runs offscreen.
 #include "Generate.h"
+#include "Stats.h"
 #include "app/Module1.h"
 #include "db/JetSql.h"
 #include "db/Recordset.h"
@@ -23,17 +24,9 @@
 #include <map>
 #include <random>
 
-namespace {
+using bench::Stats;
 
-struct Stats {
-    std::vector<double> ms;
-    double Pct(double p) const {
-        if (ms.empty()) return 0;
-        std::vector<double> s = ms;
-        std::sort(s.begin(), s.end());
-        return s[std::min(s.size() - 1, size_t(p / 100.0 * double(s.size())))];
-    }
-};
+namespace {
 
 long PeakRssMb() {
     rusage u{};

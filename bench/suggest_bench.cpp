@@ -4,6 +4,7 @@
 // the diacritics left out, two letters swapped, an inflected ending, a wrong letter.
 // Usage: suggest_bench [FILE.mdb | pairs ...] (default: build/bin/Data/Vokabis.mdb 1000000). Offscreen.
 #include "Generate.h"
+#include "Stats.h"
 #include "app/Module1.h"
 #include "db/Recordset.h"
 #include "dictionary/MainWindow.h"
@@ -20,17 +21,9 @@
 #include <map>
 #include <random>
 
-namespace {
+using bench::Stats;
 
-struct Stats {
-    std::vector<double> v;
-    double Pct(double p) const {
-        if (v.empty()) return 0;
-        std::vector<double> s = v;
-        std::sort(s.begin(), s.end());
-        return s[std::min(s.size() - 1, size_t(p / 100.0 * double(s.size())))];
-    }
-};
+namespace {
 
 double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
 
@@ -118,7 +111,7 @@ void Run(const std::filesystem::path& file, const char* label) {
             double last = 0;
             for (QChar ch : typed) {
                 last = Keystroke(*w, box, QString(ch));
-                keys.v.push_back(last);
+                keys.ms.push_back(last);
             }
             if (w->DBGrid1->model()->rowCount() == 0) { // only an empty list is offered anything
                 ++words;
@@ -126,11 +119,11 @@ void Run(const std::filesystem::path& file, const char* label) {
                 t.start();
                 line->Offer();
                 const double ms = Ms(t);
-                offers.v.push_back(ms);
-                together.v.push_back(last + ms);
+                offers.ms.push_back(ms);
+                together.ms.push_back(last + ms);
                 if (!line->Current().empty()) ++offered;
                 alone.Find(Module1::DictDb->handle(), typed, field, QString(), croatian ? "Engleski" : "Hrvatski");
-                probes.v.push_back(alone.LastProbes());
+                probes.ms.push_back(alone.LastProbes());
             }
             Keystroke(*w, box, QString());
         }

@@ -7,6 +7,19 @@
 
 namespace db {
 
+std::string Utf8(const std::u32string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char32_t c : text) {
+        uint8_t buf[4];
+        int32_t n = 0;
+        UBool err = false;
+        U8_APPEND(buf, n, 4, static_cast<UChar32>(c), err);
+        out.append(reinterpret_cast<char*>(buf), size_t(n));
+    }
+    return out;
+}
+
 std::u32string Fold(std::string_view s) {
     std::u32string out;
     out.reserve(s.size());

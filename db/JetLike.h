@@ -45,5 +45,7 @@ bool JetLike(std::string_view pattern, std::string_view text);
 
 // The case-folded form used by the matcher and by the prefix index.
 std::u32string Fold(std::string_view utf8);
+// Code points back to UTF-8.
+std::string Utf8(const std::u32string& text);
 
 } // namespace db

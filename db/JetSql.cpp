@@ -8,19 +8,7 @@
 
 namespace db {
 
-std::string FoldKey(std::string_view utf8) {
-    const std::u32string folded = Fold(utf8);
-    std::string out;
-    out.reserve(utf8.size());
-    for (char32_t c : folded) {
-        uint8_t buf[4];
-        int32_t n = 0;
-        UBool err = false;
-        U8_APPEND(buf, n, 4, static_cast<UChar32>(c), err);
-        out.append(reinterpret_cast<char*>(buf), size_t(n));
-    }
-    return out;
-}
+std::string FoldKey(std::string_view utf8) { return Utf8(Fold(utf8)); }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

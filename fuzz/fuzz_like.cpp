@@ -15,18 +15,6 @@
 
 namespace {
 
-std::string Utf8(const std::u32string& s) {
-    std::string out;
-    for (char32_t c : s) {
-        uint8_t buf[4];
-        int32_t n = 0;
-        UBool err = false;
-        U8_APPEND(buf, n, 4, static_cast<UChar32>(c), err);
-        out.append(reinterpret_cast<char*>(buf), size_t(n));
-    }
-    return out;
-}
-
 // The pattern cut into its items; "*" stays a token of its own. Only for patterns that compiled.
 std::vector<std::string> Items(const std::string& pattern) {
     const std::u32string p = db::Fold(pattern);
@@ -40,7 +28,7 @@ std::vector<std::string> Items(const std::string& pattern) {
             while (p[j] != U']' || j == first) ++j;
             end = j + 1;
         }
-        items.push_back(Utf8(p.substr(i, end - i)));
+        items.push_back(db::Utf8(p.substr(i, end - i)));
         i = end - 1;
     }
     return items;
@@ -58,7 +46,7 @@ bool ByTable(const std::vector<std::string>& items, const std::u32string& text) 
         const db::LikePattern one(item);
         next.assign(text.size() + 1, 0);
         for (size_t j = 1; j <= text.size(); ++j)
-            next[j] = at[j - 1] && one.Matches(Utf8(text.substr(j - 1, 1)));
+            next[j] = at[j - 1] && one.Matches(db::Utf8(text.substr(j - 1, 1)));
         at.swap(next);
     }
     return at[text.size()];
