@@ -406,6 +406,18 @@ void Recordset::Close() {
     ks_.reset();
 }
 
+long long Recordset::CurrentKey() const {
+    RequireCurrent();
+    return ks_->rowids[index_];
+}
+
+long Recordset::PositionOfKey(long long key) const {
+    const Keyset& k = ks();
+    for (size_t i = 0; i < k.Size(); ++i)
+        if (k.rowids[i] == key) return k.IsDead(i) ? -1 : long(k.Rank(i));
+    return -1;
+}
+
 long Recordset::RowCount() const { return long(ks().Live()); }
 
 Bookmark Recordset::BookmarkAt(long position) const {

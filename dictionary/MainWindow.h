@@ -57,6 +57,12 @@ public:
     void SortCommand(bool ascending);
     // After the record set was written to (the entry editor): the grid shows the rows as they are.
     void RecordsetWritten();
+    // Another program changed the file under the list: the list is run again and the row that
+    // was current stays current when it is still there (else the place is kept, with no row).
+    void ShowFileAsItIs(long long currentKey, long place);
+    // A command that would write says so in the status bar and stops when the dictionary is
+    // read-only; true when it may go on.
+    bool MayWrite();
 
     // The commands of the toolbar and the navigation row.
     void cmdFirst_Click();
