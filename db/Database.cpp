@@ -11,6 +11,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -107,23 +108,77 @@ bool IsIdentifier(const std::string& s) {
 
 } // namespace
 
+namespace {
+
+// A path as an SQLite URI, for the options that only a URI can carry.
+std::string FileUri(const std::string& path) {
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (c == '?' || c == '#' || c == '%' || c < 0x20) {
+            static const char* hex = "0123456789ABCDEF";
+            uri += '%';
+            uri += hex[c >> 4];
+            uri += hex[c & 15];
+        } else {
+            uri += char(c);
+        }
+    }
+    return uri;
+}
+
+// Only an existing regular file (after following links) is ever handed to the engine: a
+// device, a folder or an empty file would be written to by the engine as if it were a new
+// database. Returns the file's real path.
+std::string ExistingDictionaryFile(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (st.type() == fs::file_type::not_found)
+        throw EngineError(SQLITE_CANTOPEN, DescribeFailure(SQLITE_CANTOPEN, path));
+    if (ec) throw EngineError(SQLITE_PERM, DescribeFailure(SQLITE_PERM, path));
+    if (st.type() != fs::file_type::regular)
+        throw EngineError(SQLITE_NOTADB, "Datoteka rječnika " + path +
+                                             " nije obična datoteka (nego mapa, uređaj ili slično) pa je program ne otvara.");
+    if (fs::file_size(path, ec) == 0 && !ec)
+        throw EngineError(SQLITE_NOTADB, "Datoteka rječnika " + path +
+                                             " je prazna (0 bajtova): nije rječnik ovog programa. Vratite najnoviju "
+                                             "sigurnosnu kopiju naredbom \"vokabis-db restore\".");
+    const fs::path real = fs::canonical(path, ec);
+    return ec ? path : real.string();
+}
+
+bool FolderWritable(const std::string& file) {
+    const std::string dir = std::filesystem::path(file).parent_path().string();
+    return ::access(dir.empty() ? "." : dir.c_str(), W_OK) == 0;
+}
+
+} // namespace
+
 Connection::Connection(const std::string& path, const std::string& password, Options o) : path_(path) {
-    // Each connection is used by one thread only: no lock around every call.
-    const int flags = (o.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (o.create ? SQLITE_OPEN_CREATE : 0) |
-                      SQLITE_OPEN_NOMUTEX;
-#ifndef _WIN32
-    // A dictionary is private: a new file starts with mode 0600, and the engine gives its
-    // -wal and -shm files the mode of the database file.
+    std::string target = path;
+    int flags = (o.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (o.create ? SQLITE_OPEN_CREATE : 0) |
+                SQLITE_OPEN_NOMUTEX; // each connection is used by one thread only
     if (o.create) {
+#ifndef _WIN32
+        // A dictionary is private: a new file starts with mode 0600, and the engine gives its
+        // -wal and -shm files the mode of the database file.
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) ::close(fd);
-    }
 #endif
-    int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+    } else {
+        target = ExistingDictionaryFile(path);
+        // Read-only on a medium or in a folder where the engine cannot keep its shared-memory
+        // file: the file is read as it is, without locks (nobody can be writing it here).
+        if (o.readOnly && !FolderWritable(target)) {
+            target = FileUri(target) + "?immutable=1";
+            flags |= SQLITE_OPEN_URI;
+        }
+    }
+    int rc = sqlite3_open_v2(target.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(db_);
         db_ = nullptr;
-        throw EngineError(rc, "Datoteka rječnika ne postoji ili se ne može otvoriti: " + path);
+        throw EngineError(rc, DescribeFailure(rc, path));
     }
     try {
         if (!password.empty()) sqlite3_key(db_, password.data(), int(password.size()));
@@ -132,11 +187,23 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
         sqlite3_create_function(db_, "vokabis_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FoldFunction, nullptr, nullptr);
         RegisterCollation(db_, "ROOT", "");
         RegisterCollation(db_, "HR", "hr");
-        // The first statement is where a wrong key shows itself.
+        // The first statement is where a wrong key shows itself. Nothing is written before the
+        // file has shown that it is a dictionary.
         rc = sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
         if (rc == SQLITE_NOTADB)
-            throw EngineError(rc, "Lozinka ne otvara datoteku rječnika ili datoteka nije baza podataka: " + path);
+            throw EngineError(rc, "Lozinka ne otvara datoteku rječnika " + path +
+                                      " ili datoteka nije baza podataka ovog programa. Provjerite je naredbom "
+                                      "\"vokabis-db check\" ili vratite najnoviju sigurnosnu kopiju naredbom "
+                                      "\"vokabis-db restore\".");
         if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
+        if (!o.create) {
+            Statement table(db_, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'Vokabis'");
+            table.Step();
+            if (table.Int(0) == 0)
+                throw EngineError(SQLITE_NOTADB, "Datoteka " + path +
+                                                     " otvara se lozinkom, ali nema tablicu parova riječi: nije rječnik "
+                                                     "ovog programa.");
+        }
         if (o.exclusive) ExecSql(db_, "PRAGMA locking_mode=EXCLUSIVE");
         // Write-ahead logging: readers never wait for a writer, so a second window or a second
         // copy of the program keeps working while pairs are being saved. The mode stays with
@@ -176,7 +243,7 @@ void Database::Exec(const std::string& sql) { ExecSql(handle(), sql); }
 
 void Database::CreateSchema() {
     Transaction t(handle());
-    Exec("CREATE TABLE Vokabis (Id INTEGER PRIMARY KEY, Engleski TEXT COLLATE ROOT, Hrvatski TEXT COLLATE HR);"
+    Exec("CREATE TABLE Vokabis (Id INTEGER PRIMARY KEY AUTOINCREMENT, Engleski TEXT COLLATE ROOT, Hrvatski TEXT COLLATE HR);"
          "CREATE TABLE Postavke (Id INTEGER PRIMARY KEY, LeftM REAL, TopM REAL, XDesno REAL, YDolje REAL,"
          " MojFontIme TEXT, VelicinaFonta INTEGER, MojFontItalic INTEGER, MojFontBold INTEGER,"
          " BrojRedova INTEGER, SortEng INTEGER);"

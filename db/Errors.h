@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -22,6 +23,23 @@ enum : int {
     kNoSuchTable = 3078,
     kNoSuchIndex = 3800,
     kClosed = 3420,
+    kRowChanged = 3197,      // another program changed or deleted the row since it was read
+    kWritesRefused = 3051,   // the dictionary is read-only for this run
 };
+
+// The Croatian sentence for an engine result code: what went wrong with the file at path and
+// what the user can do. The program and vokabis-db both speak through it.
+std::string DescribeFailure(int rc, const std::string& path, const std::string& engineText = {});
+
+// Damage (a corrupt page, a file that is not a database) is reported to this handler the first
+// time any connection meets it; the handler may run on any thread.
+void SetDamageHandler(std::function<void(const std::string& path, const std::string& message)> handler);
+bool IsDamage(int rc);
+
+// From the moment a reason is given, record sets write nothing more for the rest of the run:
+// a damaged or read-only dictionary is only looked into.
+void RefuseWrites(const std::string& reason);
+std::string WritesRefusedReason(); // empty while writes are allowed
+void RefuseIfReadOnly();           // throws kWritesRefused
 
 } // namespace db

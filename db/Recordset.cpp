@@ -5,6 +5,7 @@
 #include "db/Sqlite.h"
 
 #include <atomic>
+#include <optional>
 #include <cctype>
 #include <regex>
 #include <unordered_map>
@@ -86,7 +87,9 @@ struct Keyset {
         rowids.push_back(rowid);
         dead.push_back(0);
         tree.PushBack();
-        pages.erase((rowids.size() - 1) / kPage);
+        // A page already read keeps what it showed; the new row joins it as it is now.
+        const size_t index = rowids.size() - 1;
+        if (auto it = pages.find(index / kPage); it != pages.end()) it->second.push_back(Read(rowid).value_or(Nulls()));
     }
     void Kill(size_t index) {
         if (!dead[index]) {
@@ -98,27 +101,43 @@ struct Keyset {
         auto it = pages.find(index / kPage);
         if (it == pages.end()) {
             if (pages.size() > 512) pages.clear(); // bounded memory on long scrolls
-            if (!fetch) {
-                std::string sql = "SELECT ";
-                for (size_t i = 0; i < columns.size(); ++i) sql += (i ? ", " : "") + QuoteName(columns[i]);
-                fetch = std::make_unique<Statement>(db(), sql + " FROM " + QuoteName(table) + " WHERE rowid = ?");
-            }
             std::vector<std::vector<Value>> page;
             const size_t first = index / kPage * kPage;
-            for (size_t i = first; i < std::min(first + kPage, rowids.size()); ++i) {
-                fetch->Reset();
-                fetch->Bind(1, rowids[i]);
-                std::vector<Value> row(columns.size());
-                if (fetch->Step()) // a row gone from the table reads as Null
-                    for (size_t c = 0; c < columns.size(); ++c) row[c] = fetch->Column(int(c));
-                page.push_back(std::move(row));
-            }
-            fetch->Reset();
+            for (size_t i = first; i < std::min(first + kPage, rowids.size()); ++i)
+                page.push_back(Read(rowids[i]).value_or(Nulls())); // a row gone from the table reads as Null
             it = pages.emplace(index / kPage, std::move(page)).first;
         }
         return it->second[index % kPage];
     }
-    void Forget(size_t index) { pages.erase(index / kPage); }
+    std::vector<Value> Nulls() const { return std::vector<Value>(columns.size()); }
+    // The row as the table holds it now; nothing when it is gone.
+    std::optional<std::vector<Value>> Read(long long rowid) {
+        if (!fetch) {
+            std::string sql = "SELECT ";
+            for (size_t i = 0; i < columns.size(); ++i) sql += (i ? ", " : "") + QuoteName(columns[i]);
+            fetch = std::make_unique<Statement>(db(), sql + " FROM " + QuoteName(table) + " WHERE rowid = ?");
+        }
+        fetch->Reset();
+        fetch->Bind(1, rowid);
+        std::optional<std::vector<Value>> row;
+        if (fetch->Step()) {
+            row.emplace(columns.size());
+            for (size_t c = 0; c < columns.size(); ++c) (*row)[c] = fetch->Column(int(c));
+        }
+        fetch->Reset();
+        return row;
+    }
+    // What this record set last read of a row: the optimistic lock a write checks against.
+    // Called inside the write's transaction, so nobody can change the row in between.
+    void RequireUnchanged(size_t index) {
+        const std::vector<Value> seen = Row(index);
+        if (Read(rowids[index]) != seen)
+            throw EngineError(kRowChanged, "Drugi program je u međuvremenu promijenio ili izbrisao ovaj par riječi; "
+                                           "ništa nije spremljeno. Popis sada pokazuje stanje u datoteci.");
+    }
+    void Store(size_t index, std::vector<Value> row) {
+        if (auto it = pages.find(index / kPage); it != pages.end()) it->second[index % kPage] = std::move(row);
+    }
 };
 
 Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) : sql_(sql) {
@@ -306,9 +325,13 @@ void Recordset::Delete() {
     RequireCurrent();
     EndEdit();
     Keyset& k = ks();
+    RefuseIfReadOnly();
+    Transaction t(k.db());
+    k.RequireUnchanged(index_);
     Statement s(k.db(), "DELETE FROM " + QuoteName(k.table) + " WHERE rowid = ?");
     s.Bind(1, k.rowids[index_]);
     s.Step();
+    t.Commit();
     k.Kill(index_); // the cursor stays on the deleted row: no current row until the next move
 }
 
@@ -343,6 +366,8 @@ void Recordset::Update() {
     std::vector<size_t> set;
     for (size_t i = 0; i < changed_.size(); ++i)
         if (changed_[i]) set.push_back(i);
+    RefuseIfReadOnly();
+    Transaction t(k.db());
     if (mode_ == EditMode::Add) {
         std::string cols, marks;
         for (size_t i : set) {
@@ -353,18 +378,21 @@ void Recordset::Update() {
                                         : "INSERT INTO " + QuoteName(k.table) + " (" + cols + ") VALUES (" + marks + ")");
         for (size_t j = 0; j < set.size(); ++j) s.Bind(int(j + 1), buffer_[set[j]]);
         s.Step();
+        const long long rowid = sqlite3_last_insert_rowid(k.db());
+        t.Commit();
         const bool allReached = reached_ == k.Size();
-        k.Append(sqlite3_last_insert_rowid(k.db()));
+        k.Append(rowid);
         if (allReached) reached_ = k.Size();
     } else if (!set.empty()) {
         std::string assign;
         for (size_t i : set) assign += (assign.empty() ? "" : ", ") + QuoteName(k.columns[i]) + " = ?";
+        k.RequireUnchanged(index_);
         Statement s(k.db(), "UPDATE " + QuoteName(k.table) + " SET " + assign + " WHERE rowid = ?");
         for (size_t j = 0; j < set.size(); ++j) s.Bind(int(j + 1), buffer_[set[j]]);
         s.Bind(int(set.size() + 1), k.rowids[index_]);
         s.Step();
-        if (sqlite3_changes(k.db()) == 0) throw EngineError(kRecordDeleted, "Zapis je u međuvremenu izbrisan; izmjena nije spremljena.");
-        k.Forget(index_);
+        t.Commit();
+        k.Store(index_, buffer_);
     }
     EndEdit();
 }
@@ -376,6 +404,18 @@ std::unique_ptr<Recordset> Recordset::Clone() const {
 void Recordset::Close() {
     EndEdit();
     ks_.reset();
+}
+
+long long Recordset::CurrentKey() const {
+    RequireCurrent();
+    return ks_->rowids[index_];
+}
+
+long Recordset::PositionOfKey(long long key) const {
+    const Keyset& k = ks();
+    for (size_t i = 0; i < k.Size(); ++i)
+        if (k.rowids[i] == key) return k.IsDead(i) ? -1 : long(k.Rank(i));
+    return -1;
 }
 
 long Recordset::RowCount() const { return long(ks().Live()); }

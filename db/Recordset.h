@@ -66,6 +66,10 @@ public:
     Bookmark BookmarkAt(long position) const;
     Value FieldAt(long position, std::string_view name) const;
     const std::string& sql() const { return sql_; }
+    // The table's row key of the current row, and where a key stands in this list (-1 when
+    // it is not there or was deleted): a list run again finds the user's row by it.
+    long long CurrentKey() const;
+    long PositionOfKey(long long key) const;
 
 private:
     explicit Recordset(std::shared_ptr<Keyset> ks, std::string sql);

@@ -1,28 +1,108 @@
 #include "db/Sqlite.h"
 
+#include <mutex>
+
 namespace db {
 
-void ThrowSqlite(sqlite3* db, int rc) {
-    const std::string engine = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+namespace {
+std::mutex guard;
+std::function<void(const std::string&, const std::string&)> damageHandler;
+bool damageReported = false;
+std::string refusedBecause;
+
+// Messages of our own SQL functions (the LIKE matcher) are Croatian already and pass; the
+// engine's own are English and never reach the user.
+bool IsEngineText(const std::string& text) {
+    for (unsigned char c : text)
+        if (c >= 0x80) return false;
+    for (const char* word : {"no such", "syntax", "SQL", "unknown", "misuse", "ambiguous", "column", "error", "database",
+                             "unrecognized", "mismatch", "constraint", "incomplete", "too many", "not ", "memory",
+                             "interrupt", "unsupported", "failed", "cannot", "unable", "table", "function"})
+        if (text.find(word) != std::string::npos) return true;
+    return text.empty();
+}
+} // namespace
+
+bool IsDamage(int rc) { return (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB; }
+
+std::string DescribeFailure(int rc, const std::string& path, const std::string& engineText) {
+    const std::string file = path.empty() ? std::string("Datoteka rječnika") : "Datoteka rječnika " + path;
+    const std::string check = " Provjerite je naredbom \"vokabis-db check\" ili vratite najnoviju sigurnosnu kopiju "
+                              "naredbom \"vokabis-db restore\".";
     switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        throw EngineError(rc, "Datoteku rječnika upravo mijenja drugi program. Pokušajte ponovno za trenutak.");
+        return file + " upravo je zauzeta: drugi je program mijenja. Pokušajte ponovno za trenutak.";
     case SQLITE_READONLY:
-        throw EngineError(rc, "Datoteka rječnika otvorena je samo za čitanje; promjena nije spremljena.");
+        return file + " može se samo čitati (zaštićena je od pisanja ili je na mediju samo za čitanje); "
+                      "promjena nije spremljena.";
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return file + " ne smije se otvoriti: nemate dopuštenje. Provjerite prava pristupa datoteci i mapi.";
     case SQLITE_FULL:
-        throw EngineError(rc, "Disk je pun; promjena nije spremljena.");
+        return "Disk je pun; promjena nije spremljena u " + (path.empty() ? std::string("datoteku rječnika") : path) +
+               ". Oslobodite mjesta na disku i pokušajte ponovno.";
     case SQLITE_IOERR:
-        throw EngineError(rc, "Datoteka rječnika ne može se pročitati ili zapisati (" + engine + ").");
+        return file + " ne može se pročitati ili zapisati (pogreška diska ili medija). Provjerite je li disk "
+                      "priključen i ispravan, pa pokušajte ponovno.";
+    case SQLITE_CANTOPEN:
+        return file + " ne postoji ili se ne može otvoriti. Provjerite je li datoteka na mjestu i smijete li je čitati.";
     case SQLITE_CORRUPT:
+        return file + " je oštećena." + check;
     case SQLITE_NOTADB:
-        throw EngineError(rc, "Datoteka rječnika je oštećena ili nije baza podataka.");
+        return file + " nije rječnik ovog programa, lozinka je ne otvara ili je oštećena." + check;
+    case SQLITE_NOMEM:
+        return "Nema dovoljno memorije za rad s rječnikom. Zatvorite druge programe i pokušajte ponovno.";
     case SQLITE_CONSTRAINT:
-        throw EngineError(rc, "Baza je odbila promjenu (" + engine + ").");
+        return "Baza rječnika odbila je promjenu jer krši pravilo tablice; ništa nije spremljeno.";
+    case SQLITE_TOOBIG:
+        return "Tekst je predug za bazu rječnika; ništa nije spremljeno.";
     default:
-        // Our own functions (the LIKE matcher) report in Croatian already.
-        throw EngineError(rc, engine);
+        if (!IsEngineText(engineText)) return engineText;
+        if (engineText.rfind("no such table", 0) == 0 || engineText.rfind("no such column", 0) == 0)
+            return file + " nema tablicu ili polje koje program traži: nije rječnik ovog programa ili je oštećena." + check;
+        return "Baza rječnika nije izvela naredbu (kod pogreške " + std::to_string(rc) + ").";
     }
+}
+
+void SetDamageHandler(std::function<void(const std::string&, const std::string&)> handler) {
+    std::lock_guard lock(guard);
+    damageHandler = std::move(handler);
+    damageReported = false;
+}
+
+void RefuseWrites(const std::string& reason) {
+    std::lock_guard lock(guard);
+    refusedBecause = reason;
+}
+
+std::string WritesRefusedReason() {
+    std::lock_guard lock(guard);
+    return refusedBecause;
+}
+
+void RefuseIfReadOnly() {
+    const std::string reason = WritesRefusedReason();
+    if (!reason.empty()) throw EngineError(kWritesRefused, "Rječnik je otvoren samo za čitanje; ništa nije spremljeno. " + reason);
+}
+
+void ThrowSqlite(sqlite3* db, int rc) {
+    const std::string engine = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    const char* file = db ? sqlite3_db_filename(db, "main") : nullptr;
+    const std::string path = file ? file : "";
+    const std::string message = DescribeFailure(rc, path, engine);
+    if (IsDamage(rc)) {
+        std::function<void(const std::string&, const std::string&)> tell;
+        {
+            std::lock_guard lock(guard);
+            if (!damageReported && damageHandler) {
+                damageReported = true;
+                tell = damageHandler;
+            }
+        }
+        if (tell) tell(path, message);
+    }
+    throw EngineError(rc, message);
 }
 
 void ExecSql(sqlite3* db, const std::string& sql) {
@@ -89,13 +169,18 @@ Value Statement::Column(int i) const {
     }
 }
 
-Transaction::Transaction(sqlite3* db) : db_(db) { ExecSql(db_, "BEGIN IMMEDIATE"); }
+Transaction::Transaction(sqlite3* db) : db_(db) {
+    // Inside a caller's own transaction this one is a part of it.
+    if (!sqlite3_get_autocommit(db_)) done_ = true;
+    else ExecSql(db_, "BEGIN IMMEDIATE");
+}
 
 Transaction::~Transaction() {
     if (!done_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void Transaction::Commit() {
+    if (done_) return;
     ExecSql(db_, "COMMIT");
     done_ = true;
 }

@@ -68,6 +68,7 @@ Value TableRecordset::Field(std::string_view name) const {
 void TableRecordset::Edit() {
     conn();
     if (readOnly_) throw EngineError(kNotUpdatable, "Tablica \"" + table_ + "\" otvorena je samo za čitanje.");
+    RefuseIfReadOnly();
     if (!hasRow_) throw EngineError(kNoCurrentRecord, "U tablici \"" + table_ + "\" nema traženog zapisa.");
     editing_ = true;
     changed_.assign(fields_.size(), false);

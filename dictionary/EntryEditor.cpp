@@ -103,14 +103,26 @@ void EntryEditor::cmdSpremi_Click() {
 
 bool EntryEditor::SaveEntry() {
     db::Recordset& rs = form4_.Data1.recordset();
+    long long key = -1;
+    const long place = rs.AbsolutePosition();
     try {
-        if (Module1::IsNewEntry != db::kFalse || saved_) rs.AddNew();
-        else rs.Edit();
+        // After the first save of an opening in change mode, the next ones add pairs.
+        if (Module1::IsNewEntry != db::kFalse || saved_) {
+            rs.AddNew();
+        } else {
+            key = rs.CurrentKey();
+            rs.Edit();
+        }
         rs.SetField("Engleski", txtEngleski->text().toStdString());
         rs.SetField("Hrvatski", txtHrvatski->text().toStdString());
         rs.Update();
-    } catch (const std::exception& e) {
+    } catch (const db::EngineError& e) {
         rs.CancelUpdate(); // nothing half-written stays in the record set
+        dictionary::MsgBox(this, "Par nije spremljen.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
+        if (e.code == db::kRowChanged) form4_.ShowFileAsItIs(key, place); // the boxes keep the typed text
+        return false;
+    } catch (const std::exception& e) {
+        rs.CancelUpdate();
         dictionary::MsgBox(this, "Par nije spremljen.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
         return false;
     }

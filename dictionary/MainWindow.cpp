@@ -12,6 +12,7 @@
 #include "dictionary/WordGrid.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QDir>
 #include <QFrame>
 #include <QKeyEvent>
@@ -269,7 +270,7 @@ void MainWindow::DBGrid1_RowColChange() {
 
 void MainWindow::DBGrid1_DblClick() {
     const QModelIndex cur = DBGrid1->currentIndex();
-    if (!cur.isValid()) return;
+    if (!cur.isValid() || !MayWrite()) return;
     const QString english = model_->index(cur.row(), 0).data().toString();
     if (english.isEmpty()) return;
     ShowEntryEditor(english, model_->index(cur.row(), 1).data().toString());
@@ -286,6 +287,30 @@ void MainWindow::ShowEntryEditor(const QString& english, const QString& croatian
 void MainWindow::RecordsetWritten() {
     model_->Sync();
     GridFollowRecordset();
+}
+
+void MainWindow::ShowFileAsItIs(long long currentKey, long place) {
+    if (!RunRecordSource(QString::fromStdString(Data1.RecordSource)) || !Data1.HasRecordset()) return;
+    db::Recordset& rs = Data1.recordset();
+    const long rows = rs.RowCount();
+    if (rows == 0) return;
+    const long at = rs.PositionOfKey(currentKey);
+    if (at >= 0) {
+        rs.SetBookmark(rs.BookmarkAt(at));
+    } else { // the pair is gone: no row is current, so nothing is written over a neighbour
+        rs.MoveLast();
+        rs.MoveNext();
+    }
+    GridFollowRecordset();
+    DBGrid1->scrollTo(model_->index(int(std::clamp(at >= 0 ? at : place, 0L, rows - 1)), 0));
+    if (at >= 0) Text1->setText(QString::number(at + 1));
+    Text3->setText(QString::number(CountPairs()));
+}
+
+bool MainWindow::MayWrite() {
+    if (db::WritesRefusedReason().empty()) return true;
+    SetStatusText("Rječnik je otvoren samo za čitanje: promjene se ne mogu spremiti.");
+    return false;
 }
 
 bool MainWindow::ListIsEmpty() const {
@@ -319,7 +344,7 @@ void MainWindow::cmdLast_Click() {
 }
 
 void MainWindow::cmdNova_Click() {
-    if (!Data1.HasRecordset()) return;
+    if (!Data1.HasRecordset() || !MayWrite()) return;
     // An empty list takes a new pair too: that is how a new dictionary gets its first one.
     if (!ListIsEmpty()) {
         Data1.recordset().MoveLast();
@@ -331,7 +356,7 @@ void MainWindow::cmdNova_Click() {
 }
 
 void MainWindow::cmdOk_Click() {
-    if (NoCurrentRow() || ListIsEmpty()) return;
+    if (NoCurrentRow() || ListIsEmpty() || !MayWrite()) return;
     const int row = int(Data1.recordset().AbsolutePosition());
     ShowEntryEditor(model_->index(row, 0).data().toString(), model_->index(row, 1).data().toString());
 }
@@ -340,6 +365,7 @@ void MainWindow::cmdDelete_Click() {
     if (NoCurrentRow() || ListIsEmpty()) return;
     const QList<int> rows = DBGrid1->SelectedRows();
     if (rows.isEmpty()) return; // the current row alone is never deleted
+    if (!MayWrite()) return;
     if (dictionary::MsgBox(this, "Želite li izbrisati označene zapise?", "Vokabis", 276) == dictionary::kNo) return;
     db::Recordset& rs = Data1.recordset();
     std::vector<db::Bookmark> marks;
@@ -351,8 +377,13 @@ void MainWindow::cmdDelete_Click() {
             rs.Delete();
             gone << rows[int(i)];
         }
-    } catch (const std::exception& e) {
+    } catch (const db::EngineError& e) {
         dictionary::MsgBox(this, "Brisanje nije dovršeno.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
+        if (e.code == db::kRowChanged) { // the list shows what the file holds now
+            DBGrid1->clearSelection();
+            ShowFileAsItIs(-1, rows.first() - long(gone.size()));
+            return;
+        }
     }
     DBGrid1->clearSelection();
     model_->RemoveRows(gone);

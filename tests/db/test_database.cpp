@@ -1,4 +1,5 @@
 #include "db/Database.h"
+#include "db/Sqlite.h"
 
 #include <gtest/gtest.h>
 
@@ -75,4 +76,53 @@ TEST(Database, MissingFileIsNotCreated) {
     TempFile f;
     EXPECT_THROW(db::Database(f.path, "KamenPlavetni", false), db::EngineError);
     EXPECT_FALSE(fs::exists(f.path));
+}
+
+// Nothing is written to a file that is not already a dictionary, and nothing is created
+// beside it: an empty file, a link to a device, a folder, a keyed file of another layout.
+TEST(Database, WhatIsNotADictionaryIsNeitherOpenedNorWrittenTo) {
+    TempFile f;
+    const fs::path link = f.path.string() + ".link";
+    for (const std::string c : {"empty", "device", "folder", "no pairs table"}) {
+        fs::remove_all(f.path);
+        fs::remove(link);
+        fs::remove("/dev/zero-journal");
+        fs::path opened = f.path;
+        if (c == "empty") std::ofstream(f.path, std::ios::binary).flush();
+        if (c == "device") {
+            fs::create_symlink("/dev/zero", link);
+            opened = link;
+        }
+        if (c == "folder") fs::create_directory(f.path);
+        if (c == "no pairs table") db::Database(f.path, "KamenPlavetni", true).Exec("CREATE TABLE Drugo (x)");
+        const std::string before = fs::is_regular_file(f.path) ? Slurp(f.path) : "";
+        std::string message;
+        try {
+            db::Database d(opened, "KamenPlavetni", false);
+            ADD_FAILURE() << c << " was opened";
+        } catch (const db::EngineError& e) {
+            message = e.what();
+        }
+        EXPECT_NE(message.find(opened.string()), std::string::npos) << c << ": " << message; // names the file
+        if (fs::is_regular_file(f.path)) EXPECT_TRUE(Slurp(f.path) == before) << c;
+        for (const char* beside : {"-journal", "-wal", "-shm"}) {
+            EXPECT_FALSE(fs::exists(f.path.string() + beside)) << c << beside;
+            EXPECT_FALSE(fs::exists(opened.string() + beside)) << c << beside;
+        }
+        EXPECT_FALSE(fs::exists("/dev/zero-journal")) << c;
+    }
+    fs::remove_all(f.path);
+    fs::remove(link);
+}
+
+// Every failure the user can meet is a Croatian sentence naming the file, never the engine's text.
+TEST(Database, EngineFailuresReadAsCroatianSentencesWithThePath) {
+    for (int rc : {SQLITE_CANTOPEN, SQLITE_READONLY, SQLITE_IOERR, SQLITE_IOERR_WRITE, SQLITE_FULL, SQLITE_BUSY,
+                   SQLITE_CORRUPT, SQLITE_NOTADB, SQLITE_ERROR}) {
+        const std::string m = db::DescribeFailure(rc, "/d/Vokabis.mdb", rc == SQLITE_ERROR ? "no such table: Vokabis" : "");
+        EXPECT_EQ(m.find("no such"), std::string::npos) << m;
+        EXPECT_EQ(m.find(sqlite3_errstr(rc)), std::string::npos) << m;
+        EXPECT_NE(m.find("/d/Vokabis.mdb"), std::string::npos) << rc << ": " << m;
+    }
+    EXPECT_EQ(db::DescribeFailure(SQLITE_ERROR, "", "Neispravan raspon u uzorku"), "Neispravan raspon u uzorku");
 }

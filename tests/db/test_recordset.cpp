@@ -210,7 +210,7 @@ TEST(Recordset, AddNewEditAndUpdateLeaveTheCursorWhereItWas) {
     rs->Edit();
     rs->SetField("Hrvatski", std::string("kasno"));
     d.Exec("DELETE FROM Vokabis WHERE Engleski = 'a'");
-    EXPECT_EQ(ErrorCode([&] { rs->Update(); }), db::kRecordDeleted);
+    EXPECT_EQ(ErrorCode([&] { rs->Update(); }), db::kRowChanged);
     EXPECT_EQ(d.Count("Select * From Vokabis"), 2);
 }
 
@@ -223,4 +223,62 @@ TEST(Recordset, QueriesThatCannotBeEditedAreRefused) {
     auto rs = d.OpenRecordset("Vokabis");
     rs->Close();
     EXPECT_EQ(ErrorCode([&] { rs->MoveNext(); }), db::kClosed);
+}
+
+// Two copies of the program on one file, each with its own list: B deletes the newest pair
+// and adds another; A's stale list then changes or deletes "its" row. Whatever B wrote stays.
+TEST(Recordset, AStaleListNeverWritesOverAnotherCopysPair) {
+    for (const bool oldFile : {true, false}) {
+        for (const bool change : {true, false}) {
+            TempDb t({{"a", "1"}, {"b", "2"}, {"c", "3"}});
+            if (oldFile) { // made before ids were kept unique: a deleted largest id is given again
+                auto d = t.Open();
+                d.Exec("CREATE TABLE Novi (Id INTEGER PRIMARY KEY, Engleski TEXT COLLATE ROOT, Hrvatski TEXT COLLATE HR);"
+                       "INSERT INTO Novi SELECT * FROM Vokabis; DROP VIEW OrderByEngleski; DROP TABLE Vokabis;"
+                       "ALTER TABLE Novi RENAME TO Vokabis;"
+                       "CREATE VIEW OrderByEngleski AS SELECT * FROM Vokabis ORDER BY Engleski;");
+            }
+            auto a = t.Open(), b = t.Open();
+            auto listA = a.OpenRecordset("OrderByEngleski");
+            auto listB = b.OpenRecordset("OrderByEngleski");
+            ASSERT_EQ(Eng(*listB), "a"); // what each list shows is read now
+            listA->MoveLast();
+            ASSERT_EQ(Eng(*listA), "c");
+            listB->MoveLast();
+            listB->Delete();
+            listB->AddNew();
+            listB->SetField("Engleski", std::string("nova"));
+            listB->SetField("Hrvatski", std::string("od B"));
+            listB->Update();
+            const long long newId = b.Count("Select * From Vokabis where Engleski = 'nova' and Id > 3");
+            EXPECT_EQ(newId, oldFile ? 0 : 1) << "ids are never reused in new files";
+
+            ASSERT_EQ(Eng(*listA), "c"); // still, though gone from the file
+            const int code = ErrorCode([&] {
+                if (change) {
+                    listA->Edit();
+                    listA->SetField("Hrvatski", std::string("od A"));
+                    listA->Update();
+                } else {
+                    listA->Delete();
+                }
+            });
+            EXPECT_EQ(code, db::kRowChanged) << oldFile << change;
+            auto check = t.Open();
+            EXPECT_EQ(check.Count("Select * From Vokabis where Engleski = 'nova' And Hrvatski = 'od B'"), 1)
+                << oldFile << change;
+            EXPECT_EQ(check.Count("Select * From Vokabis where Hrvatski = 'od A'"), 0);
+            EXPECT_EQ(check.Count("Select * From Vokabis"), 3);
+            // A row that still holds what A read is written as before.
+            listA->MoveFirst();
+            listA->Edit();
+            listA->SetField("Hrvatski", std::string("jedan"));
+            listA->Update();
+            EXPECT_EQ(check.Count("Select * From Vokabis where Engleski = 'a' And Hrvatski = 'jedan'"), 1);
+            // B, whose list read "a" before A changed it, may not overwrite or delete it either.
+            listB->MoveFirst();
+            EXPECT_EQ(ErrorCode([&] { listB->Delete(); }), db::kRowChanged);
+            EXPECT_EQ(check.Count("Select * From Vokabis where Hrvatski = 'jedan'"), 1);
+        }
+    }
 }

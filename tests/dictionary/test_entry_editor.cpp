@@ -197,3 +197,44 @@ TEST_F(EditorTest, ARefusedWriteKeepsTheTypedTextAndTheListAsTheyWere) {
     EXPECT_EQ(table[4].second, "ne");
     EXPECT_EQ(Rows(), 5);
 }
+
+// Another copy of the program replaced the pair this list shows: the change is refused with a
+// message, the typed text stays, the list shows the file as it is; the other copy's pair stays.
+TEST_F(EditorTest, AChangeOrDeleteOfAPairAnotherProgramReplacedIsRefusedAndTheListShowsTheTruth) {
+    Start(kPairs);
+    ASSERT_EQ(Cell(3, 0), "dog");
+    folder.Exec("DELETE FROM Vokabis WHERE Engleski = 'dog'; INSERT INTO Vokabis (Engleski, Hrvatski) VALUES ('eel', 'jegulja')");
+    w->cmdLast_Click();
+    SeenBox box;
+    WithEditor("cmdOk", [&](EntryEditor& e) {
+        e.txtHrvatski->setText("pas lutalica");
+        AnswerBox(&box);
+        e.cmdSpremi->click();
+        EXPECT_EQ(e.txtEngleski->text(), "dog");
+        EXPECT_EQ(e.txtHrvatski->text(), "pas lutalica");
+        // Saving again writes over no other pair: the one it was for is gone.
+        AnswerBox(&box);
+        e.cmdSpremi->click();
+    });
+    EXPECT_EQ(box.count, 2);
+    EXPECT_TRUE(box.text.contains("nije spremljen")) << box.text.toStdString();
+    EXPECT_EQ(Column(0), (QStringList{"apple", "bread", "cat", "eel"}));
+    auto table = Table(folder);
+    EXPECT_EQ(table.back(), (std::pair<std::string, std::string>{"eel", "jegulja"}));
+    EXPECT_EQ(table.size(), 4u);
+
+    // The same for a delete of selected rows, one of which another program changed.
+    folder.Exec("UPDATE Vokabis SET Hrvatski = 'mačak' WHERE Engleski = 'cat'");
+    Grid()->selectRow(1);
+    Grid()->selectionModel()->select(Grid()->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    SeenBox refused;
+    OnNextModal<QMessageBox>([&](QMessageBox* asked) {
+        AnswerBox(&refused); // the box after this one
+        asked->findChild<QPushButton*>("Da")->click();
+    });
+    Click(Find("cmdDelete"));
+    EXPECT_TRUE(refused.text.contains("Drugi program")) << refused.text.toStdString();
+    table = Table(folder);
+    EXPECT_EQ(table.size(), 3u); // bread went, the changed cat stayed
+    EXPECT_EQ(Column(1), (QStringList{"jabuka", "mačak", "jegulja"}));
+}
