@@ -168,7 +168,7 @@ TEST(Tool, CheckAndTheOtherReadersNeverWriteAndSayWhatIsWrongInCroatian) {
     for (const std::string command : {"check", "stats", "export", "backup", "import"}) {
         const Result r = Tool(command + " " + empty + (command == "import" ? " " + d.Write("p.tsv", "a\tb\n") : ""));
         EXPECT_EQ(r.rc, 1) << command;
-        EXPECT_NE(r.out.find("nije rječnik programa Vokabis"), std::string::npos) << command << ": " << r.out;
+        EXPECT_NE(r.out.find("nije rječnik"), std::string::npos) << command << ": " << r.out;
         EXPECT_EQ(r.out.find("u redu"), std::string::npos) << r.out; // no success before the failure
         EXPECT_TRUE(NoEngineEnglish(r.out)) << r.out;
         EXPECT_EQ(fs::file_size(empty), 0u) << command;
