@@ -81,10 +81,13 @@ void OpenDictionaryAndReadSettings(const QString& appPath) {
                                              ";pwd=" + DbPassword.toStdString());
     } catch (const db::EngineError& e) {
         const int rc = e.code & 0xff;
-        if (!ReadOnlyReason.isEmpty() || (rc != SQLITE_READONLY && rc != SQLITE_CANTOPEN && rc != SQLITE_PERM) ||
+        if (!ReadOnlyReason.isEmpty() ||
+            (rc != SQLITE_READONLY && rc != SQLITE_CANTOPEN && rc != SQLITE_PERM && rc != SQLITE_FULL) ||
             !QFileInfo(file).isFile())
             throw;
-        ReadOnlyReason = "Rječnik " + QDir::toNativeSeparators(file) + " ne može se otvoriti za pisanje.";
+        ReadOnlyReason = rc == SQLITE_FULL ? "Disk na kojem je rječnik " + QDir::toNativeSeparators(file) +
+                                                 " je pun. Oslobodite mjesta na disku pa ponovno pokrenite program."
+                                           : "Rječnik " + QDir::toNativeSeparators(file) + " ne može se otvoriti za pisanje.";
         db::RefuseWrites(ReadOnlyReason.toStdString());
         DictDb = DictWorkspace->OpenDatabase(file.toStdString(), false, true, ";pwd=" + DbPassword.toStdString());
     }

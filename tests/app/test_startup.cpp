@@ -122,3 +122,28 @@ TEST(Startup, ADictionaryThatCannotBeWrittenOpensReadOnly) {
     EXPECT_EQ(f.Count(), 2);
     fs::permissions(data, fs::perms::owner_all, fs::perm_options::add);
 }
+
+// A disk with no room left at start-up: the dictionary is opened read-only with the reason, and
+// the engine's working files are not left behind. Needs a small file system of its own.
+TEST(Startup, AFullDiskAtStartupOpensReadOnlyAndLeavesNothingBehind) {
+    ProgramFolder f;
+    const fs::path data = f.dir / "Data", saved = f.dir / "saved.mdb";
+    fs::copy_file(f.file(), saved);
+    if (std::system(("mount -t tmpfs -o size=2m tmpfs '" + data.string() + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    fs::copy_file(saved, f.file());
+    std::system(("dd if=/dev/zero of='" + (data / "fill").string() + "' bs=1k count=4096 2>/dev/null").c_str());
+    std::string error;
+    try {
+        OpenDictionaryAndReadSettings(f.path());
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(ReadOnlyReason.contains("pun")) << ReadOnlyReason.toStdString();
+    EXPECT_EQ(DictDb ? DictDb->Count("Select * From Vokabis") : -1, 0);
+    DictDb.reset();
+    for (const char* beside : {"-journal", "-wal", "-shm"}) EXPECT_FALSE(fs::exists(f.file().string() + beside)) << beside;
+    std::system(("umount '" + data.string() + "'").c_str());
+    db::RefuseWrites("");
+}
