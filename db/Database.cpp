@@ -188,7 +188,17 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
     }
     try {
         if (!password.empty()) sqlite3_key(db_, password.data(), int(password.size()));
-        sqlite3_busy_timeout(db_, 5000);
+        // While another copy writes, retry every millisecond for about five seconds: the
+        // engine's own timeout backs off to 100 ms steps, and a busy writer then never lets
+        // this one in.
+        sqlite3_busy_handler(
+            db_,
+            [](void*, int tries) {
+                if (tries >= 5000) return 0;
+                ::usleep(1000);
+                return 1;
+            },
+            nullptr);
         sqlite3_create_function(db_, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, LikeFunction, nullptr, nullptr);
         sqlite3_create_function(db_, "vokabis_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FoldFunction, nullptr, nullptr);
         RegisterCollation(db_, "ROOT", "");
