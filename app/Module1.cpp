@@ -10,7 +10,27 @@
 #include <unistd.h>
 #endif
 
+#include <cerrno>
+
 namespace Module1 {
+
+QString WhyReadOnly(const QString& file) {
+    const QFileInfo info(file);
+    if (!info.exists()) return {}; // the opening says what is wrong
+    const QString folder = QDir::toNativeSeparators(info.absolutePath());
+    const QString path = QDir::toNativeSeparators(info.absoluteFilePath());
+    auto why = [&](const QByteArray& target, const QString& denied) -> QString {
+        if (::access(target.constData(), W_OK) == 0) return {};
+        if (errno == EROFS) return "Rječnik " + path + " nalazi se na mediju koji se može samo čitati.";
+        return denied;
+    };
+    QString reason = why(QFile::encodeName(info.absoluteFilePath()),
+                         "U datoteku rječnika " + path + " ne smijete pisati (zaštićena je od pisanja).");
+    if (reason.isEmpty())
+        reason = why(QFile::encodeName(info.absolutePath()),
+                     "U mapu " + folder + " ne smijete pisati, a program uz rječnik u njoj drži svoje radne datoteke.");
+    return reason;
+}
 
 QString DatabasePath(const QString& appPath) { return QDir(appPath).filePath("Data/Vokabis.mdb"); }
 
@@ -134,8 +154,25 @@ void OpenDictionaryAndReadSettings(const QString& appPath) {
     MakeUserDictionary(layout);
     DbPassword = "KamenPlavetni";
     DictWorkspace = &db::DBEngine().Workspaces(0);
-    DictDb = DictWorkspace->OpenDatabase(DictPath.toStdString(), false, false,
-                                         ";pwd=" + DbPassword.toStdString());
+    // A dictionary that cannot be written is opened read-only, for looking words up.
+    const QString file = DictPath;
+    ReadOnlyReason = WhyReadOnly(file);
+    db::RefuseWrites(ReadOnlyReason.toStdString());
+    try {
+        DictDb = DictWorkspace->OpenDatabase(file.toStdString(), false, !ReadOnlyReason.isEmpty(),
+                                             ";pwd=" + DbPassword.toStdString());
+    } catch (const db::EngineError& e) {
+        const int rc = e.code & 0xff;
+        if (!ReadOnlyReason.isEmpty() ||
+            (rc != SQLITE_READONLY && rc != SQLITE_CANTOPEN && rc != SQLITE_PERM && rc != SQLITE_FULL) ||
+            !QFileInfo(file).isFile())
+            throw;
+        ReadOnlyReason = rc == SQLITE_FULL ? "Disk na kojem je rječnik " + QDir::toNativeSeparators(file) +
+                                                 " je pun. Oslobodite mjesta na disku pa ponovno pokrenite program."
+                                           : "Rječnik " + QDir::toNativeSeparators(file) + " ne može se otvoriti za pisanje.";
+        db::RefuseWrites(ReadOnlyReason.toStdString());
+        DictDb = DictWorkspace->OpenDatabase(file.toStdString(), false, true, ";pwd=" + DbPassword.toStdString());
+    }
     IsNewEntry = db::kFalse;
     PrintAccepted = db::kFalse;
     PrintFrom = 0;

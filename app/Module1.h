@@ -38,6 +38,12 @@ inline int32_t PrintTo = 0;
 inline int16_t PrintAll = db::kFalse;
 inline int16_t PrintCurrent = db::kFalse;
 
+// Why the dictionary cannot be written in this run (a Croatian sentence with the path); empty
+// when it can. Start-up fills it; then the file is opened read-only and every command that
+// would write says so instead.
+inline QString ReadOnlyReason;
+QString WhyReadOnly(const QString& file);
+
 // The dictionary file of a program folder.
 QString DatabasePath(const QString& appPath);
 

@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/Module1.h"
+#include "app/Safety.h"
 #include "dictionary/MainWindow.h"
 #include "printing/PrintPreview.h"
 #include "printing/PrintSettings.h"
@@ -19,6 +20,7 @@ MainWindow* StartUp(const QString& appPath) {
                               "Vokabis se ne može pokrenuti.\n\n" + QString::fromUtf8(e.what()));
         return nullptr;
     }
+    WatchDictionary();
     auto* form4 = new MainWindow;
     form4->showPrintPreview = [form4] { ShowPrintPreview(form4->Data1.recordset(), form4); };
     form4->showPrintSettings = [form4] { ShowPrintSettings(form4); };

@@ -10,7 +10,7 @@ void DataSource::Refresh() {
     Database* target = db_.get();
     if (!db_ || !db_->IsOpen() || CanonicalPath(db_->path()) != CanonicalPath(DatabaseName)) {
         const std::string key = PasswordOf(Connect).value_or(DBEngine().KeyFor(DatabaseName).value_or(""));
-        fresh = std::make_unique<Database>(DatabaseName, key);
+        fresh = std::make_unique<Database>(DatabaseName, key, Connection::Options{false, ReadOnly, false});
         target = fresh.get();
     }
     auto rs = target->OpenRecordset(RecordSource);

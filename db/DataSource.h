@@ -15,6 +15,7 @@ public:
     std::string DatabaseName;
     std::string Connect = "Access 2000;";
     std::string RecordSource;
+    bool ReadOnly = false; // a dictionary that cannot be written is only read
 
     // Runs RecordSource; the new record set has its first row current. On failure the
     // previous record set stays as it was and the error goes to the caller.

@@ -9,6 +9,9 @@
 
 #include <unicode/ucol.h>
 
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -152,6 +155,30 @@ bool FolderWritable(const std::string& file) {
     return ::access(dir.empty() ? "." : dir.c_str(), W_OK) == 0;
 }
 
+// The engine's files beside the dictionary that a failed opening made and left empty.
+struct Leftovers {
+    std::vector<std::string> absent;
+    explicit Leftovers(const std::string& file) {
+        for (const char* beside : {"-wal", "-shm", "-journal"})
+            if (!std::filesystem::exists(file + beside)) absent.push_back(file + beside);
+    }
+    void Remove() const {
+        std::error_code ec;
+        for (const auto& f : absent)
+            if (std::filesystem::is_regular_file(f, ec) && std::filesystem::file_size(f, ec) == 0) std::filesystem::remove(f, ec);
+    }
+};
+
+} // namespace
+
+bool DiskFullAt(const std::string& file) {
+    struct statvfs st {};
+    const std::string dir = std::filesystem::path(file).parent_path().string();
+    return ::statvfs(dir.empty() ? "." : dir.c_str(), &st) == 0 && double(st.f_bavail) * double(st.f_frsize) < 64 * 1024;
+}
+
+namespace {
+
 } // namespace
 
 Connection::Connection(const std::string& path, const std::string& password, Options o) : path_(path) {
@@ -169,20 +196,32 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
         target = ExistingDictionaryFile(path);
         // Read-only on a medium or in a folder where the engine cannot keep its shared-memory
         // file: the file is read as it is, without locks (nobody can be writing it here).
-        if (o.readOnly && !FolderWritable(target)) {
+        if (o.readOnly && (!FolderWritable(target) || DiskFullAt(target))) {
             target = FileUri(target) + "?immutable=1";
             flags |= SQLITE_OPEN_URI;
         }
     }
+    const Leftovers leftovers(o.create ? path : target);
     int rc = sqlite3_open_v2(target.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(db_);
         db_ = nullptr;
+        leftovers.Remove();
         throw EngineError(rc, DescribeFailure(rc, path));
     }
     try {
         if (!password.empty()) sqlite3_key(db_, password.data(), int(password.size()));
-        sqlite3_busy_timeout(db_, 5000);
+        // While another copy writes, retry every millisecond for about five seconds: the
+        // engine's own timeout backs off to 100 ms steps, and a busy writer then never lets
+        // this one in.
+        sqlite3_busy_handler(
+            db_,
+            [](void*, int tries) {
+                if (tries >= 5000) return 0;
+                ::usleep(1000);
+                return 1;
+            },
+            nullptr);
         sqlite3_create_function(db_, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, LikeFunction, nullptr, nullptr);
         sqlite3_create_function(db_, "vokabis_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FoldFunction, nullptr, nullptr);
         RegisterCollation(db_, "ROOT", "");
@@ -212,9 +251,18 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
             ExecSql(db_, "PRAGMA journal_mode=WAL");
             UpgradePrefixIndexes(db_);
         }
+    } catch (const EngineError& e) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        leftovers.Remove();
+        // A disk with no room left shows itself as an I/O error of the engine's shared memory.
+        if ((e.code & 0xff) == SQLITE_IOERR && !o.readOnly && DiskFullAt(target))
+            throw EngineError(SQLITE_FULL, DescribeFailure(SQLITE_FULL, path));
+        throw;
     } catch (...) {
         sqlite3_close(db_);
         db_ = nullptr;
+        leftovers.Remove();
         throw;
     }
 }

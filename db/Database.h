@@ -68,6 +68,9 @@ private:
     std::shared_ptr<Connection> conn_;
 };
 
+// True when the disk holding file has no room left for the engine's working files.
+bool DiskFullAt(const std::string& file);
+
 // The SQL a record source stands for: a bare table or stored-query name selects all of it.
 std::string SourceSql(const std::string& source);
 

@@ -35,6 +35,7 @@ std::string DescribeFailure(int rc, const std::string& path, const std::string& 
 // time any connection meets it; the handler may run on any thread.
 void SetDamageHandler(std::function<void(const std::string& path, const std::string& message)> handler);
 bool IsDamage(int rc);
+void ReportDamage(const std::string& path, const std::string& message); // the handler hears it once
 
 // From the moment a reason is given, record sets write nothing more for the rest of the run:
 // a damaged or read-only dictionary is only looked into.

@@ -367,8 +367,7 @@ void Recordset::Update() {
     for (size_t i = 0; i < changed_.size(); ++i)
         if (changed_[i]) set.push_back(i);
     RefuseIfReadOnly();
-    Transaction t(k.db());
-    if (mode_ == EditMode::Add) {
+    if (mode_ == EditMode::Add) { // one statement: nothing to compare, nothing to hold
         std::string cols, marks;
         for (size_t i : set) {
             cols += (cols.empty() ? "" : ", ") + QuoteName(k.columns[i]);
@@ -379,13 +378,13 @@ void Recordset::Update() {
         for (size_t j = 0; j < set.size(); ++j) s.Bind(int(j + 1), buffer_[set[j]]);
         s.Step();
         const long long rowid = sqlite3_last_insert_rowid(k.db());
-        t.Commit();
         const bool allReached = reached_ == k.Size();
         k.Append(rowid);
         if (allReached) reached_ = k.Size();
     } else if (!set.empty()) {
         std::string assign;
         for (size_t i : set) assign += (assign.empty() ? "" : ", ") + QuoteName(k.columns[i]) + " = ?";
+        Transaction t(k.db());
         k.RequireUnchanged(index_);
         Statement s(k.db(), "UPDATE " + QuoteName(k.table) + " SET " + assign + " WHERE rowid = ?");
         for (size_t j = 0; j < set.size(); ++j) s.Bind(int(j + 1), buffer_[set[j]]);

@@ -71,6 +71,17 @@ void SetDamageHandler(std::function<void(const std::string&, const std::string&)
     damageReported = false;
 }
 
+void ReportDamage(const std::string& path, const std::string& message) {
+    std::function<void(const std::string&, const std::string&)> tell;
+    {
+        std::lock_guard lock(guard);
+        if (damageReported || !damageHandler) return;
+        damageReported = true;
+        tell = damageHandler;
+    }
+    tell(path, message);
+}
+
 void RefuseWrites(const std::string& reason) {
     std::lock_guard lock(guard);
     refusedBecause = reason;
@@ -91,17 +102,7 @@ void ThrowSqlite(sqlite3* db, int rc) {
     const char* file = db ? sqlite3_db_filename(db, "main") : nullptr;
     const std::string path = file ? file : "";
     const std::string message = DescribeFailure(rc, path, engine);
-    if (IsDamage(rc)) {
-        std::function<void(const std::string&, const std::string&)> tell;
-        {
-            std::lock_guard lock(guard);
-            if (!damageReported && damageHandler) {
-                damageReported = true;
-                tell = damageHandler;
-            }
-        }
-        if (tell) tell(path, message);
-    }
+    if (IsDamage(rc)) ReportDamage(path, message);
     throw EngineError(rc, message);
 }
 

@@ -188,8 +188,12 @@ void MainWindow::Load() {
     ActiveLink1.Address = Module1::HelpPath;
     Data1.DatabaseName = Module1::DictPath.toStdString();
     Data1.RecordSource = "OrderByEngleski";
+    Data1.ReadOnly = !Module1::ReadOnlyReason.isEmpty();
     try {
         RefreshData1();
+    } catch (const db::EngineError& e) {
+        if (db::IsDamage(e.code)) return; // the damage has its own message
+        QMessageBox::critical(nullptr, "Pogreška", "Popis riječi ne može se otvoriti.\n\n" + QString::fromUtf8(e.what()));
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, "Pogreška", "Popis riječi ne može se otvoriti.\n\n" + QString::fromUtf8(e.what()));
     }

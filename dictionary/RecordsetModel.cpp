@@ -2,6 +2,8 @@
 
 #include "db/DataSource.h"
 
+#include <QColor>
+
 namespace dictionary {
 namespace {
 const char* const kFields[] = {"Engleski", "Hrvatski"};
@@ -56,14 +58,20 @@ int RecordsetModel::rowCount(const QModelIndex& parent) const { return parent.is
 int RecordsetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
 
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_ || !source_.HasRecordset()) return {};
+    if ((role != Qt::DisplayRole && role != Qt::ForegroundRole) || !index.isValid() || index.row() >= rows_ ||
+        !source_.HasRecordset())
+        return {};
     try {
         const db::Value v = source_.recordset().FieldAt(index.row(), kFields[index.column()]);
+        if (role == Qt::ForegroundRole) return {};
         if (const auto* s = std::get_if<std::string>(&v)) return QString::fromStdString(*s);
         if (db::IsNull(v)) return QString();
         return QString::fromStdString(db::CStr(v));
     } catch (const std::exception&) {
-        return QString(); // a row deleted meanwhile shows empty until the next reload
+        // A row the engine cannot read (a damaged file) never looks like an empty pair; the
+        // engine has told the user what is wrong.
+        if (role == Qt::ForegroundRole) return QColor(Qt::red);
+        return QString::fromUtf8(kUnreadable);
     }
 }
 

@@ -7,6 +7,9 @@ class DataSource;
 
 namespace dictionary {
 
+// What a cell shows when its row cannot be read from the file.
+inline constexpr const char* kUnreadable = "‹zapis se ne može pročitati›";
+
 // The grid's view of the data source's record set. It reads rows by position as the view
 // asks for them, so only the visible rows are ever fetched.
 class RecordsetModel : public QAbstractTableModel {

@@ -258,6 +258,10 @@ void PrintSettingsWindow::cmdPrihvati_Click() {
 }
 
 bool PrintSettingsWindow::SaveSettings() {
+    if (!db::WritesRefusedReason().empty()) {
+        MsgBox(this, "Rječnik je otvoren samo za čitanje: postavke vrijede do kraja rada, ali se ne spremaju.", "Vokabis", 64);
+        return false;
+    }
     try {
         Module1::SettingsRs = Module1::DictDb->OpenTable("Postavke");
         db::TableRecordset& rs = *Module1::SettingsRs;

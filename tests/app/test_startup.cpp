@@ -1,10 +1,15 @@
 #include "common/ProgramFolder.h"
 
+#include "db/DataSource.h"
+#include "db/TempDb.h"
+
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -155,4 +160,74 @@ TEST(Layout, AnInstalledProgramThatCannotMakeTheUsersFileSaysWhyInCroatian) {
         EXPECT_FALSE(fs::exists(p.user)) << name;
         EXPECT_EQ(DictDb, nullptr) << name;
     }
+}
+
+// A dictionary whose file and folder cannot be written (checked as an ordinary user, for whom
+// permissions hold) opens read-only: words can be looked up, nothing is written, nothing is
+// created beside it, and the reason names the file.
+TEST(Startup, ADictionaryThatCannotBeWrittenOpensReadOnly) {
+    ProgramFolder f;
+    f.AddPairs({{"ant", "mrav"}, {"bee", "pčela"}});
+    const fs::path data = f.dir / "Data";
+    fs::permissions(f.file(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(data, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                              fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const pid_t child = ::fork();
+    if (child == 0) { // the engine and start-up only: no window in a forked process
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(90);
+        int failed = 0;
+        auto expect = [&](bool ok, int bit) { failed |= ok ? 0 : 1 << bit; };
+        try {
+            OpenDictionaryAndReadSettings(f.path());
+            expect(ReadOnlyReason.contains(QString::fromStdString(data.string())), 0);
+            db::DataSource list;
+            list.DatabaseName = DatabasePath(f.path()).toStdString();
+            list.RecordSource = "OrderByEngleski";
+            list.ReadOnly = true;
+            list.Refresh();
+            expect(list.recordset().RowCount() == 2, 1);
+            expect(ErrorCode([&] { list.recordset().Delete(); }) == db::kWritesRefused, 2);
+            expect(ErrorCode([&] {
+                       auto rs = DictDb->OpenTable("Postavke");
+                       rs->SetIndex("PrimaryKey");
+                       rs->Seek("=", db::Value(1LL));
+                       rs->Edit();
+                   }) == db::kWritesRefused, 3);
+        } catch (const std::exception&) {
+            failed |= 1 << 4;
+        }
+        ::_exit(failed);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "failed checks, one bit each";
+    for (const char* beside : {"-journal", "-wal", "-shm"}) EXPECT_FALSE(fs::exists(f.file().string() + beside)) << beside;
+    EXPECT_EQ(f.Count(), 2);
+    fs::permissions(data, fs::perms::owner_all, fs::perm_options::add);
+}
+
+// A disk with no room left at start-up: the dictionary is opened read-only with the reason, and
+// the engine's working files are not left behind. Needs a small file system of its own.
+TEST(Startup, AFullDiskAtStartupOpensReadOnlyAndLeavesNothingBehind) {
+    ProgramFolder f;
+    const fs::path data = f.dir / "Data", saved = f.dir / "saved.mdb";
+    fs::copy_file(f.file(), saved);
+    if (std::system(("mount -t tmpfs -o size=2m tmpfs '" + data.string() + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    fs::copy_file(saved, f.file());
+    std::system(("dd if=/dev/zero of='" + (data / "fill").string() + "' bs=1k count=4096 2>/dev/null").c_str());
+    std::string error;
+    try {
+        OpenDictionaryAndReadSettings(f.path());
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(ReadOnlyReason.contains("pun")) << ReadOnlyReason.toStdString();
+    EXPECT_EQ(DictDb ? DictDb->Count("Select * From Vokabis") : -1, 0);
+    DictDb.reset();
+    for (const char* beside : {"-journal", "-wal", "-shm"}) EXPECT_FALSE(fs::exists(f.file().string() + beside)) << beside;
+    std::system(("umount '" + data.string() + "'").c_str());
+    db::RefuseWrites("");
 }

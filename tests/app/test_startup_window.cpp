@@ -1,3 +1,4 @@
+#include "common/Modal.h"
 #include "common/ProgramFolder.h"
 
 #include "app/Session.h"
@@ -10,6 +11,8 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QAbstractItemView>
+#include <QEventLoop>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -20,26 +23,15 @@
 #include <iterator>
 
 namespace {
-struct SeenBox {
-    QString title, text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
-// Answers the next message box with its default button and tells what it said.
-void AnswerNextBox(SeenBox* seen, int tries = 200) {
-    QTimer::singleShot(10, [seen, tries] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            *seen = {box->windowTitle(), box->text(), box->icon()};
-            box->accept();
-        } else if (tries > 0) {
-            AnswerNextBox(seen, tries - 1);
-        }
-    });
-}
-
 std::string Bytes(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void Wait(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 int VisibleWindows() {
@@ -81,7 +73,7 @@ TEST(StartupWindow, AFileThatCannotBeOpenedGivesOneErrorBoxAndNoWindow) {
         if (name == "no settings row") f.Exec("DELETE FROM Postavke");
         const std::string before = Bytes(f.file());
         SeenBox seen;
-        AnswerNextBox(&seen);
+        AnswerBox(&seen);
         EXPECT_EQ(StartUp(f.path()), nullptr) << name;
         EXPECT_EQ(seen.title, "Pogreška") << name;
         EXPECT_EQ(seen.icon, QMessageBox::Critical) << name;
@@ -121,5 +113,64 @@ TEST(StartupWindow, ARunThatChangedTheDictionaryLeavesABackupOfItBehind) {
         db::Database copy(backup.toStdString(), "KamenPlavetni");
         EXPECT_EQ(copy.Count("Select * From Vokabis Where Engleski = 'ink'"), c.settingsConnection ? 0 : 1) << c.name;
         EXPECT_EQ(copy.Count("Select * From Postavke Where BrojRedova = 33"), c.settingsConnection ? 1 : 0) << c.name;
+    }
+}
+
+// A damaged file: either start-up refuses it, or the window opens and the first report of the
+// damage (the background check or a row that cannot be read) gives one message with the remedy;
+// the dictionary is then only read, and no row shows as an empty pair.
+TEST(StartupWindow, ADamagedFileIsReportedOnceAndThenOnlyRead) {
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> damage;
+    };
+    auto overwrite = [](const fs::path& p, std::uintmax_t at, const std::string& bytes) {
+        std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(std::streamoff(at));
+        f.write(bytes.data(), std::streamsize(bytes.size()));
+    };
+    const Case cases[] = {
+        {"64 zero bytes at 1500", [&](const fs::path& p) { overwrite(p, 1500, std::string(64, '\0')); }},
+        {"bytes changed mid-file", [&](const fs::path& p) { overwrite(p, fs::file_size(p) / 2, "VOKABIS"); }},
+        {"bytes changed in the last page", [&](const fs::path& p) { overwrite(p, fs::file_size(p) - 512, "VOKABIS"); }},
+        {"cut mid-page", [](const fs::path& p) { fs::resize_file(p, fs::file_size(p) - 1536); }},
+    };
+    for (const Case& c : cases) {
+        ProgramFolder f;
+        f.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 4000) "
+               "INSERT INTO Vokabis (Engleski, Hrvatski) SELECT 'word' || i, 'riječ' || i FROM n");
+        c.damage(f.file());
+        QPointer<MainWindow> w;
+        SeenBox seen;
+        int boxes = 0;
+        {
+            AutoAnswer answer; // every box, however deep in nested loops it opens
+            w = StartUp(f.path());
+            for (int i = 0; i < 500 && w && db::WritesRefusedReason().empty(); ++i) Wait(10);
+            Wait(200);
+            seen = answer.last;
+            boxes = answer.boxes;
+        }
+        EXPECT_EQ(seen.title, "Pogreška") << c.name;
+        EXPECT_TRUE(seen.text.contains("oštećena") || seen.text.contains("nije rječnik")) << c.name << ": "
+                                                                                         << seen.text.toStdString();
+        if (!w) continue; // refused at start-up, as a file that is not a dictionary is
+        EXPECT_EQ(boxes, 1) << c.name;
+        if (db::WritesRefusedReason().empty()) {
+            ADD_FAILURE() << c.name << ": still writable";
+            delete w;
+            continue;
+        }
+        EXPECT_TRUE(seen.text.contains("vokabis-db restore")) << c.name << ": " << seen.text.toStdString();
+        const std::string before = Bytes(f.file());
+        w->cmdNova_Click();
+        EXPECT_TRUE(w->StatusText().contains("samo za čitanje")) << c.name;
+        auto* grid = w->findChild<QAbstractItemView*>("DBGrid1");
+        for (int r = 0; r < grid->model()->rowCount(); r += 97)
+            for (int col = 0; col < 2; ++col)
+                EXPECT_FALSE(grid->model()->index(r, col).data().toString().isEmpty()) << c.name << " row " << r;
+        EXPECT_TRUE(Bytes(f.file()) == before) << c.name;
+        delete w;
+        db::SetDamageHandler(nullptr);
     }
 }

@@ -49,11 +49,13 @@ inline void AnswerBox(SeenBox* seen, const QString& answer = "U redu") {
 class AutoAnswer : public QObject {
 public:
     int boxes = 0, dialogs = 0;
+    SeenBox last; // what the last message box said
     AutoAnswer() { qApp->installEventFilter(this); }
     ~AutoAnswer() override { qApp->removeEventFilter(this); }
     bool eventFilter(QObject* o, QEvent* e) override {
         if (auto* d = qobject_cast<QDialog*>(o); d && e->type() == QEvent::Show) {
             ++(qobject_cast<QMessageBox*>(d) ? boxes : dialogs);
+            if (auto* box = qobject_cast<QMessageBox*>(d)) last = {box->windowTitle(), box->text(), box->icon()};
             QTimer::singleShot(0, d, [d] { d->reject(); });
         }
         return false;

@@ -246,3 +246,29 @@ TEST(HelpPage, IsWellFormedCroatianHtmlAndEveryPictureIsThere) {
 }
 
 #include "test_commands.moc"
+
+// While the dictionary is read-only, every command that would write says so in the status bar
+// and opens nothing; looking up and moving still work.
+TEST_F(CommandsTest, OnAReadOnlyDictionaryTheWritingCommandsSaySoAndOpenNothing) {
+    Start(kPairs);
+    db::RefuseWrites("Datoteka je na mediju samo za čitanje.");
+    Grid()->selectRow(1);
+    for (const char* name : {"cmdNova", "cmdOk", "cmdDelete", "DBGrid1"}) {
+        w->SetStatusText(QString());
+        CountModals();
+        if (std::string(name) == "DBGrid1") {
+            const QPoint row1(Grid()->columnViewportPosition(0) + 5, Grid()->rowViewportPosition(1) + 3);
+            Click(Grid()->viewport(), row1);
+            QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, row1);
+        } else {
+            Click(Find(name));
+        }
+        QTest::qWait(30);
+        EXPECT_EQ(opened, 0) << name;
+        EXPECT_EQ(w->StatusText(), "Rječnik je otvoren samo za čitanje: promjene se ne mogu spremiti.") << name;
+    }
+    EXPECT_EQ(folder.Count(), 6);
+    Type(Find("txtNadjiEngleski"), "c");
+    EXPECT_EQ(Column(0), QStringList{"cat"});
+    db::RefuseWrites("");
+}

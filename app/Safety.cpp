@@ -1,0 +1,97 @@
+#include "app/Safety.h"
+
+#include "app/Module1.h"
+#include "db/Sqlite.h"
+#include "dictionary/MsgBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+#include <QWidget>
+
+#include <mutex>
+#include <thread>
+
+namespace {
+
+struct Check {
+    std::thread thread;
+    std::mutex mutex;
+    sqlite3* running = nullptr; // the check's connection while it works
+    bool stopped = false;
+    void Stop() {
+        {
+            std::lock_guard lock(mutex);
+            stopped = true;
+            if (running) sqlite3_interrupt(running);
+        }
+        if (thread.joinable()) thread.join();
+    }
+    ~Check() { Stop(); } // a run that ends without quitting the event loop waits here
+};
+Check check;
+
+void TellDamage(const std::string&, const std::string& message) {
+    // Whatever thread met the damage, nothing more is written from now on.
+    db::RefuseWrites("Datoteka rječnika je oštećena.");
+    if (!qApp) return;
+    QMetaObject::invokeMethod(
+        qApp,
+        [text = QString::fromUtf8(message.c_str())] {
+            dictionary::MsgBox(QApplication::activeWindow(), text + "\n\nDo kraja rada rječnik se samo čita: parovi se ne mogu dodavati, "
+                                                 "mijenjati ni brisati.",
+                               "Pogreška", 16);
+        },
+        Qt::QueuedConnection);
+}
+
+// A whole-file check on a connection of its own, off the user's thread.
+void CheckWholeFile(std::string path, std::string key) {
+    try {
+        db::Database d(path, key, db::Connection::Options{false, true, false});
+        {
+            std::lock_guard lock(check.mutex);
+            if (check.stopped) return;
+            check.running = d.handle();
+        }
+        std::string verdict;
+        {
+            db::Statement s(d.handle(), "PRAGMA quick_check");
+            while (s.Step()) verdict += db::CStr(s.Column(0));
+        }
+        {
+            std::lock_guard lock(check.mutex);
+            check.running = nullptr;
+        }
+        if (verdict != "ok") db::ReportDamage(path, db::DescribeFailure(SQLITE_CORRUPT, path));
+    } catch (const db::EngineError& e) {
+        std::lock_guard lock(check.mutex);
+        check.running = nullptr;
+        // Damage already went to the handler; an interrupted or busy check tells nothing.
+    }
+}
+
+} // namespace
+
+void WatchDictionary() {
+    db::SetDamageHandler(TellDamage);
+    StopWatchingDictionary();
+    static bool connected = false;
+    if (!connected) connected = QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, StopWatchingDictionary);
+    // Both wait for the event loop, so the window is up first.
+    QTimer::singleShot(0, qApp, [] {
+        if (Module1::ReadOnlyReason.isEmpty()) return;
+        dictionary::MsgBox(QApplication::activeWindow(),
+                           Module1::ReadOnlyReason +
+                               "\n\nRječnik je otvoren samo za čitanje: riječi možete tražiti, ali ne možete dodavati, "
+                               "mijenjati ni brisati parove niti spremati postavke ispisa.",
+                           "Vokabis", 64);
+    });
+    QTimer::singleShot(0, qApp, [] {
+        if (!Module1::DictDb || check.thread.joinable()) return;
+        check.stopped = false;
+        check.thread = std::thread(CheckWholeFile, Module1::DictDb->path(), Module1::DbPassword.toStdString());
+    });
+}
+
+void StopWatchingDictionary() { check.Stop(); }
