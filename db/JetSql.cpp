@@ -3,6 +3,7 @@
 #include "db/JetLike.h"
 
 #include <cctype>
+#include <regex>
 #include <vector>
 #include <unicode/utf8.h>
 
@@ -121,6 +122,22 @@ std::string AddPrefixRanges(std::string_view sql) {
         }
     }
     return out;
+}
+
+std::string CountSql(const std::string& sql) {
+    using std::regex;
+    static const regex order(R"(^([\s\S]*)\border\s+by\s+[A-Za-z0-9_"\s,]*$)", regex::icase);
+    static const regex limit(R"(\blimit\b)", regex::icase);
+    static const regex whole(R"(^\s*select\s+\S+\s+from\s+("?)(\w+)\1\s*$)", regex::icase);
+    static const regex notNull(R"(^\s*select\s+\S+\s+from\s+("?)(\w+)\1\s+where\s+\((\w+) IS NOT NULL\)\s*$)", regex::icase);
+    std::string base = sql;
+    std::smatch m;
+    if (std::regex_match(sql, m, order) && !std::regex_search(sql.substr(size_t(m.length(1))), limit)) base = m.str(1);
+    if (std::regex_match(base, m, whole)) return "SELECT count(*) FROM \"" + m.str(2) + "\"";
+    if (std::regex_match(base, m, notNull))
+        return "SELECT (SELECT count(*) FROM \"" + m.str(2) + "\") - (SELECT count(*) FROM \"" + m.str(2) + "\" WHERE " +
+               m.str(3) + " IS NULL)";
+    return "SELECT count(*) FROM (" + base + ")";
 }
 
 } // namespace db

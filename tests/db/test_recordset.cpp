@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using db::EngineError;
 
 namespace {
@@ -175,6 +177,66 @@ TEST(Recordset, DeletingManyKeepsPositionsRight) {
     EXPECT_EQ(rs->AbsolutePosition(), 665);
     rs->Move(-663);
     EXPECT_EQ(Eng(*rs), "w0004");
+}
+
+// A long list reads its ids as they are needed, yet shows the rows the query found when it ran,
+// whatever this or another connection writes before the rest is read.
+TEST(Recordset, ALongListIsTheQuerysOwnWhenReadLater) {
+    TempDb t;
+    std::vector<std::string> words;
+    {
+        auto d = t.Open();
+        d.Exec("BEGIN");
+        for (int i = 2999; i >= 0; --i) { // ids run against the order of the list
+            char e[8];
+            std::snprintf(e, sizeof e, "w%04d", i);
+            d.AddPair(e, "x");
+            words.insert(words.begin(), e);
+        }
+        d.Exec("COMMIT");
+    }
+    enum { kNothing, kOtherCopy, kThisList };
+    for (const int change : {kNothing, kOtherCopy, kThisList}) {
+        TempDb copy;
+        std::filesystem::copy_file(t.path, copy.path, std::filesystem::copy_options::overwrite_existing);
+        auto d = copy.Open(), other = copy.Open();
+        auto rs = d.OpenRecordset("OrderByEngleski");
+        auto fresh = rs->Clone();
+        std::vector<std::string> expected = words;
+        if (change == kOtherCopy) { // not in the list when it ran, or gone since: an empty row at the end
+            other.AddPair("w1500a", "novi");
+            other.Exec("DELETE FROM Vokabis WHERE Engleski = 'w2000'");
+            expected.erase(expected.begin() + 2000);
+            expected.push_back("");
+        } else if (change == kThisList) { // an edited row keeps its place, an added one joins the end
+            rs->Edit();
+            rs->SetField("Engleski", std::string("w2999z"));
+            rs->Update();
+            rs->AddNew();
+            rs->SetField("Engleski", std::string("w1500a"));
+            rs->Update();
+            expected.front() = "w2999z";
+            expected.push_back("w1500a");
+        }
+        fresh->Move(2500);
+        EXPECT_EQ(Eng(*fresh), expected[2500]) << change;
+        fresh->MoveLast();
+        EXPECT_EQ(fresh->RecordCount(), long(expected.size())) << change;
+        std::vector<std::string> shown;
+        for (long i = 0; i < rs->RowCount(); ++i) {
+            const db::Value v = rs->FieldAt(i, "Engleski");
+            shown.push_back(db::IsNull(v) ? "" : db::CStr(v));
+        }
+        EXPECT_EQ(shown, expected) << change;
+    }
+    // Each kind of query is counted without reading its ids; the count is the rows it gives.
+    auto d = t.Open();
+    d.Exec("INSERT INTO Vokabis (Engleski, Hrvatski) VALUES (NULL, 'bez'), ('w5000', NULL)");
+    for (const char* sql : {"OrderByEngleski", "Select * from Vokabis where Engleski LIKE '*'",
+                            "Select * from Vokabis where Hrvatski LIKE '*'", "Select * From Vokabis Order By Hrvatski Desc",
+                            "Select * from Vokabis where Engleski LIKE 'w1*' and Hrvatski LIKE '*'",
+                            "Select * From Vokabis Order By Engleski LIMIT 2000"})
+        EXPECT_EQ(d.OpenRecordset(sql)->RowCount(), d.Count(sql)) << sql;
 }
 
 TEST(Recordset, AddNewEditAndUpdateLeaveTheCursorWhereItWas) {
