@@ -13,7 +13,7 @@ void DataSource::Refresh() {
         fresh = std::make_unique<Database>(DatabaseName, key);
         // A list counts its rows from an index; with the index's pages kept decrypted in memory
         // that is a walk over a few thousand pages, a millisecond even at a million pairs.
-        fresh->Exec("PRAGMA cache_size = -40960");
+        fresh->Exec("PRAGMA cache_size = -32768");
         target = fresh.get();
     }
     auto rs = target->OpenRecordset(RecordSource);
