@@ -2,6 +2,7 @@
 
 #include "db/JetLike.h"
 
+#include <algorithm>
 #include <cctype>
 #include <regex>
 #include <vector>
@@ -122,6 +123,19 @@ std::string AddPrefixRanges(std::string_view sql) {
         }
     }
     return out;
+}
+
+std::string InTypedOrder(const std::string& sql) {
+    static const std::regex ordered(R"(\border\s+by\b)", std::regex::icase);
+    static const std::regex condition(R"re((^|[^\w."])(Engleski|Hrvatski)\s+LIKE\s+'((?:[^'*?#\[]|'')*)\*')re", std::regex::icase);
+    if (std::regex_search(sql, ordered)) return sql;
+    // Only a condition outside quoted text counts: the quotes before it must pair up.
+    for (std::sregex_iterator it(sql.begin(), sql.end(), condition), end; it != end; ++it) {
+        const auto at = sql.begin() + (*it).position(2);
+        if (std::count(sql.begin(), at, '\'') % 2 != 0 || std::count(sql.begin(), at, '"') % 2 != 0) continue;
+        return sql + " ORDER BY " + (*it).str(2);
+    }
+    return sql;
 }
 
 std::string CountSql(const std::string& sql) {

@@ -227,7 +227,7 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) :
     auto ks = std::make_shared<Keyset>();
     ks->conn = std::move(conn);
     sqlite3* db = ks->db();
-    const std::string runnable = AddPrefixRanges(ViewBody(db, sql));
+    const std::string runnable = AddPrefixRanges(InTypedOrder(ViewBody(db, sql)));
     // Learn which table the rows come from and which column is its row key.
     int keyColumn = -1;
     {

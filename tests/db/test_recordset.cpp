@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <set>
+#include <unistd.h>
 
 using db::EngineError;
 
@@ -69,6 +74,57 @@ TEST(Recordset, PrefixSearchUsesTheFoldedIndexAndKeepsLikeSemantics) {
         db::Statement plain(d.handle(), sql);
         while (plain.Step()) ++raw;
         EXPECT_EQ(d.Count(sql), raw) << prefix;
+    }
+}
+
+// What the system's own collation (glibc, not ICU) makes of the same words.
+std::vector<std::string> SortedBySystem(const char* locale, const std::vector<std::string>& words) {
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / ("vokabis-sort-" + std::to_string(::getpid()));
+    {
+        std::ofstream out(file);
+        for (const std::string& w : words) out << w << "\n";
+    }
+    std::vector<std::string> sorted;
+    if (FILE* p = ::popen(("LC_ALL=" + std::string(locale) + " sort -s " + file.string()).c_str(), "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, p)) sorted.emplace_back(line, std::strcspn(line, "\n"));
+        ::pclose(p);
+    }
+    std::filesystem::remove(file);
+    return sorted;
+}
+
+TEST(Recordset, FilteredListsComeInTheTypedTermsAlphabeticalOrder) {
+    const std::vector<std::string> croatian = {"čankoliz", "čančica", "čađa", "Čakovec", "cvijet", "ćup", "dan", "džep",
+                                               "Dubrovnik", "đak", "Džamija", "dio", "ljeto", "lopta", "Ljubljana",
+                                               "luk", "njega", "Nikola", "nož", "nula", "Čaša"};
+    const std::vector<std::string> english = {"systolic", "São", "saturn", "Sable", "sea", "Zebra", "zoo", "apple",
+                                              "Banana", "ant", "Anchor", "azure", "bee", "Saab", "sabre", "seal"};
+    TempDb t;
+    auto d = t.Open();
+    for (size_t i = 0; i < std::max(croatian.size(), english.size()); ++i)
+        d.AddPair(english[i % english.size()], croatian[i % croatian.size()]);
+    struct Case {
+        const char* field;
+        const char* sql;
+        const char* prefix; // of the typed term
+    };
+    for (const Case& c : {Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'č*'", "č"},
+                          Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'd*' and Engleski LIKE '*'", "d"},
+                          Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE '*'", ""},
+                          Case{"Engleski", "Select * from Vokabis where Engleski LIKE 's*'", "s"},
+                          Case{"Engleski", "Select * from Vokabis where Engleski LIKE 'sa*' and Hrvatski LIKE '*'", "sa"}}) {
+        const bool hr = std::string(c.field) == "Hrvatski";
+        std::set<std::string> matching;
+        for (const std::string& w : hr ? croatian : english)
+            if (db::FoldKey(w).starts_with(db::FoldKey(c.prefix))) matching.insert(w);
+        const std::vector<std::string> expected =
+            SortedBySystem(hr ? "hr_HR.UTF-8" : "en_US.UTF-8", {matching.begin(), matching.end()});
+        ASSERT_EQ(expected.size(), matching.size()) << "the system's locales are missing (scripts/setup makes them)";
+        auto rs = d.OpenRecordset(c.sql);
+        std::vector<std::string> shown = Column(*rs, c.field);
+        shown.erase(std::unique(shown.begin(), shown.end()), shown.end()); // the shorter list repeats its words
+        EXPECT_EQ(shown, expected) << c.sql;
     }
 }
 
