@@ -95,7 +95,7 @@ struct Keyset {
     std::vector<std::string> columns; // the table's columns behind them
     // The query's ids are read in its order as far as they are needed; how many it gave is
     // counted when it runs. The ids after the query's own are the rows added since.
-    std::string keysSql;
+    std::string keysSql, countSql;
     int keyColumn = 0;
     size_t total = 0;               // rows the query gave
     std::vector<long long> rowids;  // the query's ids read so far
@@ -121,7 +121,7 @@ struct Keyset {
         total = rowids.size();
         if (total == kFirstIds && keys.Step()) {
             // The id statement is still open, so these read the same state of the file.
-            Statement count(db(), CountSql(keysSql));
+            Statement count(db(), countSql);
             count.Step();
             total = size_t(count.Int(0));
             Statement largest(db(), "SELECT max(rowid) FROM " + QuoteName(table));
@@ -227,7 +227,8 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) :
     auto ks = std::make_shared<Keyset>();
     ks->conn = std::move(conn);
     sqlite3* db = ks->db();
-    const std::string runnable = AddPrefixRanges(InTypedOrder(ViewBody(db, sql)));
+    const std::string base = ViewBody(db, sql);
+    const std::string runnable = AddPrefixRanges(InTypedOrder(base));
     // Learn which table the rows come from and which column is its row key.
     int keyColumn = -1;
     {
@@ -262,14 +263,18 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) :
     }
     // Only the keys are needed now; reading just them lets an index cover the query.
     static const std::regex selectAll(R"(^\s*select\s+\*\s+from\b)", std::regex::icase);
-    std::smatch m;
-    std::string keysSql = runnable;
-    if (std::regex_search(runnable, m, selectAll)) {
+    const std::string keyName = QuoteName(ks->fields[keyColumn]);
+    auto keysOnly = [&](const std::string& query) {
+        std::smatch m;
+        if (!std::regex_search(query, m, selectAll)) return query;
         const std::string head = m.str(0);
-        keysSql = head.substr(0, head.find('*')) + QuoteName(ks->fields[keyColumn]) + head.substr(head.find('*') + 1) +
-                  runnable.substr(head.size());
-        keyColumn = 0;
-    }
+        return head.substr(0, head.find('*')) + keyName + head.substr(head.find('*') + 1) + query.substr(head.size());
+    };
+    const std::string keysSql = keysOnly(runnable);
+    if (keysSql != runnable) keyColumn = 0;
+    // The order and the collated range it reads do not change which rows there are: the count
+    // is of the prefix conditions alone, which their index answers without reading the rows.
+    ks->countSql = CountSql(keysOnly(AddPrefixRanges(base)));
     ks->keysSql = keysSql;
     ks->keyColumn = keyColumn;
     ks->Start();
