@@ -224,7 +224,8 @@ std::optional<std::pair<std::string, std::string>> LetterRange(bool croatian, UC
 } // namespace
 
 std::string InTypedOrder(const std::string& sql) {
-    static const std::regex ordered(R"(\border\s+by\b)", std::regex::icase);
+    // A query with an order, or with a clause an ORDER BY could not simply follow, keeps its own.
+    static const std::regex ordered(R"(\b(order\s+by|group\s+by|limit|union|intersect|except)\b|;)", std::regex::icase);
     static const std::regex condition(R"re((^|[^\w."+])(Engleski|Hrvatski)\s+LIKE\s+'((?:[^'*?#\[]|'')*)\*')re", std::regex::icase);
     if (std::regex_search(sql, ordered)) return sql;
     // Only conditions outside quoted text count: the quotes before one must pair up.

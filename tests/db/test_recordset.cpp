@@ -301,7 +301,8 @@ TEST(Recordset, ALongListIsTheQuerysOwnWhenReadLater) {
     for (const char* sql : {"OrderByEngleski", "Select * from Vokabis where Engleski LIKE '*'",
                             "Select * from Vokabis where Hrvatski LIKE '*'", "Select * From Vokabis Order By Hrvatski Desc",
                             "Select * from Vokabis where Engleski LIKE 'w1*' and Hrvatski LIKE '*'",
-                            "Select * From Vokabis Order By Engleski LIMIT 2000"})
+                            "Select * From Vokabis Order By Engleski LIMIT 2000",
+                            "Select * from Vokabis where Engleski LIKE 'w1*' LIMIT 5"})
         EXPECT_EQ(d.OpenRecordset(sql)->RowCount(), d.Count(sql)) << sql;
 }
 
