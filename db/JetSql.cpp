@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <regex>
 #include <vector>
 #include <map>
 #include <mutex>
@@ -223,53 +222,123 @@ std::optional<std::pair<std::string, std::string>> LetterRange(bool croatian, UC
 
 } // namespace
 
+namespace {
+
+// The words of a query outside its quoted texts, in lower case, with where each starts; a
+// semicolon outside quotes counts as a word of its own. Plain scanning, as the texts a user
+// types can be long.
+struct Word {
+    std::string text;
+    size_t at, end;
+};
+std::vector<Word> WordsOf(std::string_view sql) {
+    std::vector<Word> words;
+    for (size_t i = 0; i < sql.size();) {
+        const char c = sql[i];
+        if (c == '\'' || c == '"') {
+            const size_t close = c == '\'' ? ReadLiteral(sql, i, nullptr) : sql.find('"', i + 1);
+            if (close == std::string_view::npos) break;
+            i = c == '"' ? close + 1 : close;
+        } else if (IsWordChar(c)) {
+            size_t w = i;
+            std::string text;
+            while (w < sql.size() && IsWordChar(sql[w])) text += char(std::tolower(static_cast<unsigned char>(sql[w++])));
+            words.push_back({std::move(text), i, w});
+            i = w;
+        } else {
+            if (c == ';') words.push_back({";", i, i + 1});
+            ++i;
+        }
+    }
+    return words;
+}
+
+} // namespace
+
 std::string InTypedOrder(const std::string& sql) {
     // A query with an order, or with a clause an ORDER BY could not simply follow, keeps its own.
-    static const std::regex ordered(R"(\b(order\s+by|group\s+by|limit|union|intersect|except)\b|;)", std::regex::icase);
-    static const std::regex condition(R"re((^|[^\w."+])(Engleski|Hrvatski)\s+LIKE\s+'((?:[^'*?#\[]|'')*)\*')re", std::regex::icase);
-    if (std::regex_search(sql, ordered)) return sql;
-    // Only conditions outside quoted text count: the quotes before one must pair up.
-    std::vector<std::smatch> found;
-    for (std::sregex_iterator it(sql.begin(), sql.end(), condition), end; it != end; ++it) {
-        const auto at = sql.begin() + (*it).position(2);
-        if (std::count(sql.begin(), at, '\'') % 2 == 0 && std::count(sql.begin(), at, '"') % 2 == 0) found.push_back(*it);
+    const std::vector<Word> words = WordsOf(sql);
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i].text;
+        const bool by = i + 1 < words.size() && words[i + 1].text == "by";
+        if (((w == "order" || w == "group") && by) || w == "limit" || w == "union" || w == "intersect" || w == "except" ||
+            w == ";")
+            return sql;
+    }
+    // The prefix conditions: a term, LIKE, and a quoted pattern whose only wildcard is its last "*".
+    struct Condition {
+        std::string column, prefix;
+        size_t at, end;
+    };
+    std::vector<Condition> found;
+    for (size_t i = 0; i + 1 < words.size(); ++i) {
+        const Word& w = words[i];
+        if ((w.text != "engleski" && w.text != "hrvatski") || words[i + 1].text != "like") continue;
+        if (w.at > 0 && (sql[w.at - 1] == '.' || sql[w.at - 1] == '+' || sql[w.at - 1] == '"')) continue;
+        size_t q = words[i + 1].end;
+        while (q < sql.size() && std::isspace(static_cast<unsigned char>(sql[q]))) ++q;
+        std::string pattern;
+        const size_t end = q < sql.size() && sql[q] == '\'' ? ReadLiteral(sql, q, &pattern) : std::string::npos;
+        if (end == std::string::npos || pattern.empty() || pattern.back() != '*' ||
+            pattern.find_first_of("*?#[") != pattern.size() - 1)
+            continue;
+        found.push_back({sql.substr(w.at, w.end - w.at), pattern.substr(0, pattern.size() - 1), w.at, end});
     }
     if (found.empty()) return sql;
-    const std::smatch& typed = found.front();
-    const std::string column = typed.str(2);
-    std::string out = sql + " ORDER BY " + column;
+    const Condition& typed = found.front();
+    std::string out = sql + " ORDER BY " + typed.column;
     // One letter alone finds many rows, and sorting them by the collation costs more than the
     // rest of a keystroke: they are read from the collated index in its order instead, within the
     // range of the letter, the prefix condition still deciding which rows belong. Not when the
     // other term has a prefix of its own, which finds fewer rows.
-    const std::string letter = typed.str(3);
-    int32_t at = 0, length = int32_t(letter.size());
+    int32_t at = 0, length = int32_t(typed.prefix.size());
     UChar32 c = -1;
-    if (length > 0) U8_NEXT(letter.data(), at, length, c);
-    const bool otherPrefix = std::any_of(found.begin() + 1, found.end(), [](const std::smatch& m) { return m.length(3) > 0; });
+    if (length > 0) U8_NEXT(typed.prefix.data(), at, length, c);
+    const bool otherPrefix = std::any_of(found.begin() + 1, found.end(), [](const Condition& k) { return !k.prefix.empty(); });
     if (c < 0 || at != length || otherPrefix) return out;
-    if (auto range = LetterRange(EqualsNoCase(column, "Hrvatski"), c)) {
-        const size_t from = size_t(typed.position(2));
-        const size_t to = size_t(typed.position(0) + typed.length(0));
-        out = sql.substr(0, from) + "(" + column + " >= " + Quoted(range->first) + " AND " + column + " < " +
-              Quoted(range->second) + " AND +" + sql.substr(from, to - from) + ")" + out.substr(to);
+    if (auto range = LetterRange(EqualsNoCase(typed.column, "Hrvatski"), c)) {
+        out = sql.substr(0, typed.at) + "(" + typed.column + " >= " + Quoted(range->first) + " AND " + typed.column + " < " +
+              Quoted(range->second) + " AND +" + sql.substr(typed.at, typed.end - typed.at) + ")" + out.substr(typed.end);
     }
     return out;
 }
 
 std::string CountSql(const std::string& sql) {
-    using std::regex;
-    static const regex order(R"(^([\s\S]*)\border\s+by\s+[A-Za-z0-9_"\s,]*$)", regex::icase);
-    static const regex limit(R"(\blimit\b)", regex::icase);
-    static const regex whole(R"(^\s*select\s+\S+\s+from\s+("?)(\w+)\1\s*$)", regex::icase);
-    static const regex notNull(R"(^\s*select\s+\S+\s+from\s+("?)(\w+)\1\s+where\s+\((\w+) IS NOT NULL\)\s*$)", regex::icase);
+    // An order at the end, with no limit after it, does not change the count.
     std::string base = sql;
-    std::smatch m;
-    if (std::regex_match(sql, m, order) && !std::regex_search(sql.substr(size_t(m.length(1))), limit)) base = m.str(1);
-    if (std::regex_match(base, m, whole)) return "SELECT count(*) FROM \"" + m.str(2) + "\"";
-    if (std::regex_match(base, m, notNull))
-        return "SELECT (SELECT count(*) FROM \"" + m.str(2) + "\") - (SELECT count(*) FROM \"" + m.str(2) + "\" WHERE " +
-               m.str(3) + " IS NULL)";
+    const std::vector<Word> words = WordsOf(sql);
+    for (size_t i = words.size(); i-- > 1;) {
+        if (words[i - 1].text != "order" || words[i].text != "by") continue;
+        const std::string tail = sql.substr(words[i - 1].at);
+        bool plain = tail.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_\" \t\r\n,") ==
+                     std::string::npos;
+        for (size_t k = i; k < words.size(); ++k) plain = plain && words[k].text != "limit";
+        if (plain) base = sql.substr(0, words[i - 1].at);
+        break;
+    }
+    // select KEY from TABLE [where (TERM IS NOT NULL)]
+    std::vector<std::string> t;
+    for (size_t i = 0; i < base.size() && t.size() < 10;) {
+        while (i < base.size() && std::isspace(static_cast<unsigned char>(base[i]))) ++i;
+        size_t e = i;
+        while (e < base.size() && !std::isspace(static_cast<unsigned char>(base[e]))) ++e;
+        if (e > i) t.push_back(base.substr(i, e - i));
+        i = e;
+    }
+    auto table = [](std::string name) {
+        if (name.size() > 1 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
+        for (char c : name)
+            if (!IsWordChar(c)) return std::string();
+        return name;
+    };
+    if (t.size() >= 4 && EqualsNoCase(t[0], "select") && EqualsNoCase(t[2], "from") && !table(t[3]).empty()) {
+        const std::string name = "\"" + table(t[3]) + "\"";
+        if (t.size() == 4) return "SELECT count(*) FROM " + name;
+        if (t.size() == 9 && EqualsNoCase(t[4], "where") && t[5].size() > 1 && t[5][0] == '(' &&
+            !table(t[5].substr(1)).empty() && t[6] == "IS" && t[7] == "NOT" && t[8] == "NULL)")
+            return "SELECT (SELECT count(*) FROM " + name + ") - (SELECT count(*) FROM " + name + " WHERE " + t[5].substr(1) +
+                   " IS NULL)";
+    }
     return "SELECT count(*) FROM (" + base + ")";
 }
 

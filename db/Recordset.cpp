@@ -75,7 +75,7 @@ std::string ViewBody(sqlite3* db, const std::string& sql) {
     static const std::regex all(R"re(^\s*select\s+\*\s+from\s+"?(\w+)"?\s*$)re", std::regex::icase);
     static const std::regex view(R"re(^\s*create\s+view\s+"?\w+"?\s+as\s+(select\s[\s\S]*)$)re", std::regex::icase);
     std::smatch m;
-    if (!std::regex_match(sql, m, all)) return sql;
+    if (sql.size() > 200 || !std::regex_match(sql, m, all)) return sql;
     Statement s(db, "SELECT sql FROM sqlite_master WHERE type = 'view' AND name = ? COLLATE NOCASE");
     s.Bind(1, m.str(1));
     if (!s.Step()) return sql;
