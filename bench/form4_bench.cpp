@@ -1,6 +1,8 @@
 // Measures the main window as a user meets it: keystrokes in the search boxes, the sort
 // commands and start-up, on generated dictionaries, against the bare indexed query as a floor.
-// Usage: form4_bench [pairs ...] (default 100000 1000000). Runs offscreen.
+// Each keystroke is also split into the engine's query (the same SQL run once more on the
+// window's connection), the window's own work on it (grid model, counter) and the repaint.
+// Usage: form4_bench [pairs | dictionary.mdb ...] (default 100000 1000000). Runs offscreen.
 #include "Generate.h"
 #include "Stats.h"
 #include "app/Module1.h"
@@ -34,8 +36,17 @@ long PeakRssMb() {
     return u.ru_maxrss / 1024;
 }
 
+// Where a keystroke's time goes.
+struct Split {
+    Stats query, window, repaint;
+    void Print(const char* what) const {
+        std::printf("  %-34s p50 %6.2f / %6.2f / %6.2f ms  p95 %6.2f / %6.2f / %6.2f ms\n", what, query.Pct(50),
+                    window.Pct(50), repaint.Pct(50), query.Pct(95), window.Pct(95), repaint.Pct(95));
+    }
+};
+
 // One keystroke, until the grid has painted its new first rows.
-double Keystroke(MainWindow& w, QLineEdit* box, const QString& ch, int* wrongCounter) {
+double Keystroke(MainWindow& w, QLineEdit* box, const QString& ch, int* wrongCounter, Split* split = nullptr) {
     QElapsedTimer t;
     t.start();
     if (ch.isEmpty()) {
@@ -44,10 +55,20 @@ double Keystroke(MainWindow& w, QLineEdit* box, const QString& ch, int* wrongCou
     } else {
         QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, ch, Qt::NoModifier);
     }
+    const double handled = double(t.nsecsElapsed()) / 1e6;
     w.DBGrid1->viewport()->repaint();
     const double ms = double(t.nsecsElapsed()) / 1e6;
     const int rows = w.DBGrid1->model()->rowCount();
     if (rows > 0 && w.Text3->text() != QString::number(rows)) ++*wrongCounter;
+    if (split) {
+        QElapsedTimer q;
+        q.start();
+        w.Data1.database()->OpenRecordset(w.Data1.RecordSource).reset();
+        const double query = double(q.nsecsElapsed()) / 1e6;
+        split->query.ms.push_back(query);
+        split->window.ms.push_back(std::max(0.0, handled - query));
+        split->repaint.ms.push_back(ms - handled);
+    }
     return ms;
 }
 
@@ -83,20 +104,23 @@ double Click(MainWindow& w, QToolButton* b) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    std::vector<long> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::atol(argv[i]));
-    if (sizes.empty()) sizes = {100000, 1000000};
+    std::vector<std::string> sizes;
+    for (int i = 1; i < argc; ++i) sizes.push_back(argv[i]);
+    if (sizes.empty()) sizes = {"100000", "1000000"};
     std::map<long, double> p95ByLength1to4;
 
-    for (long pairs : sizes) {
+    for (const std::string& arg : sizes) {
         const std::filesystem::path data(BENCH_DATA_DIR);
-        const auto file = data / ("generated-" + std::to_string(pairs) + ".mdb");
-        bench::MakeDictionary(file, pairs);
-        const auto folder = data / ("app-" + std::to_string(pairs));
+        const bool given = arg.find_first_not_of("0123456789") != std::string::npos; // a dictionary file
+        const long pairs = given ? 0 : std::atol(arg.c_str());
+        const auto file = given ? std::filesystem::path(arg) : data / ("generated-" + arg + ".mdb");
+        if (!given) bench::MakeDictionary(file, pairs);
+        const auto folder = data / (given ? "app-given" : "app-" + arg);
         std::filesystem::create_directories(folder / "Data");
         std::filesystem::remove(folder / "Data/Vokabis.mdb");
         std::filesystem::create_symlink(std::filesystem::absolute(file), folder / "Data/Vokabis.mdb");
-        std::printf("%ld pairs\n", pairs);
+        if (given) std::printf("%s\n", arg.c_str());
+        else std::printf("%ld pairs\n", pairs);
 
         QElapsedTimer t;
         t.start();
@@ -110,6 +134,7 @@ int main(int argc, char** argv) {
         // Words to look up, taken from the list itself.
         std::mt19937 rng(7);
         db::Recordset& rs = w->Data1.recordset();
+        if (given) std::printf("  %ld pairs\n", rs.RowCount());
         std::uniform_int_distribution<long> pick(0, rs.RowCount() - 1);
         std::vector<QString> english, croatian;
         for (int i = 0; i < 60; ++i) {
@@ -121,17 +146,18 @@ int main(int argc, char** argv) {
         for (auto [box, field, words] : {std::tuple{w->txtNadjiEngleski, "Engleski", &english},
                                          std::tuple{w->txtNadjiHrvatski, "Hrvatski", &croatian}}) {
             Stats byLength[5], floorByLength[5], clear, all, allFloor;
+            Split typing, clearing;
             for (const QString& word : *words) {
                 const QString prefix = word.left(4);
                 for (int n = 1; n <= prefix.size(); ++n) {
-                    const double ms = Keystroke(*w, box, prefix.mid(n - 1, 1), &wrong);
+                    const double ms = Keystroke(*w, box, prefix.mid(n - 1, 1), &wrong, &typing);
                     const double f = Floor(bare, field, prefix.left(n));
                     byLength[n].ms.push_back(ms);
                     floorByLength[n].ms.push_back(f);
                     all.ms.push_back(ms);
                     allFloor.ms.push_back(f);
                 }
-                clear.ms.push_back(Keystroke(*w, box, QString(), &wrong));
+                clear.ms.push_back(Keystroke(*w, box, QString(), &wrong, &clearing));
             }
             std::printf("  %s box\n", field);
             for (int n = 1; n <= 4; ++n) {
@@ -140,7 +166,10 @@ int main(int argc, char** argv) {
             }
             Row("    lengths 1-4 together", all, &allFloor);
             Row("    clearing the box (\"*\" only)", clear);
-            p95ByLength1to4[pairs] = std::max(p95ByLength1to4[pairs], all.Pct(95));
+            std::printf("    split into query / window / repaint:\n");
+            typing.Print("    lengths 1-4");
+            clearing.Print("    clearing the box");
+            if (!given) p95ByLength1to4[pairs] = std::max(p95ByLength1to4[pairs], all.Pct(95));
         }
         std::printf("  counter wrong after %d keystrokes\n", wrong);
 

@@ -2,8 +2,16 @@
 
 #include "db/JetLike.h"
 
+#include <algorithm>
 #include <cctype>
 #include <vector>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <unicode/ucol.h>
+#include <unicode/uchar.h>
+#include <unicode/uset.h>
+#include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
 namespace db {
@@ -121,6 +129,217 @@ std::string AddPrefixRanges(std::string_view sql) {
         }
     }
     return out;
+}
+
+namespace {
+
+std::string Utf8Of(const std::u16string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size();) {
+        UChar32 c;
+        U16_NEXT(s.data(), i, s.size(), c);
+        char buf[4];
+        int32_t n = 0;
+        U8_APPEND_UNSAFE(buf, n, c);
+        out.append(buf, size_t(n));
+    }
+    return out;
+}
+
+std::string Quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
+    return out + "'";
+}
+
+// The collated range that holds every term starting with the letter `letter` in any case: from
+// the smallest of its forms, and of the contractions they begin (Croatian "dž", "lj", "nj"), to
+// past the largest of them followed by U+FFFF, which sorts after every other character.
+std::optional<std::pair<std::string, std::string>> FindLetterRange(bool croatian, UChar32 letter) {
+    static UCollator* const collators[2] = {[] {
+                                                UErrorCode st = U_ZERO_ERROR;
+                                                UCollator* c = ucol_open("", &st);
+                                                return U_SUCCESS(st) ? c : nullptr;
+                                            }(),
+                                            [] {
+                                                UErrorCode st = U_ZERO_ERROR;
+                                                UCollator* c = ucol_open("hr", &st);
+                                                return U_SUCCESS(st) ? c : nullptr;
+                                            }()};
+    const UCollator* coll = collators[croatian ? 1 : 0];
+    if (!coll || !u_isalpha(letter)) return std::nullopt;
+    const UChar32 folded = u_foldCase(letter, U_FOLD_CASE_DEFAULT);
+    std::vector<std::u16string> forms;
+    UErrorCode st = U_ZERO_ERROR;
+    USet* set = uset_openEmpty();
+    uset_add(set, folded);
+    uset_closeOver(set, USET_CASE_INSENSITIVE);
+    USet* contractions = uset_openEmpty();
+    ucol_getContractionsAndExpansions(coll, contractions, nullptr, false, &st);
+    for (USet* from : {set, contractions}) {
+        const int32_t items = uset_getItemCount(from);
+        for (int32_t i = 0; i < items && U_SUCCESS(st); ++i) {
+            UChar32 lo, hi;
+            UChar text[64];
+            const int32_t len = uset_getItem(from, i, &lo, &hi, text, 64, &st);
+            if (len > 0) { // a string
+                UChar32 first;
+                int32_t at = 0;
+                U16_NEXT(text, at, len, first);
+                if (u_foldCase(first, U_FOLD_CASE_DEFAULT) == folded) forms.emplace_back(text, text + len);
+            } else {
+                for (UChar32 c = lo; c <= hi; ++c) {
+                    if (u_foldCase(c, U_FOLD_CASE_DEFAULT) != folded) continue;
+                    std::u16string one;
+                    if (U_IS_BMP(c)) one += char16_t(c);
+                    else one += {char16_t(U16_LEAD(c)), char16_t(U16_TRAIL(c))};
+                    forms.push_back(one);
+                }
+            }
+        }
+    }
+    uset_close(set);
+    uset_close(contractions);
+    if (U_FAILURE(st) || forms.empty()) return std::nullopt;
+    auto less = [&](const std::u16string& a, const std::u16string& b) {
+        return ucol_strcoll(coll, a.data(), int32_t(a.size()), b.data(), int32_t(b.size())) == UCOL_LESS;
+    };
+    const std::u16string low = *std::min_element(forms.begin(), forms.end(), less);
+    std::u16string high = *std::max_element(forms.begin(), forms.end(), less);
+    high += char16_t(0xFFFF);
+    return std::pair{Utf8Of(low), Utf8Of(high)};
+}
+
+// Looking through the collation's contractions takes milliseconds: once per letter is enough.
+std::optional<std::pair<std::string, std::string>> LetterRange(bool croatian, UChar32 letter) {
+    static std::mutex guard;
+    static std::map<std::pair<bool, UChar32>, std::optional<std::pair<std::string, std::string>>> known;
+    const std::lock_guard<std::mutex> lock(guard);
+    auto it = known.find({croatian, letter});
+    if (it == known.end()) it = known.emplace(std::pair{croatian, letter}, FindLetterRange(croatian, letter)).first;
+    return it->second;
+}
+
+} // namespace
+
+namespace {
+
+// The words of a query outside its quoted texts, in lower case, with where each starts; a
+// semicolon outside quotes counts as a word of its own. Plain scanning, as the texts a user
+// types can be long.
+struct Word {
+    std::string text;
+    size_t at, end;
+};
+std::vector<Word> WordsOf(std::string_view sql) {
+    std::vector<Word> words;
+    for (size_t i = 0; i < sql.size();) {
+        const char c = sql[i];
+        if (c == '\'' || c == '"') {
+            const size_t close = c == '\'' ? ReadLiteral(sql, i, nullptr) : sql.find('"', i + 1);
+            if (close == std::string_view::npos) break;
+            i = c == '"' ? close + 1 : close;
+        } else if (IsWordChar(c)) {
+            size_t w = i;
+            std::string text;
+            while (w < sql.size() && IsWordChar(sql[w])) text += char(std::tolower(static_cast<unsigned char>(sql[w++])));
+            words.push_back({std::move(text), i, w});
+            i = w;
+        } else {
+            if (c == ';') words.push_back({";", i, i + 1});
+            ++i;
+        }
+    }
+    return words;
+}
+
+} // namespace
+
+std::string InTypedOrder(const std::string& sql) {
+    // A query with an order, or with a clause an ORDER BY could not simply follow, keeps its own.
+    const std::vector<Word> words = WordsOf(sql);
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i].text;
+        const bool by = i + 1 < words.size() && words[i + 1].text == "by";
+        if (((w == "order" || w == "group") && by) || w == "limit" || w == "union" || w == "intersect" || w == "except" ||
+            w == ";")
+            return sql;
+    }
+    // The prefix conditions: a term, LIKE, and a quoted pattern whose only wildcard is its last "*".
+    struct Condition {
+        std::string column, prefix;
+        size_t at, end;
+    };
+    std::vector<Condition> found;
+    for (size_t i = 0; i + 1 < words.size(); ++i) {
+        const Word& w = words[i];
+        if ((w.text != "engleski" && w.text != "hrvatski") || words[i + 1].text != "like") continue;
+        if (w.at > 0 && (sql[w.at - 1] == '.' || sql[w.at - 1] == '+' || sql[w.at - 1] == '"')) continue;
+        size_t q = words[i + 1].end;
+        while (q < sql.size() && std::isspace(static_cast<unsigned char>(sql[q]))) ++q;
+        std::string pattern;
+        const size_t end = q < sql.size() && sql[q] == '\'' ? ReadLiteral(sql, q, &pattern) : std::string::npos;
+        if (end == std::string::npos || pattern.empty() || pattern.back() != '*' ||
+            pattern.find_first_of("*?#[") != pattern.size() - 1)
+            continue;
+        found.push_back({sql.substr(w.at, w.end - w.at), pattern.substr(0, pattern.size() - 1), w.at, end});
+    }
+    if (found.empty()) return sql;
+    const Condition& typed = found.front();
+    std::string out = sql + " ORDER BY " + typed.column;
+    // One letter alone finds many rows, and sorting them by the collation costs more than the
+    // rest of a keystroke: they are read from the collated index in its order instead, within the
+    // range of the letter, the prefix condition still deciding which rows belong. Not when the
+    // other term has a prefix of its own, which finds fewer rows.
+    int32_t at = 0, length = int32_t(typed.prefix.size());
+    UChar32 c = -1;
+    if (length > 0) U8_NEXT(typed.prefix.data(), at, length, c);
+    const bool otherPrefix = std::any_of(found.begin() + 1, found.end(), [](const Condition& k) { return !k.prefix.empty(); });
+    if (c < 0 || at != length || otherPrefix) return out;
+    if (auto range = LetterRange(EqualsNoCase(typed.column, "Hrvatski"), c)) {
+        out = sql.substr(0, typed.at) + "(" + typed.column + " >= " + Quoted(range->first) + " AND " + typed.column + " < " +
+              Quoted(range->second) + " AND +" + sql.substr(typed.at, typed.end - typed.at) + ")" + out.substr(typed.end);
+    }
+    return out;
+}
+
+std::string CountSql(const std::string& sql) {
+    // An order at the end, with no limit after it, does not change the count.
+    std::string base = sql;
+    const std::vector<Word> words = WordsOf(sql);
+    for (size_t i = words.size(); i-- > 1;) {
+        if (words[i - 1].text != "order" || words[i].text != "by") continue;
+        const std::string tail = sql.substr(words[i - 1].at);
+        bool plain = tail.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_\" \t\r\n,") ==
+                     std::string::npos;
+        for (size_t k = i; k < words.size(); ++k) plain = plain && words[k].text != "limit";
+        if (plain) base = sql.substr(0, words[i - 1].at);
+        break;
+    }
+    // select KEY from TABLE [where (TERM IS NOT NULL)]
+    std::vector<std::string> t;
+    for (size_t i = 0; i < base.size() && t.size() < 10;) {
+        while (i < base.size() && std::isspace(static_cast<unsigned char>(base[i]))) ++i;
+        size_t e = i;
+        while (e < base.size() && !std::isspace(static_cast<unsigned char>(base[e]))) ++e;
+        if (e > i) t.push_back(base.substr(i, e - i));
+        i = e;
+    }
+    auto table = [](std::string name) {
+        if (name.size() > 1 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
+        for (char c : name)
+            if (!IsWordChar(c)) return std::string();
+        return name;
+    };
+    if (t.size() >= 4 && EqualsNoCase(t[0], "select") && EqualsNoCase(t[2], "from") && !table(t[3]).empty()) {
+        const std::string name = "\"" + table(t[3]) + "\"";
+        if (t.size() == 4) return "SELECT count(*) FROM " + name;
+        if (t.size() == 9 && EqualsNoCase(t[4], "where") && t[5].size() > 1 && t[5][0] == '(' &&
+            !table(t[5].substr(1)).empty() && t[6] == "IS" && t[7] == "NOT" && t[8] == "NULL)")
+            return "SELECT (SELECT count(*) FROM " + name + ") - (SELECT count(*) FROM " + name + " WHERE " + t[5].substr(1) +
+                   " IS NULL)";
+    }
+    return "SELECT count(*) FROM (" + base + ")";
 }
 
 } // namespace db

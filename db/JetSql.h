@@ -20,4 +20,14 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 // with other wildcards, NOT LIKE, and anything inside quotes are passed through untouched.
 std::string AddPrefixRanges(std::string_view sql);
 
+// A list filtered by term prefixes and not ordered by itself comes in the alphabetical order of
+// the first term with a condition (`Engleski LIKE 'abc*'` or `LIKE '*'`), the one being typed:
+// an ORDER BY that term, by its column's collation, is added to the Jet text.
+std::string InTypedOrder(const std::string& sql);
+
+// A query that counts the rows of `sql` (a query of row keys) without reading them one by one
+// where it can: an order does not change a count, and a whole table, or its rows whose term is
+// not Null, are counted from the b-tree and from the index of Nulls alone.
+std::string CountSql(const std::string& sql);
+
 } // namespace db

@@ -4,6 +4,7 @@
 #include "db/JetSql.h"
 #include "db/Sqlite.h"
 
+#include <algorithm>
 #include <atomic>
 #include <optional>
 #include <cctype>
@@ -18,29 +19,35 @@ std::atomic<uint64_t> nextKeysetId{1};
 [[noreturn]] void NoCurrent() { throw EngineError(kNoCurrentRecord, "Nema tekućeg zapisa."); }
 
 
-// Counts deleted rows below an index, and finds the k-th live row, in O(log n).
+// Counts deleted rows below an index, and finds the k-th live row, in O(log n). Nothing is
+// allocated before the first deletion: most lists never have one.
 class DeadTree {
 public:
+    void Reset(size_t n) {
+        size_ = n;
+        t_.clear();
+        total_ = 0;
+    }
     void PushBack() {
-        if (total_ == 0) { // the usual case, a keyset being read: nothing deleted to count
-            t_.push_back(0);
-            return;
-        }
-        const size_t i = t_.size(); // 1-based index of the new node
+        ++size_;
+        if (t_.empty()) return;
+        const size_t i = size_; // 1-based index of the new node
         const size_t low = i & (~i + 1);
         t_.push_back(Prefix(i - 1) - Prefix(i - low));
     }
     void Mark(size_t index) {
+        if (t_.empty()) t_.assign(size_ + 1, 0);
         for (size_t i = index + 1; i < t_.size(); i += i & (~i + 1)) ++t_[i];
         ++total_;
     }
     size_t Prefix(size_t count) const { // deleted among indexes [0, count)
+        if (total_ == 0) return 0;
         size_t s = 0;
         for (size_t i = count; i > 0; i -= i & (~i + 1)) s += t_[i];
         return s;
     }
     size_t total() const { return total_; }
-    size_t size() const { return t_.size() - 1; }
+    size_t size() const { return size_; }
     size_t FindLive(size_t k) const { // index of the live row with rank k
         if (total_ == 0) return k;
         size_t pos = 0, step = 1;
@@ -58,40 +65,116 @@ public:
     }
 
 private:
-    std::vector<size_t> t_{0};
+    std::vector<size_t> t_; // 1-based; empty while nothing is deleted
+    size_t size_ = 0;
     size_t total_ = 0;
 };
+
+// A saved query read whole is run as its own text, so that the keys come from an index alone.
+std::string ViewBody(sqlite3* db, const std::string& sql) {
+    static const std::regex all(R"re(^\s*select\s+\*\s+from\s+"?(\w+)"?\s*$)re", std::regex::icase);
+    static const std::regex view(R"re(^\s*create\s+view\s+"?\w+"?\s+as\s+(select\s[\s\S]*)$)re", std::regex::icase);
+    std::smatch m;
+    if (sql.size() > 200 || !std::regex_match(sql, m, all)) return sql;
+    Statement s(db, "SELECT sql FROM sqlite_master WHERE type = 'view' AND name = ? COLLATE NOCASE");
+    s.Bind(1, m.str(1));
+    if (!s.Step()) return sql;
+    const std::string text = CStr(s.Column(0));
+    return std::regex_match(text, m, view) ? m.str(1) : sql;
+}
 
 } // namespace
 
 struct Keyset {
     static constexpr size_t kPage = 64;
+    static constexpr size_t kFirstIds = 1024; // more than a screenful, read when the query runs
     std::shared_ptr<Connection> conn;
     uint64_t id = nextKeysetId++;
     std::string table;
     std::vector<std::string> fields;  // as the query names them
     std::vector<std::string> columns; // the table's columns behind them
-    std::vector<long long> rowids;
+    // The query's ids are read in its order as far as they are needed; how many it gave is
+    // counted when it runs. The ids after the query's own are the rows added since.
+    std::string keysSql, countSql;
+    int keyColumn = 0;
+    size_t total = 0;               // rows the query gave
+    std::vector<long long> rowids;  // the query's ids read so far
+    std::vector<long long> added;
+    // The file as the query saw it: while it is unchanged, running the query again gives
+    // the same ids in the same order, so the rest can be read on without a statement held open.
+    long long dataVersion = 0, ownChanges = 0, largestId = 0;
     std::vector<char> dead;
     DeadTree tree;
     std::unordered_map<size_t, std::vector<std::vector<Value>>> pages;
     std::unique_ptr<Statement> fetch;
 
     sqlite3* db() const { return conn->handle(); }
-    size_t Size() const { return rowids.size(); }
-    size_t Live() const { return rowids.size() - tree.total(); }
+    size_t Size() const { return total + added.size(); }
+    size_t Live() const { return Size() - tree.total(); }
     size_t Rank(size_t index) const { return index - tree.Prefix(index); }
-    bool IsDead(size_t index) const { return dead[index] != 0; }
+    bool IsDead(size_t index) const { return index < dead.size() && dead[index] != 0; }
+
+    // Runs the query: its first ids, and when there are more, how many, all as of one moment.
+    void Start() {
+        Statement keys(db(), keysSql);
+        while (rowids.size() < kFirstIds && keys.Step()) rowids.push_back(keys.Int(keyColumn));
+        total = rowids.size();
+        if (total == kFirstIds && keys.Step()) {
+            // The id statement is still open, so these read the same state of the file.
+            Statement count(db(), countSql);
+            count.Step();
+            total = size_t(count.Int(0));
+            Statement largest(db(), "SELECT max(rowid) FROM " + QuoteName(table));
+            largest.Step();
+            largestId = largest.Int(0);
+            dataVersion = DataVersion();
+            ownChanges = sqlite3_total_changes(db());
+        }
+        tree.Reset(total);
+    }
+    long long DataVersion() const {
+        Statement v(db(), "PRAGMA data_version");
+        v.Step();
+        return v.Int(0);
+    }
+    long long Id(size_t index) {
+        if (index >= total) return added[index - total];
+        if (index >= rowids.size()) ReadIds(index + 1);
+        return rowids[index];
+    }
+    // Reads on until at least `count` of the query's ids are known (all of them once anything
+    // changed: the query then runs on the file as it is, which is done only once).
+    void ReadIds(size_t count) {
+        if (DataVersion() == dataVersion && sqlite3_total_changes(db()) == ownChanges) {
+            const size_t want = std::min(total, std::max(count + kPage, rowids.size() * 2));
+            Statement keys(db(), keysSql);
+            for (size_t skip = rowids.size(); skip > 0 && keys.Step();) --skip;
+            while (rowids.size() < want && keys.Step()) rowids.push_back(keys.Int(keyColumn));
+        } else {
+            // Rows the query did not give then are left out: those already read, and those
+            // added since (ids only grow). Rows gone since read as empty, at the end.
+            std::vector<long long> seen(rowids);
+            std::sort(seen.begin(), seen.end());
+            Statement keys(db(), keysSql);
+            while (rowids.size() < total && keys.Step()) {
+                const long long id = keys.Int(keyColumn);
+                if (id <= largestId && !std::binary_search(seen.begin(), seen.end(), id)) rowids.push_back(id);
+            }
+            rowids.resize(total, 0); // a row gone reads as Null
+            return;
+        }
+        rowids.resize(std::max(rowids.size(), std::min(count, total)), 0);
+    }
 
     void Append(long long rowid) {
-        rowids.push_back(rowid);
-        dead.push_back(0);
+        added.push_back(rowid);
         tree.PushBack();
         // A page already read keeps what it showed; the new row joins it as it is now.
-        const size_t index = rowids.size() - 1;
+        const size_t index = Size() - 1;
         if (auto it = pages.find(index / kPage); it != pages.end()) it->second.push_back(Read(rowid).value_or(Nulls()));
     }
     void Kill(size_t index) {
+        if (dead.size() < Size()) dead.resize(Size(), 0);
         if (!dead[index]) {
             dead[index] = 1;
             tree.Mark(index);
@@ -103,8 +186,8 @@ struct Keyset {
             if (pages.size() > 512) pages.clear(); // bounded memory on long scrolls
             std::vector<std::vector<Value>> page;
             const size_t first = index / kPage * kPage;
-            for (size_t i = first; i < std::min(first + kPage, rowids.size()); ++i)
-                page.push_back(Read(rowids[i]).value_or(Nulls())); // a row gone from the table reads as Null
+            for (size_t i = first; i < std::min(first + kPage, Size()); ++i)
+                page.push_back(Read(Id(i)).value_or(Nulls())); // a row gone from the table reads as Null
             it = pages.emplace(index / kPage, std::move(page)).first;
         }
         return it->second[index % kPage];
@@ -131,7 +214,7 @@ struct Keyset {
     // Called inside the write's transaction, so nobody can change the row in between.
     void RequireUnchanged(size_t index) {
         const std::vector<Value> seen = Row(index);
-        if (Read(rowids[index]) != seen)
+        if (Read(Id(index)) != seen)
             throw EngineError(kRowChanged, "Drugi program je u međuvremenu promijenio ili izbrisao ovaj par riječi; "
                                            "ništa nije spremljeno. Popis sada pokazuje stanje u datoteci.");
     }
@@ -144,7 +227,8 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) :
     auto ks = std::make_shared<Keyset>();
     ks->conn = std::move(conn);
     sqlite3* db = ks->db();
-    const std::string runnable = AddPrefixRanges(sql);
+    const std::string base = ViewBody(db, sql);
+    const std::string runnable = AddPrefixRanges(InTypedOrder(base));
     // Learn which table the rows come from and which column is its row key.
     int keyColumn = -1;
     {
@@ -179,16 +263,21 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) :
     }
     // Only the keys are needed now; reading just them lets an index cover the query.
     static const std::regex selectAll(R"(^\s*select\s+\*\s+from\b)", std::regex::icase);
-    std::smatch m;
-    std::string keysSql = runnable;
-    if (std::regex_search(runnable, m, selectAll)) {
+    const std::string keyName = QuoteName(ks->fields[keyColumn]);
+    auto keysOnly = [&](const std::string& query) {
+        std::smatch m;
+        if (!std::regex_search(query, m, selectAll)) return query;
         const std::string head = m.str(0);
-        keysSql = head.substr(0, head.find('*')) + QuoteName(ks->fields[keyColumn]) + head.substr(head.find('*') + 1) +
-                  runnable.substr(head.size());
-        keyColumn = 0;
-    }
-    Statement keys(db, keysSql);
-    while (keys.Step()) ks->Append(keys.Int(keyColumn));
+        return head.substr(0, head.find('*')) + keyName + head.substr(head.find('*') + 1) + query.substr(head.size());
+    };
+    const std::string keysSql = keysOnly(runnable);
+    if (keysSql != runnable) keyColumn = 0;
+    // The order and the collated range it reads do not change which rows there are: the count
+    // is of the prefix conditions alone, which their index answers without reading the rows.
+    ks->countSql = CountSql(keysOnly(AddPrefixRanges(base)));
+    ks->keysSql = keysSql;
+    ks->keyColumn = keyColumn;
+    ks->Start();
     ks_ = std::move(ks);
     GoFirst();
 }
@@ -329,7 +418,7 @@ void Recordset::Delete() {
     Transaction t(k.db());
     k.RequireUnchanged(index_);
     Statement s(k.db(), "DELETE FROM " + QuoteName(k.table) + " WHERE rowid = ?");
-    s.Bind(1, k.rowids[index_]);
+    s.Bind(1, k.Id(index_));
     s.Step();
     t.Commit();
     k.Kill(index_); // the cursor stays on the deleted row: no current row until the next move
@@ -388,7 +477,7 @@ void Recordset::Update() {
         k.RequireUnchanged(index_);
         Statement s(k.db(), "UPDATE " + QuoteName(k.table) + " SET " + assign + " WHERE rowid = ?");
         for (size_t j = 0; j < set.size(); ++j) s.Bind(int(j + 1), buffer_[set[j]]);
-        s.Bind(int(set.size() + 1), k.rowids[index_]);
+        s.Bind(int(set.size() + 1), k.Id(index_));
         s.Step();
         t.Commit();
         k.Store(index_, buffer_);
@@ -407,13 +496,13 @@ void Recordset::Close() {
 
 long long Recordset::CurrentKey() const {
     RequireCurrent();
-    return ks_->rowids[index_];
+    return ks_->Id(index_);
 }
 
 long Recordset::PositionOfKey(long long key) const {
-    const Keyset& k = ks();
+    Keyset& k = ks();
     for (size_t i = 0; i < k.Size(); ++i)
-        if (k.rowids[i] == key) return k.IsDead(i) ? -1 : long(k.Rank(i));
+        if (k.Id(i) == key) return k.IsDead(i) ? -1 : long(k.Rank(i));
     return -1;
 }
 

@@ -24,6 +24,16 @@ enum class EditMode { None, Edit, Add };
 // A keyset cursor: the row ids of a query are fixed when it runs, the values are read by id
 // as they are needed. Deleted rows stay in the keyset as deleted and are never shown again;
 // added rows join its end. Clones share the keyset and have cursors of their own.
+//
+// A long list does not wait for all its ids: the query's first ids are read when it runs and
+// its rows are counted in the same read (from the b-tree where the query allows), so the count
+// and every position are known at once. The other ids are read in the query's order as a view
+// or a move reaches them, by running the query again and reading on past the known ones. No
+// statement stays open between calls: an open one would hold the file's state of that moment for
+// this connection, hiding its own and other programs' later writes from every value it reads.
+// While the file is unchanged the query gives the same ids again; once it has changed, the rest
+// is read in one pass, leaving out the ids already read and those added after the query ran,
+// and rows gone since then read as empty rows at the end.
 class Recordset {
 public:
     Recordset(std::shared_ptr<Connection> conn, const std::string& sql);

@@ -6,6 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <unistd.h>
+
 using db::EngineError;
 
 namespace {
@@ -68,6 +75,67 @@ TEST(Recordset, PrefixSearchUsesTheFoldedIndexAndKeepsLikeSemantics) {
         while (plain.Step()) ++raw;
         EXPECT_EQ(d.Count(sql), raw) << prefix;
     }
+}
+
+// What the system's own collation (glibc, not ICU) makes of the same words.
+std::vector<std::string> SortedBySystem(const char* locale, const std::vector<std::string>& words) {
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / ("vokabis-sort-" + std::to_string(::getpid()));
+    {
+        std::ofstream out(file);
+        for (const std::string& w : words) out << w << "\n";
+    }
+    std::vector<std::string> sorted;
+    if (FILE* p = ::popen(("LC_ALL=" + std::string(locale) + " sort -s " + file.string()).c_str(), "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, p)) sorted.emplace_back(line, std::strcspn(line, "\n"));
+        ::pclose(p);
+    }
+    std::filesystem::remove(file);
+    return sorted;
+}
+
+TEST(Recordset, FilteredListsComeInTheTypedTermsAlphabeticalOrder) {
+    const std::vector<std::string> croatian = {"čankoliz", "čančica", "čađa", "Čakovec", "cvijet", "ćup", "dan", "džep",
+                                               "Dubrovnik", "đak", "Džamija", "dio", "ljeto", "lopta", "Ljubljana",
+                                               "luk", "njega", "Nikola", "nož", "nula", "Čaša"};
+    const std::vector<std::string> english = {"systolic", "São", "saturn", "Sable", "sea", "Zebra", "zoo", "apple",
+                                              "Banana", "ant", "Anchor", "azure", "bee", "Saab", "sabre", "seal"};
+    TempDb t;
+    auto d = t.Open();
+    for (size_t i = 0; i < std::max(croatian.size(), english.size()); ++i)
+        d.AddPair(english[i % english.size()], croatian[i % croatian.size()]);
+    struct Case {
+        const char* field;
+        const char* sql;
+        const char* prefix; // of the typed term
+    };
+    for (const Case& c : {Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'č*'", "č"},
+                          Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'd*' and Engleski LIKE '*'", "d"},
+                          Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE '*'", ""},
+                          Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'L*'", "l"},
+                          Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'nj*'", "nj"},
+                          Case{"Engleski", "Select * from Vokabis where Engleski LIKE 's*'", "s"},
+                          Case{"Engleski", "Select * from Vokabis where Engleski LIKE 'sa*' and Hrvatski LIKE '*'", "sa"}}) {
+        const bool hr = std::string(c.field) == "Hrvatski";
+        std::set<std::string> matching;
+        for (const std::string& w : hr ? croatian : english)
+            if (db::FoldKey(w).starts_with(db::FoldKey(c.prefix))) matching.insert(w);
+        const std::vector<std::string> expected =
+            SortedBySystem(hr ? "hr_HR.UTF-8" : "en_US.UTF-8", {matching.begin(), matching.end()});
+        ASSERT_EQ(expected.size(), matching.size()) << "the system's locales are missing (scripts/setup makes them)";
+        auto rs = d.OpenRecordset(c.sql);
+        std::vector<std::string> shown = Column(*rs, c.field);
+        shown.erase(std::unique(shown.begin(), shown.end()), shown.end()); // the shorter list repeats its words
+        EXPECT_EQ(shown, expected) << c.sql;
+    }
+    // Spellings the collation does not contract, or holds decomposed, still belong to their letter.
+    d.AddPair("x", "dŽungla");
+    d.AddPair("y", "dz\u030Cep");
+    d.AddPair("z", "LJUBAV");
+    d.AddPair("w", "\u01C6ep");
+    for (const char* sql : {"Select * from Vokabis where Hrvatski LIKE 'd*'", "Select * from Vokabis where Hrvatski LIKE 'L*'",
+                            "Select * from Vokabis where Hrvatski LIKE '\u01C4*'"})
+        EXPECT_EQ(long(Column(*d.OpenRecordset(sql), "Hrvatski").size()), d.Count(sql)) << sql;
 }
 
 TEST(Recordset, PrefixRewriteTouchesOnlyPrefixConditions) {
@@ -175,6 +243,67 @@ TEST(Recordset, DeletingManyKeepsPositionsRight) {
     EXPECT_EQ(rs->AbsolutePosition(), 665);
     rs->Move(-663);
     EXPECT_EQ(Eng(*rs), "w0004");
+}
+
+// A long list reads its ids as they are needed, yet shows the rows the query found when it ran,
+// whatever this or another connection writes before the rest is read.
+TEST(Recordset, ALongListIsTheQuerysOwnWhenReadLater) {
+    TempDb t;
+    std::vector<std::string> words;
+    {
+        auto d = t.Open();
+        d.Exec("BEGIN");
+        for (int i = 2999; i >= 0; --i) { // ids run against the order of the list
+            char e[8];
+            std::snprintf(e, sizeof e, "w%04d", i);
+            d.AddPair(e, "x");
+            words.insert(words.begin(), e);
+        }
+        d.Exec("COMMIT");
+    }
+    enum { kNothing, kOtherCopy, kThisList };
+    for (const int change : {kNothing, kOtherCopy, kThisList}) {
+        TempDb copy;
+        std::filesystem::copy_file(t.path, copy.path, std::filesystem::copy_options::overwrite_existing);
+        auto d = copy.Open(), other = copy.Open();
+        auto rs = d.OpenRecordset("OrderByEngleski");
+        auto fresh = rs->Clone();
+        std::vector<std::string> expected = words;
+        if (change == kOtherCopy) { // not in the list when it ran, or gone since: an empty row at the end
+            other.AddPair("w1500a", "novi");
+            other.Exec("DELETE FROM Vokabis WHERE Engleski = 'w2000'");
+            expected.erase(expected.begin() + 2000);
+            expected.push_back("");
+        } else if (change == kThisList) { // an edited row keeps its place, an added one joins the end
+            rs->Edit();
+            rs->SetField("Engleski", std::string("w2999z"));
+            rs->Update();
+            rs->AddNew();
+            rs->SetField("Engleski", std::string("w1500a"));
+            rs->Update();
+            expected.front() = "w2999z";
+            expected.push_back("w1500a");
+        }
+        fresh->Move(2500);
+        EXPECT_EQ(Eng(*fresh), expected[2500]) << change;
+        fresh->MoveLast();
+        EXPECT_EQ(fresh->RecordCount(), long(expected.size())) << change;
+        std::vector<std::string> shown;
+        for (long i = 0; i < rs->RowCount(); ++i) {
+            const db::Value v = rs->FieldAt(i, "Engleski");
+            shown.push_back(db::IsNull(v) ? "" : db::CStr(v));
+        }
+        EXPECT_EQ(shown, expected) << change;
+    }
+    // Each kind of query is counted without reading its ids; the count is the rows it gives.
+    auto d = t.Open();
+    d.Exec("INSERT INTO Vokabis (Engleski, Hrvatski) VALUES (NULL, 'bez'), ('w5000', NULL)");
+    for (const char* sql : {"OrderByEngleski", "Select * from Vokabis where Engleski LIKE '*'",
+                            "Select * from Vokabis where Hrvatski LIKE '*'", "Select * From Vokabis Order By Hrvatski Desc",
+                            "Select * from Vokabis where Engleski LIKE 'w1*' and Hrvatski LIKE '*'",
+                            "Select * From Vokabis Order By Engleski LIMIT 2000",
+                            "Select * from Vokabis where Engleski LIKE 'w1*' LIMIT 5"})
+        EXPECT_EQ(d.OpenRecordset(sql)->RowCount(), d.Count(sql)) << sql;
 }
 
 TEST(Recordset, AddNewEditAndUpdateLeaveTheCursorWhereItWas) {
