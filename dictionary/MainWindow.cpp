@@ -348,7 +348,7 @@ void MainWindow::cmdLast_Click() {
 }
 
 void MainWindow::cmdNova_Click() {
-    if (!Data1.HasRecordset() || !MayWrite()) return;
+    if (!MayWrite() || !Data1.HasRecordset()) return;
     // An empty list takes a new pair too: that is how a new dictionary gets its first one.
     if (!ListIsEmpty()) {
         Data1.recordset().MoveLast();

@@ -143,10 +143,11 @@ deb)
     [[ $icons == *"Icon (48 x 48)"* ]] || fail "the window has no icon of its own"
 
     # Novi pojam, a pair typed into the editor and accepted with Enter, the editor closed, Završi rad.
-    xdotool mousemove --window "$w" 19 19 click 1
+    # A window that has just appeared may not take keys yet: each click and typing waits a moment.
+    sleep 0.5; xdotool mousemove --window "$w" 19 19 click 1
     e=$(window "Izmjena i dodavanje riječi") || fail "the entry editor did not open"
-    xdotool mousemove --window "$e" 232 54 click 1
-    xdotool type --delay 40 "zzinstalled"; xdotool key Return
+    sleep 0.5; xdotool mousemove --window "$e" 232 54 click 1
+    sleep 0.3; xdotool type --delay 40 "zzinstalled"; xdotool key Return
     xdotool type --delay 40 "instalirano čšž"; xdotool key Return; sleep 0.3; xdotool key Return
     sleep 0.5; xdotool key Escape
     sleep 0.5; xdotool mousemove --window "$w" 471 19 click 1
