@@ -2,6 +2,7 @@
 
 #include "app/Module1.h"
 #include "db/Backup.h"
+#include "db/Errors.h"
 #include "dictionary/MainWindow.h"
 
 Session::Session(MainWindow* window) : window_(window) {
@@ -16,5 +17,8 @@ QString Session::End() {
     if (Module1::DictDb) Module1::DictDb->Close();
     Module1::DictDb.reset();
     if (path_.empty() || db::ChangesMade(path_) == changesBefore_) return {};
+    // A file found damaged during the run is not copied: the copy would push a good backup out
+    // of the newest ten. (A read-only one has made no changes.)
+    if (!db::WritesRefusedReason().empty()) return {};
     return QString::fromStdString(db::MakeBackup(path_, Module1::DbPassword.toStdString()));
 }

@@ -11,8 +11,9 @@ class Session {
 public:
     explicit Session(MainWindow* window);
     // Closes the main window (when still open) and the dictionary; when the run changed the
-    // pairs or the settings, copies the dictionary into Backup/ beside it. Returns the copy's
-    // path, empty when there was nothing to copy; throws db::EngineError when the copy failed.
+    // pairs or the settings, copies the dictionary into Backup/ beside it (not when it was found
+    // damaged). Returns the copy's path, empty when there was nothing to copy; throws
+    // db::EngineError when the copy failed.
     QString End();
 
 private:

@@ -89,21 +89,25 @@ TEST(StartupWindow, ARunThatChangedTheDictionaryLeavesABackupOfItBehind) {
     struct Case {
         const char* name;
         const char* change; // on the list's connection (pairs) or the settings one
-        bool settingsConnection, exitCommand;
+        bool settingsConnection, exitCommand, damaged = false;
     };
-    for (const Case& c : {Case{"nothing changed", nullptr, false, true},
-                          Case{"a pair, Završi rad", "INSERT INTO Vokabis (Engleski, Hrvatski) VALUES ('ink', 'tinta')", false, true},
-                          Case{"settings, close box", "UPDATE Postavke SET BrojRedova = 33", true, false}}) {
+    const char* const pair = "INSERT INTO Vokabis (Engleski, Hrvatski) VALUES ('ink', 'tinta')";
+    for (const Case& c : {Case{"nothing changed", nullptr, false, true}, Case{"a pair, Završi rad", pair, false, true},
+                          Case{"settings, close box", "UPDATE Postavke SET BrojRedova = 33", true, false},
+                          Case{"a pair, then the file found damaged", pair, false, true, true}}) {
         ProgramFolder f;
         MainWindow* w = StartUp(f.path());
         ASSERT_TRUE(w) << c.name;
         Session session(w);
         if (c.change) (c.settingsConnection ? *Module1::DictDb : *w->Data1.database()).Exec(c.change);
+        if (c.damaged) db::RefuseWrites("Datoteka rječnika je oštećena.");
         if (c.exitCommand) w->cmdIzlaz->click();
         else w->close();
         const QString backup = session.End();
-        EXPECT_EQ(fs::exists(f.dir / "Data/Backup"), c.change != nullptr) << c.name;
-        if (!c.change) continue;
+        db::RefuseWrites("");
+        // A file found damaged is not copied: its copy would push a good backup out of the ten.
+        EXPECT_EQ(fs::exists(f.dir / "Data/Backup"), c.change != nullptr && !c.damaged) << c.name;
+        if (!c.change || c.damaged) continue;
         EXPECT_EQ(fs::path(backup.toStdString()).parent_path(), f.dir / "Data/Backup") << c.name;
         EXPECT_TRUE(QFileInfo(backup).fileName().contains(QRegularExpression("^Vokabis-\\d{4}-\\d\\d-\\d\\d-\\d{6}\\.mdb$")))
             << backup.toStdString();
