@@ -5,6 +5,7 @@
 // Usage: form4_bench [pairs | dictionary.mdb ...] (default 100000 1000000). Runs offscreen.
 #include "Generate.h"
 #include "Stats.h"
+#include "Typing.h"
 #include "app/Module1.h"
 #include "db/JetSql.h"
 #include "db/Recordset.h"
@@ -49,12 +50,7 @@ struct Split {
 double Keystroke(MainWindow& w, QLineEdit* box, const QString& ch, int* wrongCounter, Split* split = nullptr) {
     QElapsedTimer t;
     t.start();
-    if (ch.isEmpty()) {
-        box->selectAll();
-        QTest::keyClick(box, Qt::Key_Backspace);
-    } else {
-        QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, ch, Qt::NoModifier);
-    }
+    bench::TypeInto(box, ch);
     const double handled = double(t.nsecsElapsed()) / 1e6;
     w.DBGrid1->viewport()->repaint();
     const double ms = double(t.nsecsElapsed()) / 1e6;

@@ -5,6 +5,7 @@
 // Usage: suggest_bench [FILE.mdb | pairs ...] (default: build/bin/Data/Vokabis.mdb 1000000). Offscreen.
 #include "Generate.h"
 #include "Stats.h"
+#include "Typing.h"
 #include "app/Module1.h"
 #include "db/Recordset.h"
 #include "dictionary/MainWindow.h"
@@ -30,12 +31,7 @@ double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
 double Keystroke(MainWindow& w, QLineEdit* box, const QString& ch) {
     QElapsedTimer t;
     t.start();
-    if (ch.isEmpty()) {
-        box->selectAll();
-        QTest::keyClick(box, Qt::Key_Backspace);
-    } else {
-        QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, ch, Qt::NoModifier);
-    }
+    bench::TypeInto(box, ch);
     w.DBGrid1->viewport()->repaint();
     return Ms(t);
 }
