@@ -1,8 +1,8 @@
 #include "app/Safety.h"
 
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "db/Sqlite.h"
-#include "dictionary/MsgBox.h"
+#include "ui/MsgBox.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "app/Session.h"
 
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "db/Backup.h"
 #include "db/Errors.h"
 #include "dictionary/MainWindow.h"

@@ -1,6 +1,6 @@
 #include "app/Startup.h"
 
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "app/Safety.h"
 #include "dictionary/MainWindow.h"
 #include "printing/PrintPreview.h"

@@ -6,7 +6,7 @@
 #include "Generate.h"
 #include "Stats.h"
 #include "Typing.h"
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "db/JetSql.h"
 #include "db/Recordset.h"
 #include "db/Sqlite.h"

@@ -1,7 +1,7 @@
 // Times the page layout on a large list: one preview page, and 500 pages printed to PDF.
 // Usage: print_bench [pairs] (default 1000000). Uses the generated file of the other benchmarks.
 #include "Generate.h"
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "db/Recordset.h"
 #include "printing/Layout.h"
 #include "printing/QtTargets.h"

@@ -1,10 +1,10 @@
 #include "dictionary/EntryEditor.h"
 
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "dictionary/MainWindow.h"
-#include "dictionary/MsgBox.h"
-#include "dictionary/Twips.h"
-#include "dictionary/Widgets.h"
+#include "ui/MsgBox.h"
+#include "ui/Twips.h"
+#include "ui/Widgets.h"
 
 #include <QFrame>
 #include <QKeyEvent>

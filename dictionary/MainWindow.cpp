@@ -1,14 +1,14 @@
 #include "dictionary/MainWindow.h"
 
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "dictionary/EntryEditor.h"
-#include "dictionary/Icons.h"
-#include "dictionary/MsgBox.h"
+#include "ui/Icons.h"
+#include "ui/MsgBox.h"
 #include "dictionary/QueryBuilder.h"
 #include "dictionary/RecordsetModel.h"
 #include "dictionary/Suggestions.h"
-#include "dictionary/Twips.h"
-#include "dictionary/Widgets.h"
+#include "ui/Twips.h"
+#include "ui/Widgets.h"
 #include "dictionary/WordGrid.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 #include "db/DataSource.h"
-#include "dictionary/ActiveLink.h"
+#include "ui/ActiveLink.h"
 
 #include <QHash>
 #include <QMainWindow>

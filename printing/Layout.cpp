@@ -1,6 +1,6 @@
 #include "printing/Layout.h"
 
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "db/Errors.h"
 #include "db/Recordset.h"
 

@@ -1,11 +1,11 @@
 #include "printing/PrintPreview.h"
 
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "db/Errors.h"
 #include "db/Recordset.h"
-#include "dictionary/MsgBox.h"
-#include "dictionary/Twips.h"
-#include "dictionary/Widgets.h"
+#include "ui/MsgBox.h"
+#include "ui/Twips.h"
+#include "ui/Widgets.h"
 #include "printing/PrintRange.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 #include "printing/PrintRange.h"
 
-#include "app/Module1.h"
-#include "dictionary/MsgBox.h"
-#include "dictionary/Twips.h"
-#include "dictionary/Widgets.h"
+#include "core/Module1.h"
+#include "ui/MsgBox.h"
+#include "ui/Twips.h"
+#include "ui/Widgets.h"
 
 #include <QKeyEvent>
 #include <QLabel>

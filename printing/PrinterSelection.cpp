@@ -1,8 +1,8 @@
 #include "printing/PrinterSelection.h"
 
-#include "dictionary/MsgBox.h"
-#include "dictionary/Twips.h"
-#include "dictionary/Widgets.h"
+#include "ui/MsgBox.h"
+#include "ui/Twips.h"
+#include "ui/Widgets.h"
 #include "printing/PrinterTools.h"
 
 #include <QComboBox>

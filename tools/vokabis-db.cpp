@@ -1,6 +1,6 @@
 // vokabis-db: makes, fills, exports and checks dictionary files. The program itself reads no
 // command line; everything done to a file from outside it is done here.
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "db/Backup.h"
 #include "db/Database.h"
 #include "db/Sqlite.h"

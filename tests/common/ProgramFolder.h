@@ -1,5 +1,5 @@
 #pragma once
-#include "app/Module1.h"
+#include "core/Module1.h"
 
 #include <unistd.h>
 

@@ -4,7 +4,7 @@
 // leaves a screenshot of each window in build/screenshots/session-*.png.
 #include "common/Modal.h"
 
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "app/Startup.h"
 #include "db/Sqlite.h"
 #include "dictionary/EntryEditor.h"

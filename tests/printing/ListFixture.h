@@ -2,7 +2,7 @@
 // A dictionary of generated pairs with the settings at their defaults, and its list as the
 // main window would hold it.
 #include "../db/TempDb.h"
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "db/Recordset.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 #include "ListFixture.h"
 #include "common/Modal.h"
 
-#include "dictionary/Widgets.h"
+#include "ui/Widgets.h"
 #include "printing/PrintPreview.h"
 #include "printing/PrintRange.h"
 #include "printing/PrintSettings.h"

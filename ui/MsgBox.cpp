@@ -1,4 +1,4 @@
-#include "dictionary/MsgBox.h"
+#include "ui/MsgBox.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -1,4 +1,4 @@
-#include "dictionary/ActiveLink.h"
+#include "ui/ActiveLink.h"
 
 #include <QDesktopServices>
 #include <QUrl>

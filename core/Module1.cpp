@@ -1,4 +1,4 @@
-#include "app/Module1.h"
+#include "core/Module1.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "dictionary/Widgets.h"
+#include "ui/Widgets.h"
 
-#include "dictionary/Icons.h"
+#include "ui/Icons.h"
 
 #include <QFocusEvent>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "dictionary/Icons.h"
+#include "ui/Icons.h"
 
 #include <QPainter>
 #include <QPainterPath>
