@@ -10,13 +10,18 @@
 #include <QSocketNotifier>
 #include <QTranslator>
 
-#include <csignal>
 #include <iostream>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
 #include <unistd.h>
+#endif
 
 namespace {
-int signalPipe[2] = {-1, -1};
 bool terminated = false;
+
+#ifdef Q_OS_UNIX
+int signalPipe[2] = {-1, -1};
 
 // A logout or `kill` ends the run through the event loop, so the dictionary is closed
 // the same way as when the user closes the window.
@@ -40,6 +45,10 @@ void QuitOnTerminate(QApplication& app) {
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
 }
+#else
+// Elsewhere a logout reaches the program through Qt, which closes the windows and quits itself.
+void QuitOnTerminate(QApplication&) {}
+#endif
 } // namespace
 
 int main(int argc, char** argv) {

@@ -6,17 +6,26 @@
 #include "db/Sqlite.h"
 #include "tools/Formats.h"
 
-#include <sys/stat.h>
-#include <sys/wait.h>
+#include <QSaveFile> // before anything that may define `open`
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QProcess>
+
+#ifdef Q_OS_UNIX
 #include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <io.h>
+#endif
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
-#include <memory>
+#include <optional>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -66,10 +75,20 @@ int Usage() {
     return 2;
 }
 
+bool ErrorsGoToATerminal() {
+#if defined(Q_OS_UNIX)
+    return ::isatty(2);
+#elif defined(Q_OS_WIN)
+    return ::_isatty(::_fileno(stderr));
+#else
+    return false;
+#endif
+}
+
 // Progress of a long import: a bar on a terminal, a line now and then otherwise.
 class Progress {
 public:
-    explicit Progress(size_t total) : total_(total), tty_(isatty(2)) {}
+    explicit Progress(size_t total) : total_(total), tty_(ErrorsGoToATerminal()) {}
     void Step(size_t done) {
         const int pct = total_ ? int(done * 100 / total_) : 100;
         if (pct == last_ || total_ < 10000) return;
@@ -97,37 +116,36 @@ bool IsFreeDict(const std::string& source) {
     return fs::exists(source + ".index") && fs::exists(source + ".dict.dz");
 }
 
-std::string Quoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
+// The output of a program; its own (English) complaints are not passed on. *status is its exit
+// code, 127 when it could not be started (not installed), 128 when it crashed.
+std::string Run(const std::string& program, const QStringList& arguments, int* status) {
+    QProcess p;
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start(QString::fromStdString(program), arguments, QIODevice::ReadOnly);
+    if (!p.waitForStarted(-1)) {
+        *status = 127;
+        return {};
+    }
+    p.waitForFinished(-1);
+    *status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : 128;
+    return p.readAllStandardOutput().toStdString();
 }
 
-// The output of a command; its own (English) complaints are not passed on, the exit status is.
-std::string Run(const std::string& command, int* status) {
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> p(popen((command + " 2>/dev/null").c_str(), "r"), pclose);
-    if (!p) throw std::runtime_error("ne mogu pokrenuti: " + command);
-    char buf[1 << 16];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p.get())) > 0) out.append(buf, n);
-    const int rc = pclose(p.release());
-    *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : 128;
-    return out;
-}
-
-std::string Run(const std::string& command) {
+// One table of an old dictionary as mdb-export writes it: CSV with a header line.
+std::vector<std::map<std::string, std::string>> ExportedTable(const Options& o, const std::string& source,
+                                                              const char* table) {
     int status = 0;
-    std::string out = Run(command, &status);
+    std::istringstream csv(Run(o.mdbExport, {QString::fromStdString(source), table}, &status));
     if (status == 127) throw std::runtime_error("mdbtools nije instaliran (paket mdbtools); stari rječnik ne može se pročitati");
-    if (status != 0) throw std::runtime_error("mdbtools nije mogao pročitati stari rječnik (" + command + ")");
-    return out;
+    if (status != 0)
+        throw std::runtime_error("mdbtools nije mogao pročitati stari rječnik (" + o.mdbExport + " " + source + " " + table + ")");
+    return tools::ReadCsvTable(csv);
 }
 
 // The tables of an Access file, or a Croatian refusal when it is not one mdbtools can read.
 std::vector<std::string> AccessTables(const std::string& source) {
     int status = 0;
-    const std::string out = Run("mdb-tables -1 " + Quoted(source), &status);
+    const std::string out = Run("mdb-tables", {"-1", QString::fromStdString(source)}, &status);
     if (status == 127) throw std::runtime_error("mdbtools nije instaliran (paket mdbtools); " + source + " se ne može pročitati");
     if (status != 0) throw std::runtime_error(source + " nije datoteka baze podataka Access; ništa nije uvezeno");
     std::vector<std::string> tables;
@@ -137,36 +155,38 @@ std::vector<std::string> AccessTables(const std::string& source) {
     return tables;
 }
 
+// The pairs of an old Access dictionary, and its settings row when it has one.
+std::vector<Pair> ReadAccess(const Options& o, const std::string& source, std::vector<tools::BadLine>* bad,
+                             std::map<std::string, std::string>* settings) {
+    const std::vector<std::string> tables = AccessTables(source);
+    if (std::find(tables.begin(), tables.end(), "Vokabis") == tables.end()) {
+        std::string names;
+        for (const auto& t : tables) names += (names.empty() ? "" : ", ") + t;
+        throw std::runtime_error(source + " ne sadrži parove riječi u obliku ovog programa (nema tablice Vokabis). " +
+                                 (names.empty() ? std::string("U njoj nema tablica.") : "Tablice u njoj: " + names + "."));
+    }
+    std::vector<Pair> out;
+    long line = 1;
+    const auto rows = ExportedTable(o, source, "Vokabis");
+    if (!rows.empty() && (!rows.front().contains("Engleski") || !rows.front().contains("Hrvatski")))
+        throw std::runtime_error(source + ": tablica Vokabis nema stupce Engleski i Hrvatski; ništa nije uvezeno");
+    for (auto row : rows) {
+        ++line;
+        Pair p{row["Engleski"], row["Hrvatski"]};
+        if (!tools::ValidUtf8(p.english) || !tools::ValidUtf8(p.croatian)) bad->push_back({line, "tekst nije ispravan UTF-8"});
+        else out.push_back(std::move(p));
+    }
+    if (std::find(tables.begin(), tables.end(), "Postavke") == tables.end()) return out; // the defaults stay
+    const auto table = ExportedTable(o, source, "Postavke");
+    if (!table.empty()) *settings = table.front();
+    return out;
+}
+
 // The pairs of a source, and the settings row when the source is an old dictionary.
 std::vector<Pair> ReadSource(const Options& o, const std::string& source, std::vector<tools::BadLine>* bad,
                              std::map<std::string, std::string>* settings) {
     if (IsFreeDict(source)) return tools::ReadFreeDict(source, source.find("hrv-eng") == std::string::npos);
-    if (fs::path(source).extension() == ".mdb") {
-        const std::vector<std::string> tables = AccessTables(source);
-        if (std::find(tables.begin(), tables.end(), "Vokabis") == tables.end()) {
-            std::string names;
-            for (const auto& t : tables) names += (names.empty() ? "" : ", ") + t;
-            throw std::runtime_error(source + " ne sadrži parove riječi u obliku ovog programa (nema tablice Vokabis). " +
-                                     (names.empty() ? std::string("U njoj nema tablica.") : "Tablice u njoj: " + names + "."));
-        }
-        std::istringstream pairs(Run(o.mdbExport + " " + Quoted(source) + " Vokabis"));
-        std::vector<Pair> out;
-        long line = 1;
-        const auto rows = tools::ReadCsvTable(pairs);
-        if (!rows.empty() && (!rows.front().contains("Engleski") || !rows.front().contains("Hrvatski")))
-            throw std::runtime_error(source + ": tablica Vokabis nema stupce Engleski i Hrvatski; ništa nije uvezeno");
-        for (auto row : rows) {
-            ++line;
-            Pair p{row["Engleski"], row["Hrvatski"]};
-            if (!tools::ValidUtf8(p.english) || !tools::ValidUtf8(p.croatian)) bad->push_back({line, "tekst nije ispravan UTF-8"});
-            else out.push_back(std::move(p));
-        }
-        if (std::find(tables.begin(), tables.end(), "Postavke") == tables.end()) return out; // the defaults stay
-        std::istringstream settingsText(Run(o.mdbExport + " " + Quoted(source) + " Postavke"));
-        const auto table = tools::ReadCsvTable(settingsText);
-        if (!table.empty()) *settings = table.front();
-        return out;
-    }
+    if (fs::path(source).extension() == ".mdb") return ReadAccess(o, source, bad, settings);
     std::ifstream in(source, std::ios::binary);
     if (!in) throw std::runtime_error("ne mogu čitati " + source);
     return tools::ReadPairs(in, FormatOf(source, o.format), bad);
@@ -277,78 +297,86 @@ bool IsTheDictionary(const std::string& path, const std::string& target) {
     return false;
 }
 
+// Why the export may not write to target, or nothing when it may.
+std::string TargetRefusal(const Options& o, const std::string& path, const std::string& target) {
+    if (IsTheDictionary(path, target))
+        return "cilj " + target + " je sama datoteka rječnika " + path + " (ili njezina pomoćna datoteka). Navedite drugi cilj.";
+    if (fs::is_directory(target)) return target + " je mapa. Navedite ime datoteke.";
+    if (fs::exists(target) && !o.force) return target + " već postoji i nije dirnut. Zamjena samo uz --force.";
+    return {};
+}
+
+const char* const kAllPairs = "SELECT Engleski, Hrvatski, Id FROM Vokabis ORDER BY Id";
+
+std::string Text(const db::Value& v) { return db::IsNull(v) ? std::string() : db::CStr(v); }
+
+// TSV has no quoting: the first pair it cannot hold refuses the export whole, before a line is
+// written, so no half list goes out.
+bool AllFitTsv(db::Database& d) {
+    db::Statement s(d.handle(), kAllPairs);
+    while (s.Step()) {
+        const std::string e = Text(s.Column(0)), h = Text(s.Column(1));
+        if (tools::FitsTsv(e) && tools::FitsTsv(h)) continue;
+        std::cerr << "Izvoz odbijen: par " << Shown(e) << " – " << Shown(h) << " (Id " << s.Int(2)
+                  << ") sadrži tabulator ili prijelom retka, koje TSV ne može zapisati. "
+                     "Izvezite u CSV (cilj s nastavkom .csv ili --format csv).\n";
+        return false;
+    }
+    return true;
+}
+
+// Lets the pair writer, which writes to a std::ostream, write into a Qt file.
+class DeviceBuffer : public std::streambuf {
+public:
+    explicit DeviceBuffer(QIODevice& device) : device_(device) {}
+
+protected:
+    std::streamsize xsputn(const char* s, std::streamsize n) override { return device_.write(s, n) == n ? n : 0; }
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        const char ch = traits_type::to_char_type(c);
+        return device_.write(&ch, 1) == 1 ? c : traits_type::eof();
+    }
+
+private:
+    QIODevice& device_;
+};
+
+// Written beside the target, flushed to the disk and renamed over it whole: a failed export
+// leaves no half file and an existing target as it was (with its permissions when replaced).
+void WriteWhole(const std::string& target, const std::function<void(std::ostream&)>& write) {
+    const fs::path final = fs::weakly_canonical(fs::absolute(target));
+    QSaveFile file(QString::fromStdString(final.string()));
+    if (!file.open(QIODevice::WriteOnly))
+        throw std::runtime_error("ne mogu pisati " + target + " (mapa cilja ili postojeći cilj nije zapisiv); ništa nije promijenjeno");
+    DeviceBuffer buffer(file);
+    std::ostream out(&buffer);
+    write(out);
+    if (!out || !file.commit()) throw std::runtime_error("izvoz u " + target + " nije dovršen (disk pun?); cilj nije dirnut");
+    db::SyncPath(final.parent_path().string());
+}
+
 int Export(const Options& o, const std::string& path, const std::string& target) {
-    if (!target.empty()) {
-        if (IsTheDictionary(path, target)) {
-            std::cerr << "Izvoz odbijen: cilj " << target << " je sama datoteka rječnika " << path
-                      << " (ili njezina pomoćna datoteka). Navedite drugi cilj.\n";
-            return 1;
-        }
-        if (fs::is_directory(target)) {
-            std::cerr << "Izvoz odbijen: " << target << " je mapa. Navedite ime datoteke.\n";
-            return 1;
-        }
-        if (fs::exists(target) && !o.force) {
-            std::cerr << "Izvoz odbijen: " << target << " već postoji i nije dirnut. Zamjena samo uz --force.\n";
-            return 1;
-        }
+    if (const std::string why = target.empty() ? "" : TargetRefusal(o, path, target); !why.empty()) {
+        std::cerr << "Izvoz odbijen: " << why << "\n";
+        return 1;
     }
     db::Database d = OpenReadOnly(path);
     RequireDictionary(d);
     const Format format = FormatOf(target, o.format);
-    const char* const sql = "SELECT Engleski, Hrvatski, Id FROM Vokabis ORDER BY Id";
-    auto text = [](const db::Value& v) { return db::IsNull(v) ? std::string() : db::CStr(v); };
-    if (format == Format::Tsv) { // refused whole before a line is written, so no half list goes out
-        db::Statement s(d.handle(), sql);
-        while (s.Step()) {
-            const std::string e = text(s.Column(0)), h = text(s.Column(1));
-            if (tools::FitsTsv(e) && tools::FitsTsv(h)) continue;
-            std::cerr << "Izvoz odbijen: par " << Shown(e) << " – " << Shown(h) << " (Id " << s.Int(2)
-                      << ") sadrži tabulator ili prijelom retka, koje TSV ne može zapisati. "
-                         "Izvezite u CSV (cilj s nastavkom .csv ili --format csv).\n";
-            return 1;
-        }
-    }
+    if (format == Format::Tsv && !AllFitTsv(d)) return 1;
     auto write = [&](std::ostream& out) {
-        db::Statement s(d.handle(), sql);
+        db::Statement s(d.handle(), kAllPairs);
         for (bool first = true; s.Step(); first = false)
-            tools::WritePair(out, format, text(s.Column(0)), text(s.Column(1)), first);
+            tools::WritePair(out, format, Text(s.Column(0)), Text(s.Column(1)), first);
         out.flush();
     };
-    if (target.empty()) {
-        write(std::cout);
-        return std::cout ? 0 : 1;
+    if (!target.empty()) {
+        WriteWhole(target, write);
+        return 0;
     }
-    // Written beside the target and renamed over it whole: a failed export leaves no half file
-    // and an existing target as it was.
-    const std::string final = fs::weakly_canonical(fs::absolute(target)).string();
-    std::string partial = final + ".XXXXXX";
-    const int fd = mkstemp(partial.data());
-    if (fd < 0) throw std::runtime_error("ne mogu pisati u mapu cilja " + fs::path(final).parent_path().string());
-    ::close(fd);
-    try {
-        std::ofstream file(partial, std::ios::binary | std::ios::trunc);
-        write(file);
-        file.close();
-        if (!file) throw std::runtime_error("izvoz u " + target + " nije dovršen (disk pun?); cilj nije dirnut");
-        db::SyncPath(partial);
-        struct stat old {};
-        mode_t mode = 0;
-        if (::stat(final.c_str(), &old) == 0) mode = old.st_mode & 07777;
-        else {
-            mode = ::umask(0);
-            ::umask(mode);
-            mode = 0666 & ~mode;
-        }
-        ::chmod(partial.c_str(), mode);
-        fs::rename(partial, final);
-    } catch (...) {
-        std::error_code ec;
-        fs::remove(partial, ec);
-        throw;
-    }
-    db::SyncPath(fs::path(final).parent_path().string());
-    return 0;
+    write(std::cout);
+    return std::cout ? 0 : 1;
 }
 
 // Everything the program needs from a file, each on a line of its own; true when all of it is there.
@@ -429,11 +457,11 @@ std::string KeepRawCopy(const std::string& path) {
     fs::create_directories(folder);
     const fs::path name(path);
     for (int n = 1;; ++n) {
-        const fs::path keep = fs::path(folder) / (name.stem().string() + "-ostecena-" + std::to_string(::time(nullptr)) +
+        const fs::path keep = fs::path(folder) / (name.stem().string() + "-ostecena-" + std::to_string(std::time(nullptr)) +
                                                   (n > 1 ? "-" + std::to_string(n) : "") + name.extension().string());
         if (fs::exists(keep)) continue;
         fs::copy_file(path, keep);
-        ::chmod(keep.c_str(), 0600);
+        fs::permissions(keep, fs::perms::owner_read | fs::perms::owner_write);
         db::SyncPath(keep.string());
         if (fs::exists(path + "-wal")) {
             fs::rename(path + "-wal", keep.string() + "-wal"); // belongs to the damaged file, never to the new one
@@ -443,6 +471,63 @@ std::string KeepRawCopy(const std::string& path) {
         fs::remove(path + "-shm", ec);
         return keep.string();
     }
+}
+
+// Puts a file made beside its final place there by rename once `make` says it is complete; on a
+// failure, or when `make` says no, the partial file goes and the final one stays as it was.
+template <class Make> void MoveIntoPlace(const std::string& partial, const std::string& final, Make make) {
+    try {
+        if (!make()) {
+            fs::remove(partial);
+            return;
+        }
+        fs::rename(partial, final);
+    } catch (...) {
+        std::error_code ec;
+        fs::remove(partial, ec);
+        throw;
+    }
+    db::SyncPath(fs::absolute(final).parent_path().string());
+}
+
+int Create(const Options& o, const std::string& path) {
+    if (fs::exists(path)) {
+        std::cerr << "Datoteka već postoji: " << path << "\n";
+        return 1;
+    }
+    const std::string partial = path + ".novo";
+    fs::remove(partial);
+    int rc = 0;
+    MoveIntoPlace(partial, path, [&] {
+        if (o.from.empty()) db::Database(partial, kPassword, true).CreateSchema();
+        else rc = Import(o, partial, o.from, true);
+        return rc == 0;
+    });
+    return rc;
+}
+
+const char* const kHeldOpen = " je otvoren u drugom programu (Vokabis?). Zatvorite ga pa pokušajte ponovno; ništa nije promijenjeno";
+
+// Keeps the file a restore replaces as a backup beside it; returns the copy's path.
+std::string KeepReplaced(const std::string& path) {
+    std::string kept;
+    try {
+        db::Database old(path, kPassword);
+        // Leaving write-ahead logging moves the log into the file and needs the file to
+        // itself: a program still holding it stops the restore here.
+        db::Statement mode(old.handle(), "PRAGMA journal_mode=DELETE");
+        if (!mode.Step() || db::CStr(mode.Column(0)) != "delete") throw db::EngineError(SQLITE_BUSY, "");
+        mode.Reset();
+        kept = db::MakeBackupOf(old.handle(), path, kPassword, {}, INT_MAX);
+    } catch (const db::EngineError& e) {
+        const int rc = e.code & 0xff;
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) throw std::runtime_error(path + kHeldOpen);
+        if (rc != SQLITE_CORRUPT && rc != SQLITE_NOTADB) throw;
+        kept = KeepRawCopy(path);
+    }
+    // A log left beside the file would be read into the new one.
+    if (fs::exists(path + "-wal") && fs::file_size(path + "-wal") > 0) throw std::runtime_error(path + kHeldOpen);
+    return kept;
 }
 
 int Restore(const std::string& backup, const std::string& path) {
@@ -458,43 +543,11 @@ int Restore(const std::string& backup, const std::string& path) {
                   << " nije dirnut.\n";
         return 1;
     }
-    const std::string partial = db::PrepareCopy(source.handle(), path, kPassword);
     std::string kept;
-    try {
-        if (fs::exists(path)) {
-            bool damaged = false;
-            try {
-                db::Database old(path, kPassword);
-                // Leaving write-ahead logging moves the log into the file and needs the file to
-                // itself: a program still holding it stops the restore here.
-                db::Statement mode(old.handle(), "PRAGMA journal_mode=DELETE");
-                if (!mode.Step() || db::CStr(mode.Column(0)) != "delete")
-                    throw db::EngineError(SQLITE_BUSY, "");
-                mode.Reset();
-                kept = db::MakeBackupOf(old.handle(), path, kPassword, {}, INT_MAX);
-            } catch (const db::EngineError& e) {
-                const int rc = e.code & 0xff;
-                if (rc != SQLITE_CORRUPT && rc != SQLITE_NOTADB) {
-                    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
-                        throw std::runtime_error(path + " je otvoren u drugom programu (Vokabis?). Zatvorite ga pa "
-                                                        "pokušajte ponovno; ništa nije promijenjeno");
-                    throw;
-                }
-                damaged = true;
-            }
-            if (damaged) kept = KeepRawCopy(path);
-            // A log left beside the file would be read into the new one.
-            if (fs::exists(path + "-wal") && fs::file_size(path + "-wal") > 0)
-                throw std::runtime_error(path + " je otvoren u drugom programu (Vokabis?). Zatvorite ga pa pokušajte "
-                                                "ponovno; ništa nije promijenjeno");
-        }
-        fs::rename(partial, path);
-    } catch (...) {
-        std::error_code ec;
-        fs::remove(partial, ec);
-        throw;
-    }
-    db::SyncPath(fs::absolute(path).parent_path().string());
+    MoveIntoPlace(db::PrepareCopy(source.handle(), path, kPassword), path, [&] {
+        if (fs::exists(path)) kept = KeepReplaced(path);
+        return true;
+    });
     std::error_code ec;
     fs::remove(path + "-shm", ec);
     if (!kept.empty()) db::PruneBackups(db::BackupFolder(path), fs::path(path).filename().string(), 10, backup);
@@ -503,57 +556,62 @@ int Restore(const std::string& backup, const std::string& path) {
     return 0;
 }
 
+// What went wrong with the arguments, said before the help text.
+std::string ArgumentError(const QCommandLineParser& parser, const QStringList& arguments) {
+    if (const QStringList unknown = parser.unknownOptionNames(); !unknown.isEmpty())
+        return "Nepoznata opcija: " + std::string(unknown.first().size() > 1 ? "--" : "-") + unknown.first().toStdString();
+    if (QStringList{"--format", "--from", "--mdb-export"}.contains(arguments.last()))
+        return "Opciji " + arguments.last().toStdString() + " nedostaje vrijednost.";
+    return "Opcije --skip-bad, --force i --help ne primaju vrijednost.";
+}
+
+// The options and the command's words; an exit code when there is nothing more to do.
+std::optional<int> ReadArguments(const QStringList& arguments, Options* o) {
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{"h", "help"}), skipBad("skip-bad"), force("force");
+    const QCommandLineOption format("format", {}, "tsv|csv"), from("from", {}, "IZVOR"), mdbExport("mdb-export", {}, "PROGRAM");
+    parser.addOptions({help, skipBad, force, format, from, mdbExport});
+    if (!parser.parse(arguments)) {
+        std::cerr << ArgumentError(parser, arguments) << "\n";
+        return Usage();
+    }
+    if (parser.isSet(help)) {
+        std::cout << kHelp;
+        return 0;
+    }
+    o->skipBad = parser.isSet(skipBad);
+    o->force = parser.isSet(force);
+    o->format = parser.value(format).toStdString();
+    o->from = parser.value(from).toStdString();
+    if (parser.isSet(mdbExport)) o->mdbExport = parser.value(mdbExport).toStdString();
+    for (const QString& a : parser.positionalArguments()) o->args.push_back(a.toStdString());
+    return std::nullopt;
+}
+
+int Dispatch(const Options& o) {
+    const size_t n = o.args.size();
+    if (n < 2) return Usage();
+    const std::string &command = o.args[0], &path = o.args[1], third = n == 3 ? o.args[2] : "";
+    if (command == "create" && n == 2) return Create(o, path);
+    if (command == "import" && n == 3) return Import(o, path, third, false);
+    if (command == "export" && n <= 3) return Export(o, path, third);
+    if (command == "check" && n == 2) return Check(path);
+    if (command == "stats" && n == 2) return Stats(path);
+    if (command == "backup" && n <= 3) return Backup(path, third);
+    if (command == "restore" && n == 3) return Restore(path, third);
+    return Usage();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv); // its arguments() come right from the system on every platform
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
-            std::cout << kHelp;
-            return 0;
-        }
-        if (a == "--skip-bad") o.skipBad = true;
-        else if (a == "--force") o.force = true;
-        else if ((a == "--format" || a == "--from" || a == "--mdb-export") && i + 1 < argc)
-            (a == "--format" ? o.format : a == "--from" ? o.from : o.mdbExport) = argv[++i];
-        else if (a.rfind("--", 0) == 0) return Usage();
-        else o.args.push_back(a);
-    }
-    if (o.args.size() < 2) return Usage();
-    const std::string command = o.args[0], path = o.args[1];
+    if (const std::optional<int> done = ReadArguments(QCoreApplication::arguments(), &o)) return *done;
     try {
-        if (command == "create") {
-            if (fs::exists(path)) {
-                std::cerr << "Datoteka već postoji: " << path << "\n";
-                return 1;
-            }
-            // Built beside the target and moved into place whole, so a failure leaves nothing behind.
-            const std::string partial = path + ".novo";
-            fs::remove(partial);
-            try {
-                if (o.from.empty()) {
-                    db::Database(partial, kPassword, true).CreateSchema();
-                } else if (const int rc = Import(o, partial, o.from, true); rc != 0) {
-                    fs::remove(partial);
-                    return rc;
-                }
-            } catch (...) {
-                fs::remove(partial);
-                throw;
-            }
-            fs::rename(partial, path);
-            return 0;
-        }
-        if (command == "import" && o.args.size() == 3) return Import(o, path, o.args[2], false);
-        if (command == "export" && o.args.size() <= 3) return Export(o, path, o.args.size() == 3 ? o.args[2] : "");
-        if (command == "check" && o.args.size() == 2) return Check(path);
-        if (command == "stats" && o.args.size() == 2) return Stats(path);
-        if (command == "backup" && o.args.size() <= 3) return Backup(path, o.args.size() == 3 ? o.args[2] : "");
-        if (command == "restore" && o.args.size() == 3) return Restore(path, o.args[2]);
+        return Dispatch(o);
     } catch (const std::exception& e) {
         std::cerr << "Pogreška: " << e.what() << "\n";
         return 1;
     }
-    return Usage();
 }

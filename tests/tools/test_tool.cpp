@@ -280,6 +280,14 @@ TEST(Tool, CheckFindsADamagedFile) {
     EXPECT_TRUE(NoEngineEnglish(r.out)) << r.out;
     EXPECT_EQ(Tool("import").rc, 2);
     EXPECT_NE(Tool("--help").out.find("usage"), std::string::npos);
+    for (auto [args, says] : {std::pair{"check " + db + " --bogus", "Nepoznata opcija: --bogus\n"},
+                              {"create " + db + " --from", "Opciji --from nedostaje vrijednost.\n"},
+                              {"check " + db + " --force=yes", "Opcije --skip-bad, --force i --help ne primaju vrijednost.\n"}}) {
+        const Result r = Tool(args);
+        EXPECT_EQ(r.rc, 2) << args;
+        EXPECT_EQ(r.out.find(says), 0u) << r.out; // what was wrong, then the help
+        EXPECT_NE(r.out.find("usage"), std::string::npos) << r.out;
+    }
 }
 
 TEST(Tool, AnImportKilledHalfwayLeavesTheFileAsItWas) {
