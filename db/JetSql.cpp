@@ -59,75 +59,112 @@ size_t SkipSpace(std::string_view s, size_t i) {
     return i;
 }
 
-} // namespace
+// The pieces of a Jet text the prefix rewrite looks at: a name standing alone, a closed '...'
+// literal, a run of white space; anything else (punctuation, qualified names, "..." names,
+// an unclosed literal) is copied as it is.
+struct SqlToken {
+    enum Kind { kName, kLiteral, kSpace, kOther } kind;
+    std::string_view text;
+    std::string content; // a literal's text, its doubled quotes made single
+};
 
-std::string AddPrefixRanges(std::string_view sql) {
-    std::string out;
-    struct Range {
-        size_t at, prefixBytes;
-    };
-    std::vector<Range> ranges;
+std::vector<SqlToken> Tokenize(std::string_view sql) {
+    std::vector<SqlToken> tokens;
     size_t i = 0;
     while (i < sql.size()) {
         const char c = sql[i];
-        if (c == '\'' || c == '"') {
-            size_t end = c == '\'' ? ReadLiteral(sql, i, nullptr) : sql.find('"', i + 1);
-            end = end == std::string_view::npos ? sql.size() : (c == '"' ? end + 1 : end);
-            out.append(sql.substr(i, end - i));
-            i = end;
+        SqlToken t{SqlToken::kOther, {}, {}};
+        size_t end = i + 1;
+        if (c == '\'') {
+            end = ReadLiteral(sql, i, &t.content);
+            if (end == std::string_view::npos) end = sql.size(); // unclosed: the rest of the text
+            else t.kind = SqlToken::kLiteral;
+        } else if (c == '"') {
+            end = sql.find('"', i + 1);
+            end = end == std::string_view::npos ? sql.size() : end + 1;
+        } else if (std::isspace(static_cast<unsigned char>(c))) {
+            end = SkipSpace(sql, i);
+            t.kind = SqlToken::kSpace;
+        } else if (IsWordChar(c)) {
+            while (end < sql.size() && IsWordChar(sql[end])) ++end;
+            // A name after a dot belongs to a table or an alias: not one of the terms.
+            if (i == 0 || sql[i - 1] != '.') t.kind = SqlToken::kName;
+        }
+        t.text = sql.substr(i, end - i);
+        tokens.push_back(std::move(t));
+        i = end;
+    }
+    return tokens;
+}
+
+// The literal of `Engleski LIKE 'pattern'` (or Hrvatski) when tokens[at] starts one, else nullptr;
+// *last is then the literal's index.
+const SqlToken* PrefixLiteral(const std::vector<SqlToken>& tokens, size_t at, size_t* last) {
+    if (tokens[at].kind != SqlToken::kName) return nullptr;
+    if (!EqualsNoCase(tokens[at].text, "Engleski") && !EqualsNoCase(tokens[at].text, "Hrvatski")) return nullptr;
+    size_t k = at + 1;
+    auto skipSpace = [&] { if (k < tokens.size() && tokens[k].kind == SqlToken::kSpace) ++k; };
+    skipSpace();
+    if (k >= tokens.size() || tokens[k].kind != SqlToken::kName || !EqualsNoCase(tokens[k].text, "LIKE")) return nullptr;
+    ++k;
+    skipSpace();
+    if (k >= tokens.size() || tokens[k].kind != SqlToken::kLiteral) return nullptr;
+    *last = k;
+    return &tokens[k];
+}
+
+struct PrefixRange {
+    size_t at, prefixBytes; // where it starts in the rewritten text, and the folded prefix's length
+};
+
+// With conditions on both terms, only the longer prefix, the narrower one, is to be taken
+// from its index; a unary plus keeps the engine from choosing the other.
+void KeepNarrowestRange(std::string& out, const std::vector<PrefixRange>& ranges) {
+    if (ranges.size() < 2) return;
+    size_t best = 0;
+    for (size_t k = 1; k < ranges.size(); ++k)
+        if (ranges[k].prefixBytes > ranges[best].prefixBytes) best = k;
+    for (size_t k = ranges.size(); k-- > 0;) {
+        if (k == best) continue;
+        const size_t second = out.find(" AND vokabis_fold(", ranges[k].at);
+        out.insert(second + 5, "+");
+        out.insert(ranges[k].at + 1, "+");
+    }
+}
+
+} // namespace
+
+std::string AddPrefixRanges(std::string_view sql) {
+    const std::vector<SqlToken> tokens = Tokenize(sql);
+    std::string out;
+    std::vector<PrefixRange> ranges;
+    for (size_t t = 0; t < tokens.size(); ++t) {
+        size_t last = t;
+        const SqlToken* literal = PrefixLiteral(tokens, t, &last);
+        if (!literal) {
+            out.append(tokens[t].text);
             continue;
         }
-        if (!IsWordChar(c) || (i > 0 && (IsWordChar(sql[i - 1]) || sql[i - 1] == '.'))) {
-            out += c;
-            ++i;
+        const std::string col(tokens[t].text);
+        const std::string& pattern = literal->content;
+        if (pattern == "*") { // every term there is: an index answers it
+            out += "(" + col + " IS NOT NULL)";
+            t = last;
             continue;
         }
-        size_t w = i;
-        while (w < sql.size() && IsWordChar(sql[w])) ++w;
-        const std::string_view column = sql.substr(i, w - i);
-        if (EqualsNoCase(column, "Engleski") || EqualsNoCase(column, "Hrvatski")) {
-            size_t k = SkipSpace(sql, w);
-            size_t like = k;
-            while (like < sql.size() && IsWordChar(sql[like])) ++like;
-            if (like > k && EqualsNoCase(sql.substr(k, like - k), "LIKE")) {
-                const size_t q = SkipSpace(sql, like);
-                std::string pattern;
-                const size_t end = q < sql.size() && sql[q] == '\'' ? ReadLiteral(sql, q, &pattern) : std::string_view::npos;
-                const bool prefix = end != std::string_view::npos && pattern.size() > 1 && pattern.back() == '*' &&
-                                    pattern.find_first_of("*?#[", 0) == pattern.size() - 1;
-                if (end != std::string_view::npos && pattern == "*") { // every term there is: an index answers it
-                    out += "(" + std::string(column) + " IS NOT NULL)";
-                    i = end;
-                    continue;
-                }
-                const std::string lo = prefix ? FoldKey(pattern.substr(0, pattern.size() - 1)) : std::string();
-                if (!lo.empty()) {
-                    std::string hi = lo;
-                    hi.back() = char(static_cast<unsigned char>(hi.back()) + 1); // UTF-8 never holds 0xFF
-                    const std::string col(column);
-                    ranges.push_back({out.size(), lo.size()});
-                    out += "(vokabis_fold(" + col + ") >= " + Hex(lo) + " AND vokabis_fold(" + col + ") < " + Hex(hi) + ")";
-                    i = end;
-                    continue;
-                }
-            }
+        const bool prefix = pattern.size() > 1 && pattern.back() == '*' && pattern.find_first_of("*?#[", 0) == pattern.size() - 1;
+        const std::string lo = prefix ? FoldKey(pattern.substr(0, pattern.size() - 1)) : std::string();
+        if (lo.empty()) {
+            out.append(col);
+            continue;
         }
-        out.append(column);
-        i = w;
+        std::string hi = lo;
+        hi.back() = char(static_cast<unsigned char>(hi.back()) + 1); // UTF-8 never holds 0xFF
+        ranges.push_back({out.size(), lo.size()});
+        out += "(vokabis_fold(" + col + ") >= " + Hex(lo) + " AND vokabis_fold(" + col + ") < " + Hex(hi) + ")";
+        t = last;
     }
-    // With conditions on both terms, only the longer prefix, the narrower one, is to be taken
-    // from its index; a unary plus keeps the engine from choosing the other.
-    if (ranges.size() > 1) {
-        size_t best = 0;
-        for (size_t k = 1; k < ranges.size(); ++k)
-            if (ranges[k].prefixBytes > ranges[best].prefixBytes) best = k;
-        for (size_t k = ranges.size(); k-- > 0;) {
-            if (k == best) continue;
-            const size_t second = out.find(" AND vokabis_fold(", ranges[k].at);
-            out.insert(second + 5, "+");
-            out.insert(ranges[k].at + 1, "+");
-        }
-    }
+    KeepNarrowestRange(out, ranges);
     return out;
 }
 

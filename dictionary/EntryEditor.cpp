@@ -15,6 +15,7 @@
 
 #include <limits>
 
+using dictionary::Put;
 using dictionary::Px;
 using dictionary::Twips;
 
@@ -24,35 +25,18 @@ EntryEditor& Form5Ref(MainWindow& form4) {
 }
 
 EntryEditor::EntryEditor(MainWindow& form4) : QDialog(&form4), form4_(form4) {
-    setObjectName("Form5");
-    setWindowTitle("Izmjena i dodavanje riječi");
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(Px(7005), Px(2520));
-    dictionary::CentreOnScreen(this);
-
-    Shape1 = new QFrame(this);
-    Shape1->setObjectName("Shape1");
-    Shape1->setGeometry(Twips(90, 195, 6800, 1530));
-    Shape1->setStyleSheet("QFrame#Shape1 { border: 1px solid rgb(0, 70, 213); background: transparent; }");
+    dictionary::SetUpDialog(this, "Form5", "Izmjena i dodavanje riječi", 7005, 2520);
+    Shape1 = dictionary::Outline(this, "Shape1", Twips(90, 195, 6800, 1530));
 
     Text4 = dictionary::HeadingBox(this, "Text4", "Izmjenite ili dodajte novi pojam", Twips(360, 90, 2415, 225),
                                    Shape1->width() - Px(360));
     Text4->setFocusPolicy(Qt::StrongFocus); // Tab reaches it, and it hands the focus on
     Text4->setAccessibleName(Text4->text());
 
-    Label1 = new QLabel("Engleski pojam", this);
-    Label1->setObjectName("Label1");
-    Label1->setGeometry(Twips(240, 435, 1935, 255));
-    txtEngleski = new QLineEdit(this);
-    txtEngleski->setObjectName("txtEngleski");
-    txtEngleski->setGeometry(Twips(240, 675, 6495, 285));
-    Label2 = new QLabel("Hrvatski pojam", this);
-    Label2->setObjectName("Label2");
-    Label2->setGeometry(Twips(240, 1035, 1935, 255));
-    txtHrvatski = new QLineEdit(this);
-    txtHrvatski->setObjectName("txtHrvatski");
-    txtHrvatski->setGeometry(Twips(240, 1275, 6495, 285));
+    Label1 = Put<QLabel>(this, "Label1", Twips(240, 435, 1935, 255), "Engleski pojam");
+    txtEngleski = Put<QLineEdit>(this, "txtEngleski", Twips(240, 675, 6495, 285));
+    Label2 = Put<QLabel>(this, "Label2", Twips(240, 1035, 1935, 255), "Hrvatski pojam");
+    txtHrvatski = Put<QLineEdit>(this, "txtHrvatski", Twips(240, 1275, 6495, 285));
     Label1->setBuddy(txtEngleski); // a screen reader names each box by its label
     Label2->setBuddy(txtHrvatski);
     for (QLineEdit* box : {txtEngleski, txtHrvatski}) {
@@ -61,19 +45,12 @@ EntryEditor::EntryEditor(MainWindow& form4) : QDialog(&form4), form4_(form4) {
     }
     Text4->installEventFilter(this);
 
-    cmdSpremi = new QPushButton("Prihvati", this);
-    cmdSpremi->setObjectName("cmdSpremi");
-    cmdSpremi->setGeometry(Twips(120, 2040, 1095, 375));
-    cmdIzlaz = new QPushButton("Kraj", this);
-    cmdIzlaz->setObjectName("cmdIzlaz");
-    cmdIzlaz->setGeometry(Twips(5760, 2040, 1095, 375));
+    cmdSpremi = Put<QPushButton>(this, "cmdSpremi", Twips(120, 2040, 1095, 375), "Prihvati");
     connect(cmdSpremi, &QPushButton::clicked, this, [this] { cmdSpremi_Click(); });
+    cmdIzlaz = Put<QPushButton>(this, "cmdIzlaz", Twips(5760, 2040, 1095, 375), "Kraj");
     connect(cmdIzlaz, &QPushButton::clicked, this, [this] { reject(); });
 
-    setTabOrder(cmdSpremi, cmdIzlaz);
-    setTabOrder(cmdIzlaz, Text4);
-    setTabOrder(Text4, txtEngleski);
-    setTabOrder(txtEngleski, txtHrvatski);
+    dictionary::TabOrder({cmdSpremi, cmdIzlaz, Text4, txtEngleski, txtHrvatski});
     dictionary::EnterPressesFocusedButton(this);
     cmdSpremi->setFocus();
 }

@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+using dictionary::Put;
 using dictionary::Px;
 using dictionary::Twips;
 
@@ -40,22 +41,34 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     auto* central = new QWidget(this);
     central->setObjectName("Form4Client");
     setCentralWidget(central);
-
-    Shape1 = new QFrame(central);
-    Shape1->setObjectName("Shape1");
-    Shape1->setGeometry(Twips(90, 720, 7310, 4815));
-    Shape1->setStyleSheet("QFrame#Shape1 { border: 1px solid rgb(0, 70, 213); background: transparent; }");
+    Shape1 = dictionary::Outline(central, "Shape1", Twips(90, 720, 7310, 4815));
 
     BuildToolbar();
+    BuildSearchBoxes();
+    BuildGrid();
+    BuildCounterRow();
+    BuildStatusBar();
+    setFixedSize(Px(7485), Px(5955));
 
+    dictionary::TabOrder({cmdNova, cmdOk, cmdDelete, cmdPregledaj, cmdAsc, cmdDesc, cmdAlati, cmdHelp, cmdIzlaz, Text3,
+                          txtNadjiEngleski, txtNadjiHrvatski, Text2, Text1, CmdPrevious, DBGrid1, cmdNext, cmdFirst,
+                          cmdLast});
+    cmdNova->setFocus();
+    BuildShortcuts();
+    dictionary::EnterPressesFocusedButton(this);
+
+    Load();
+    new dictionary::SuggestionLine(this); // what an empty search may have meant, in the status bar
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildSearchBoxes() {
+    QWidget* central = centralWidget();
     QFont bold = font();
     bold.setBold(true);
-    Label3 = new QLabel("Engleski pojam", central);
-    Label3->setObjectName("Label3");
-    Label3->setGeometry(Twips(195, 840, 1800, 255));
-    Label2 = new QLabel("Hrvatski pojam", central);
-    Label2->setObjectName("Label2");
-    Label2->setGeometry(Twips(3780, 840, 1455, 255));
+    Label3 = Put<QLabel>(central, "Label3", Twips(195, 840, 1800, 255), "Engleski pojam");
+    Label2 = Put<QLabel>(central, "Label2", Twips(3780, 840, 1455, 255), "Hrvatski pojam");
     for (QLabel* l : {Label3, Label2}) {
         l->setFont(bold);
         l->resize(std::max(l->width(), l->sizeHint().width()), l->height()); // this font may be wider
@@ -64,12 +77,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
         l->setPalette(pal);
     }
 
-    txtNadjiEngleski = new QLineEdit(central);
-    txtNadjiEngleski->setObjectName("txtNadjiEngleski");
-    txtNadjiEngleski->setGeometry(Twips(195, 1080, 3500, 285));
-    txtNadjiHrvatski = new QLineEdit(central);
-    txtNadjiHrvatski->setObjectName("txtNadjiHrvatski");
-    txtNadjiHrvatski->setGeometry(Twips(3780, 1080, 3500, 285));
+    txtNadjiEngleski = Put<QLineEdit>(central, "txtNadjiEngleski", Twips(195, 1080, 3500, 285));
+    txtNadjiHrvatski = Put<QLineEdit>(central, "txtNadjiHrvatski", Twips(3780, 1080, 3500, 285));
     Label3->setBuddy(txtNadjiEngleski); // a screen reader names each box by its label
     Label2->setBuddy(txtNadjiHrvatski);
     for (QLineEdit* box : {txtNadjiEngleski, txtNadjiHrvatski}) {
@@ -77,19 +86,19 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
         box->installEventFilter(this);
         connect(box, &QLineEdit::textChanged, this, [this, box] { SearchChanged(box); });
     }
+}
 
-    DBGrid1 = new dictionary::WordGrid(central);
-    DBGrid1->setObjectName("DBGrid1");
+void MainWindow::BuildGrid() {
+    DBGrid1 = Put<dictionary::WordGrid>(centralWidget(), "DBGrid1", Twips(195, 1455, 7065, 3555));
     DBGrid1->setAccessibleName("Popis riječi");
-    DBGrid1->setGeometry(Twips(195, 1455, 7065, 3555));
     model_ = new dictionary::RecordsetModel(Data1, this);
     DBGrid1->setModel(model_);
     DBGrid1->installEventFilter(this);
     connect(DBGrid1, &dictionary::WordGrid::rowColChanged, this, [this] { DBGrid1_RowColChange(); });
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, [this] { DBGrid1_DblClick(); });
+}
 
-    BuildCounterRow();
-
+void MainWindow::BuildStatusBar() {
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");
     StatusBar1->setSizeGripEnabled(false);
@@ -98,17 +107,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     statusPanel_->setObjectName("StatusBar1Panel1");
     StatusBar1->addWidget(statusPanel_, 1);
     setStatusBar(StatusBar1);
+}
 
-    setFixedSize(Px(7485), Px(5955));
-
-    // The order in which Tab visits the controls.
-    QWidget* order[] = {cmdNova, cmdOk, cmdDelete, cmdPregledaj, cmdAsc, cmdDesc, cmdAlati, cmdHelp, cmdIzlaz,
-                        Text3, txtNadjiEngleski, txtNadjiHrvatski, Text2, Text1, CmdPrevious, DBGrid1, cmdNext,
-                        cmdFirst, cmdLast};
-    for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
-    cmdNova->setFocus();
-
-    // Keys of their own for the commands used most; the buttons themselves have none.
+// Keys of their own for the commands used most; the buttons themselves have none.
+void MainWindow::BuildShortcuts() {
     const std::pair<QKeySequence, QToolButton*> keys[] = {{QKeySequence(Qt::Key_F1), cmdHelp},
                                                           {QKeySequence(Qt::CTRL | Qt::Key_N), cmdNova},
                                                           {QKeySequence(Qt::CTRL | Qt::Key_P), cmdPregledaj},
@@ -116,13 +118,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     for (auto [key, button] : keys) connect(new QShortcut(key, this), &QShortcut::activated, button, &QToolButton::click);
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this), &QShortcut::activated, this,
             [this] { txtNadjiEngleski->setFocus(Qt::ShortcutFocusReason); });
-    dictionary::EnterPressesFocusedButton(this);
-
-    Load();
-    new dictionary::SuggestionLine(this); // what an empty search may have meant, in the status bar
 }
-
-MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildToolbar() {
     picToolbar = new QFrame(centralWidget());
@@ -154,14 +150,7 @@ void MainWindow::BuildToolbar() {
 }
 
 void MainWindow::BuildCounterRow() {
-    QWidget* c = centralWidget();
-    cmdFirst = dictionary::PictureButton(c, "cmdFirst", "first", Twips(180, 5085, 495, 375));
-    CmdPrevious = dictionary::PictureButton(c, "CmdPrevious", "previous", Twips(675, 5085, 495, 375));
-    Text1 = dictionary::DisplayBox(c, "Text1", Twips(1305, 5175, 855, 255));
-    Text2 = dictionary::DisplayBox(c, "Text2", Twips(2220, 5175, 375, 255), "od");
-    Text3 = dictionary::DisplayBox(c, "Text3", Twips(2700, 5175, 855, 255));
-    cmdNext = dictionary::PictureButton(c, "cmdNext", "next", Twips(3720, 5085, 495, 375));
-    cmdLast = dictionary::PictureButton(c, "cmdLast", "last", Twips(4215, 5085, 540, 375));
+    dictionary::PutCounterRow(centralWidget(), 180, 5085, {cmdFirst, CmdPrevious, Text1, Text2, Text3, cmdNext, cmdLast});
     for (QLineEdit* t : {Text1, Text2, Text3}) t->installEventFilter(this);
     for (QToolButton* b : {cmdFirst, CmdPrevious, cmdNext, cmdLast}) b->installEventFilter(this);
     connect(cmdFirst, &QToolButton::clicked, this, &MainWindow::cmdFirst_Click);
@@ -180,7 +169,6 @@ void MainWindow::BuildCounterRow() {
         button->setAccessibleName(hints_[button]); // what a screen reader says instead of a picture
     }
     Text1->setAccessibleName("Broj tekućeg zapisa");
-    Text2->setAccessibleName("od");
     Text3->setAccessibleName("Broj zapisa");
 }
 

@@ -94,7 +94,11 @@ private:
     void SearchChanged(QLineEdit* typed);
     void SearchGotFocus(QLineEdit* box);
     void BuildToolbar();
+    void BuildSearchBoxes();
+    void BuildGrid();
     void BuildCounterRow();
+    void BuildStatusBar();
+    void BuildShortcuts();
 
     dictionary::RecordsetModel* model_;
     QHash<QObject*, QString> hints_; // status-bar hints of the toolbar buttons

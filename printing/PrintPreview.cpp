@@ -17,65 +17,15 @@
 #include <QToolButton>
 
 using dictionary::MsgBox;
+using dictionary::Put;
 using dictionary::Px;
 using dictionary::Twips;
 
 
 PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(parent), list_(list) {
-    setObjectName("Form9");
-    setWindowTitle("Pregled za ispis");
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(Px(9330), Px(6705));
-    dictionary::CentreOnScreen(this);
-
-    Picture2 = new QFrame(this);
-    Picture2->setObjectName("Picture2");
-    Picture2->setGeometry(Twips(0, 0, 9330, 630));
-    Picture2->setFrameShape(QFrame::StyledPanel);
-    cmdFirst = dictionary::PictureButton(Picture2, "cmdFirst", "first", Twips(120, 120, 495, 375));
-    CmdPrevious = dictionary::PictureButton(Picture2, "CmdPrevious", "previous", Twips(615, 120, 495, 375));
-    Text1 = dictionary::DisplayBox(Picture2, "Text1", Twips(1245, 210, 855, 255));
-    Text2 = dictionary::DisplayBox(Picture2, "Text2", Twips(2160, 210, 375, 255), "od");
-    Text3 = dictionary::DisplayBox(Picture2, "Text3", Twips(2640, 210, 855, 255));
-    cmdNext = dictionary::PictureButton(Picture2, "cmdNext", "next", Twips(3660, 120, 495, 375));
-    cmdLast = dictionary::PictureButton(Picture2, "cmdLast", "last", Twips(4155, 120, 540, 375));
-    cmdIspis = dictionary::PictureButton(Picture2, "cmdIspis", "ispis", Twips(5160, 30, 540, 540));
-    cmdIzlaz = dictionary::PictureButton(Picture2, "cmdIzlaz", "izlaz", Twips(8700, 35, 540, 540));
-    for (QLineEdit* t : {Text1, Text2, Text3}) t->installEventFilter(this);
-    lblUpozorenje = new QLabel(Picture2); // in the free part of the strip, before the close button
-    lblUpozorenje->setObjectName("lblUpozorenje");
-    lblUpozorenje->setGeometry(Twips(5820, 30, 2820, 540));
-    lblUpozorenje->setWordWrap(true);
-    lblUpozorenje->setStyleSheet("color: rgb(192, 0, 0); font-weight: bold;");
-    lblUpozorenje->hide();
-    // The buttons show only pictures: their hints are what a pointer and a screen reader get.
-    for (auto [b, hint] : {std::pair{cmdFirst, "Prva stranica"}, {CmdPrevious, "Prethodna stranica"},
-                           {cmdNext, "Sljedeća stranica"}, {cmdLast, "Zadnja stranica"}, {cmdIspis, "Ispis"},
-                           {cmdIzlaz, "Zatvori pregled"}}) {
-        b->setToolTip(QString::fromUtf8(hint));
-        b->setAccessibleName(QString::fromUtf8(hint));
-    }
-    Text1->setAccessibleName("Prikazana stranica");
-    Text2->setAccessibleName("od");
-    Text3->setAccessibleName("Broj stranica");
-
-    Scroller1 = new QScrollArea(this);
-    Scroller1->setObjectName("Scroller1");
-    Scroller1->setGeometry(Twips(0, 600, 9360, 6000));
-    auto* sheet = new QWidget;
-    sheet->setAutoFillBackground(true);
-    QPalette grey = sheet->palette();
-    grey.setColor(QPalette::Window, QColor(192, 192, 192));
-    sheet->setPalette(grey);
-    Picture1 = new QLabel(sheet);
-    Picture1->setObjectName("Picture1");
-    Picture1->setAccessibleName("Izgled stranice");
-    const QRect at = Twips(90, 120, int(printing::PictureTarget::kWidthTwips), int(printing::PictureTarget::kHeightTwips));
-    Picture1->setGeometry(at);
-    sheet->resize(at.right() + Px(90), at.bottom() + Px(120));
-    Scroller1->setWidget(sheet);
-    Scroller1->setBackgroundRole(QPalette::Dark);
+    dictionary::SetUpDialog(this, "Form9", "Pregled za ispis", 9330, 6705);
+    BuildToolStrip();
+    BuildSheet();
 
     connect(cmdFirst, &QToolButton::clicked, this, [this] { if (CurrentPage > 1) GoTo(1); });
     connect(CmdPrevious, &QToolButton::clicked, this, [this] { if (CurrentPage > 1) GoTo(CurrentPage - 1); });
@@ -99,6 +49,46 @@ PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(paren
     layout.DrawPage(*printing::PrintTarget, list_, CurrentPage);
     ShowPicture();
     ShowFit();
+}
+
+// The strip along the top: the page counter, Ispis, the warning and the close button.
+void PrintPreview::BuildToolStrip() {
+    Picture2 = Put<QFrame>(this, "Picture2", Twips(0, 0, 9330, 630));
+    Picture2->setFrameShape(QFrame::StyledPanel);
+    dictionary::PutCounterRow(Picture2, 120, 120, {cmdFirst, CmdPrevious, Text1, Text2, Text3, cmdNext, cmdLast});
+    cmdIspis = dictionary::PictureButton(Picture2, "cmdIspis", "ispis", Twips(5160, 30, 540, 540));
+    cmdIzlaz = dictionary::PictureButton(Picture2, "cmdIzlaz", "izlaz", Twips(8700, 35, 540, 540));
+    for (QLineEdit* t : {Text1, Text2, Text3}) t->installEventFilter(this);
+    // In the free part of the strip, before the close button.
+    lblUpozorenje = Put<QLabel>(Picture2, "lblUpozorenje", Twips(5820, 30, 2820, 540));
+    lblUpozorenje->setWordWrap(true);
+    lblUpozorenje->setStyleSheet("color: rgb(192, 0, 0); font-weight: bold;");
+    lblUpozorenje->hide();
+    // The buttons show only pictures: their hints are what a pointer and a screen reader get.
+    for (auto [b, hint] : {std::pair{cmdFirst, "Prva stranica"}, {CmdPrevious, "Prethodna stranica"},
+                           {cmdNext, "Sljedeća stranica"}, {cmdLast, "Zadnja stranica"}, {cmdIspis, "Ispis"},
+                           {cmdIzlaz, "Zatvori pregled"}}) {
+        b->setToolTip(QString::fromUtf8(hint));
+        b->setAccessibleName(QString::fromUtf8(hint));
+    }
+    Text1->setAccessibleName("Prikazana stranica");
+    Text3->setAccessibleName("Broj stranica");
+}
+
+// The page as it will be printed, on a grey desk that scrolls.
+void PrintPreview::BuildSheet() {
+    Scroller1 = Put<QScrollArea>(this, "Scroller1", Twips(0, 600, 9360, 6000));
+    auto* sheet = new QWidget;
+    sheet->setAutoFillBackground(true);
+    QPalette grey = sheet->palette();
+    grey.setColor(QPalette::Window, QColor(192, 192, 192));
+    sheet->setPalette(grey);
+    const QRect at = Twips(90, 120, int(printing::PictureTarget::kWidthTwips), int(printing::PictureTarget::kHeightTwips));
+    Picture1 = Put<QLabel>(sheet, "Picture1", at);
+    Picture1->setAccessibleName("Izgled stranice");
+    sheet->resize(at.right() + Px(90), at.bottom() + Px(120));
+    Scroller1->setWidget(sheet);
+    Scroller1->setBackgroundRole(QPalette::Dark);
 }
 
 void PrintPreview::ShowFit() {

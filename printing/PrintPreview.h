@@ -43,6 +43,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void BuildToolStrip();
+    void BuildSheet();
     void GoTo(int32_t page);
     void ShowPicture();
     void ShowFit();

@@ -16,6 +16,7 @@
 #include <cmath>
 
 using dictionary::MsgBox;
+using dictionary::Put;
 using dictionary::Px;
 using dictionary::Twips;
 
@@ -40,40 +41,21 @@ int32_t PageNumber(const QString& text) {
 }
 
 PrintRangeDialog::PrintRangeDialog(int32_t pageCount, QWidget* parent) : QDialog(parent), pageCount_(pageCount) {
-    setObjectName("Form1");
-    setWindowTitle("Opcije ispisa");
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(Px(4440), Px(2445));
-    dictionary::CentreOnScreen(this);
+    dictionary::SetUpDialog(this, "Form1", "Opcije ispisa", 4440, 2445);
 
-    optTekucaStranica = new QRadioButton("Ispis tekuće stranice", this);
-    optTekucaStranica->setObjectName("optTekucaStranica");
-    optTekucaStranica->setGeometry(Twips(240, 165, 1815, 375));
-    optOdStrDoStr = new QRadioButton("Ispis stranica", this);
-    optOdStrDoStr->setObjectName("optOdStrDoStr");
-    optOdStrDoStr->setGeometry(Twips(240, 645, 1215, 375));
-    optSveStranice = new QRadioButton("Ispis svih stranica", this);
-    optSveStranice->setObjectName("optSveStranice");
-    optSveStranice->setGeometry(Twips(240, 1125, 1575, 375));
+    optTekucaStranica = Put<QRadioButton>(this, "optTekucaStranica", Twips(240, 165, 1815, 375), "Ispis tekuće stranice");
+    optOdStrDoStr = Put<QRadioButton>(this, "optOdStrDoStr", Twips(240, 645, 1215, 375), "Ispis stranica");
+    optSveStranice = Put<QRadioButton>(this, "optSveStranice", Twips(240, 1125, 1575, 375), "Ispis svih stranica");
     for (QRadioButton* o : {optTekucaStranica, optOdStrDoStr, optSveStranice}) {
         o->resize(std::max(o->width(), o->sizeHint().width()), o->height());
         connect(o, &QRadioButton::clicked, this, [this] { OptionChanged(); });
     }
     optTekucaStranica->setChecked(true);
 
-    Label1 = new QLabel("Od", this);
-    Label1->setObjectName("Label1");
-    Label1->setGeometry(Twips(2400, 480, 495, 255));
-    Label2 = new QLabel("Do", this);
-    Label2->setObjectName("Label2");
-    Label2->setGeometry(Twips(3480, 480, 495, 255));
-    txtOd = new QLineEdit(this);
-    txtOd->setObjectName("txtOd");
-    txtOd->setGeometry(Twips(2400, 720, 855, 285));
-    txtDo = new QLineEdit(this);
-    txtDo->setObjectName("txtDo");
-    txtDo->setGeometry(Twips(3480, 720, 855, 285));
+    Label1 = Put<QLabel>(this, "Label1", Twips(2400, 480, 495, 255), "Od");
+    Label2 = Put<QLabel>(this, "Label2", Twips(3480, 480, 495, 255), "Do");
+    txtOd = Put<QLineEdit>(this, "txtOd", Twips(2400, 720, 855, 285));
+    txtDo = Put<QLineEdit>(this, "txtDo", Twips(3480, 720, 855, 285));
     Label1->setBuddy(txtOd);
     Label2->setBuddy(txtDo);
     for (QLineEdit* box : {txtOd, txtDo}) {
@@ -82,21 +64,12 @@ PrintRangeDialog::PrintRangeDialog(int32_t pageCount, QWidget* parent) : QDialog
         box->installEventFilter(this);
     }
 
-    cmdOdbaci = new QPushButton("Odbaci", this);
-    cmdOdbaci->setObjectName("cmdOdbaci");
-    cmdOdbaci->setGeometry(Twips(240, 1920, 1215, 375));
-    cmdPrihvati = new QPushButton("Prihvati", this);
-    cmdPrihvati->setObjectName("cmdPrihvati");
-    cmdPrihvati->setGeometry(Twips(3000, 1920, 1215, 375));
+    cmdOdbaci = Put<QPushButton>(this, "cmdOdbaci", Twips(240, 1920, 1215, 375), "Odbaci");
+    cmdPrihvati = Put<QPushButton>(this, "cmdPrihvati", Twips(3000, 1920, 1215, 375), "Prihvati");
     connect(cmdOdbaci, &QPushButton::clicked, this, [this] { cmdOdbaci_Click(); });
     connect(cmdPrihvati, &QPushButton::clicked, this, [this] { cmdPrihvati_Click(); });
 
-    setTabOrder(optTekucaStranica, optOdStrDoStr);
-    setTabOrder(optOdStrDoStr, txtOd);
-    setTabOrder(txtOd, txtDo);
-    setTabOrder(txtDo, optSveStranice);
-    setTabOrder(optSveStranice, cmdOdbaci);
-    setTabOrder(cmdOdbaci, cmdPrihvati);
+    dictionary::TabOrder({optTekucaStranica, optOdStrDoStr, txtOd, txtDo, optSveStranice, cmdOdbaci, cmdPrihvati});
     dictionary::EnterPressesFocusedButton(this);
     optTekucaStranica->setFocus();
 }

@@ -23,9 +23,9 @@
 #include <QTabWidget>
 
 #include <cmath>
-#include <type_traits>
 
 using dictionary::MsgBox;
+using dictionary::Put;
 using dictionary::Px;
 using dictionary::Twips;
 using Module1::Settings;
@@ -34,29 +34,14 @@ namespace {
 
 // A group: its container, the framing rectangle and the heading on the frame's top edge.
 QWidget* Group(QWidget* page, int yOffset, const char* name, QRect at, const char* shape) {
-    auto* box = new QWidget(page);
-    box->setObjectName(name);
-    box->setGeometry(at.translated(0, -yOffset));
-    auto* frame = new QFrame(box);
-    frame->setObjectName(shape);
-    frame->setGeometry(0, Px(120), box->width(), box->height() - Px(120));
-    frame->setStyleSheet(QString("QFrame#%1 { border: 1px solid rgb(0, 70, 213); }").arg(shape));
+    auto* box = Put<QWidget>(page, name, at.translated(0, -yOffset));
+    dictionary::Outline(box, shape, QRect(0, Px(120), box->width(), box->height() - Px(120)));
     return box;
 }
 
 QLineEdit* Heading(QWidget* box, const char* name, const char* text, QRect at) {
     box->setAccessibleName(QString::fromUtf8(text)); // the group is known by its heading
     return dictionary::HeadingBox(box, name, QString::fromUtf8(text), at, box->width() - at.left() - 4);
-}
-
-template <class W>
-W* Put(QWidget* parent, const char* name, QRect at, const char* text = nullptr) {
-    W* w = nullptr;
-    if constexpr (std::is_constructible_v<W, QString, QWidget*>) w = text ? new W(QString::fromUtf8(text), parent) : new W(parent);
-    else w = new W(parent);
-    w->setObjectName(name);
-    w->setGeometry(at);
-    return w;
 }
 
 } // namespace
@@ -67,12 +52,7 @@ QString FontNameForSettings(const QString& chosen) {
 }
 
 PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
-    setObjectName("Form8");
-    setWindowTitle("Vokabis");
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(Px(6510), Px(4695));
-    dictionary::CentreOnScreen(this);
+    dictionary::SetUpDialog(this, "Form8", "Vokabis", 6510, 4695);
     // The densest window of the program: its groups were drawn for an 8-point font.
     QFont small = font();
     small.setPointSizeF(std::min(small.pointSizeF(), 8.0));
@@ -89,27 +69,52 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
     optTab->addTab(opcije_, "Opcije");
     // Positions are given from the tab control's corner; the pages start below the tab strip.
     const int y0 = optTab->tabBar()->sizeHint().height() + 2;
-    auto at = [y0](int l, int t, int w, int h) { return Twips(l, t, w, h).translated(0, -y0); };
 
     cmdPrihvati = Put<QPushButton>(this, "cmdPrihvati", Twips(120, 4200, 1095, 375), "Prihvati");
     cmdIzlaz = Put<QPushButton>(this, "cmdIzlaz", Twips(5280, 4200, 1095, 375), "Izlaz");
+    BuildSortPage(sortiranje, y0);
+    BuildPrinterPage(pisac, y0);
+    BuildOptionsPage(y0);
+    FitAndDescribe();
 
-    // Sortiranje
-    Picture1 = Group(sortiranje, y0, "Picture1", Twips(240, 840, 2415, 1455), "Shape1");
+    // The order Tab visits the controls, lowest tab index first.
+    dictionary::TabOrder({cmdPrihvati, cmdIzlaz, optTab, Label1, cmdMarginr, cmdPrinter, optHrvatski, optEngleski, txtTopM,
+                          txtLeftM, cmdOk, txtHPomak, optDesno, optLijevo, cmdFont, txtVPomak, optGore, optDolje,
+                          txtBrojRedova, txtFontSizeOstalo});
+
+    connect(cmdPrihvati, &QPushButton::clicked, this, [this] { cmdPrihvati_Click(); });
+    connect(cmdIzlaz, &QPushButton::clicked, this, [this] { reject(); });
+    connect(cmdFont, &QPushButton::clicked, this, [this] { cmdFont_Click(); });
+    connect(cmdMarginr, &QPushButton::clicked, this, [this] { cmdMarginr_Click(); });
+    connect(cmdOk, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
+    connect(cmdPrinter, &QPushButton::clicked, this, [this] {
+        if (!Form2) Form2 = new PrinterSelection(this);
+        Form2->exec();
+    });
+
+    optTab->setCurrentIndex(0);
+    dictionary::EnterPressesFocusedButton(this); // neither Prihvati nor Izlaz is the default
+    Load();
+    cmdPrihvati->setFocus();
+}
+
+void PrintSettingsWindow::BuildSortPage(QWidget* page, int y0) {
+    Picture1 = Group(page, y0, "Picture1", Twips(240, 840, 2415, 1455), "Shape1");
     Text1 = Heading(Picture1, "Text1", "Redoslijed sortiranja", Twips(360, 0, 1575, 225));
     optEngleski = Put<QRadioButton>(Picture1, "optEngleski", Twips(360, 480, 1455, 255), "Engleski pojam");
     optHrvatski = Put<QRadioButton>(Picture1, "optHrvatski", Twips(360, 840, 1455, 255), "Hrvatski pojam");
+}
 
-    // Pisač
-    cmdPrinter = Put<QPushButton>(pisac, "cmdPrinter", at(4560, 600, 1335, 375), "Izbor pisača");
-    cmdMarginr = Put<QPushButton>(pisac, "cmdMarginr", at(4560, 1080, 1335, 375), "Odredi margine");
-    Picture2 = Group(pisac, y0, "Picture2", Twips(240, 480, 3135, 1335), "Shape2");
+void PrintSettingsWindow::BuildPrinterPage(QWidget* page, int y0) {
+    cmdPrinter = Put<QPushButton>(page, "cmdPrinter", Twips(4560, 600, 1335, 375).translated(0, -y0), "Izbor pisača");
+    cmdMarginr = Put<QPushButton>(page, "cmdMarginr", Twips(4560, 1080, 1335, 375).translated(0, -y0), "Odredi margine");
+    Picture2 = Group(page, y0, "Picture2", Twips(240, 480, 3135, 1335), "Shape2");
     Text5 = Heading(Picture2, "Text5", "Vrijednosti za margine printera", Twips(360, 0, 2415, 285));
     Label6_0 = Put<QLabel>(Picture2, "Label6_0", Twips(480, 390, 1575, 255), "Lijeva margina u mm ");
     txtLeftM = Put<QLineEdit>(Picture2, "txtLeftM", Twips(2160, 360, 615, 285));
     Label6_1 = Put<QLabel>(Picture2, "Label6_1", Twips(480, 750, 1575, 255), "Gornja margina u mm ");
     txtTopM = Put<QLineEdit>(Picture2, "txtTopM", Twips(2160, 720, 615, 285));
-    Picture3 = Group(pisac, y0, "Picture3", Twips(240, 1920, 3975, 1455), "Shape3");
+    Picture3 = Group(page, y0, "Picture3", Twips(240, 1920, 3975, 1455), "Shape3");
     Text10 = Heading(Picture3, "Text10", "Odredite margine printera", Twips(360, 120, 2055, 285));
     Label5 = Put<QLabel>(Picture3, "Label5", Twips(360, 450, 2175, 735),
                          "Pritisnite dugme Test slika  i zatim izmjerite vrijednosti za lijevu i gornju marginu!");
@@ -119,16 +124,15 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
     Label5->resize(Label5->width(), std::clamp(Label5->heightForWidth(Label5->width()), Label5->height(),
                                                Picture3->height() - Label5->y() - Px(60)));
     cmdOk = Put<QPushButton>(Picture3, "cmdOk", Twips(2520, 750, 1095, 375), "Test slika");
+}
 
-    // Opcije
-    Label1 = Put<QLabel>(opcije_, "Label1", at(480, 480, 5565, 495),
+void PrintSettingsWindow::BuildOptionsPage(int y0) {
+    Label1 = Put<QLabel>(opcije_, "Label1", Twips(480, 480, 5565, 495).translated(0, -y0),
                          "Kao decimalni separator koristite zarez ili točku, sukladno postavkama u Regional Settings u Control Panelu!");
     Label1->setWordWrap(true);
-    auto* Line1 = new QFrame(opcije_);
-    Line1->setObjectName("Line1");
+    auto* Line1 = Put<QFrame>(opcije_, "Line1", Twips(360, 960, 5160, 30).translated(0, -y0));
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Sunken);
-    Line1->setGeometry(at(360, 960, 5160, 30));
     Picture4 = Group(opcije_, y0, "Picture4", Twips(120, 1080, 2775, 1215), "Shape4");
     Text9 = Heading(Picture4, "Text9", "Horizontalni pomak u mm", Twips(480, 0, 1935, 285));
     optDesno = Put<QRadioButton>(Picture4, "optDesno", Twips(360, 330, 855, 255), "Desno");
@@ -150,7 +154,10 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
     Picture8 = Group(opcije_, y0, "Picture8", Twips(3000, 3050, 2655, 780), "Shape8");
     Text7 = Heading(Picture8, "Text7", "Veličina fonta", Twips(360, 0, 1215, 225));
     txtFontSizeOstalo = Put<QLineEdit>(Picture8, "txtFontSizeOstalo", Twips(240, 270, 615, 285));
+}
 
+// Sizes for this font, the names a screen reader says, and how the boxes take keys.
+void PrintSettingsWindow::FitAndDescribe() {
     for (QLabel* l : {Label6_0, Label6_1}) { // this font may need more room: it ends at the box beside it
         const int left = std::max(4, std::min(l->x(), txtLeftM->x() - 2 - l->sizeHint().width()));
         l->setGeometry(left, l->y(), txtLeftM->x() - 2 - left, l->height());
@@ -172,27 +179,6 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
         b->installEventFilter(this);
     }
     for (QLineEdit* h : {Text1, Text2, Text3, Text4, Text5, Text7, Text9, Text10}) h->installEventFilter(this);
-
-    // The order Tab visits the controls, lowest tab index first.
-    QWidget* order[] = {cmdPrihvati, cmdIzlaz, optTab, Label1, cmdMarginr, cmdPrinter, optHrvatski, optEngleski,
-                        txtTopM, txtLeftM, cmdOk, txtHPomak, optDesno, optLijevo, cmdFont, txtVPomak, optGore,
-                        optDolje, txtBrojRedova, txtFontSizeOstalo};
-    for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
-
-    connect(cmdPrihvati, &QPushButton::clicked, this, [this] { cmdPrihvati_Click(); });
-    connect(cmdIzlaz, &QPushButton::clicked, this, [this] { reject(); });
-    connect(cmdFont, &QPushButton::clicked, this, [this] { cmdFont_Click(); });
-    connect(cmdMarginr, &QPushButton::clicked, this, [this] { cmdMarginr_Click(); });
-    connect(cmdOk, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
-    connect(cmdPrinter, &QPushButton::clicked, this, [this] {
-        if (!Form2) Form2 = new PrinterSelection(this);
-        Form2->exec();
-    });
-
-    optTab->setCurrentIndex(0);
-    dictionary::EnterPressesFocusedButton(this); // neither Prihvati nor Izlaz is the default
-    Load();
-    cmdPrihvati->setFocus();
 }
 
 QString PrintSettingsWindow::Show(double v) const {

@@ -38,6 +38,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void BuildSortPage(QWidget* page, int y0);
+    void BuildPrinterPage(QWidget* page, int y0);
+    void BuildOptionsPage(int y0);
+    void FitAndDescribe();
     void Load();
     bool SaveSettings(); // false when the engine refused (the user has been told)
     void ShowFontFlags();

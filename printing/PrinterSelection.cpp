@@ -9,33 +9,18 @@
 #include <QLabel>
 #include <QPushButton>
 
-using dictionary::Px;
+using dictionary::Put;
 using dictionary::Twips;
 
 PrinterSelection::PrinterSelection(QWidget* parent) : QDialog(parent) {
-    setObjectName("Form2");
-    setWindowTitle("Odabir pisača");
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(Px(4200), Px(1365));
-    dictionary::CentreOnScreen(this);
+    dictionary::SetUpDialog(this, "Form2", "Odabir pisača", 4200, 1365);
 
-    Label1 = new QLabel("Odaberite pisač", this);
-    Label1->setObjectName("Label1");
-    Label1->setGeometry(Twips(120, 120, 2055, 255));
-    cboPrinter = new QComboBox(this);
-    cboPrinter->setObjectName("cboPrinter");
-    cboPrinter->setGeometry(Twips(120, 360, 3975, 315));
+    Label1 = Put<QLabel>(this, "Label1", Twips(120, 120, 2055, 255), "Odaberite pisač");
+    cboPrinter = Put<QComboBox>(this, "cboPrinter", Twips(120, 360, 3975, 315));
     Label1->setBuddy(cboPrinter);
-    cmdSelect = new QPushButton("Prihvati", this);
-    cmdSelect->setObjectName("cmdSelect");
-    cmdSelect->setGeometry(Twips(120, 840, 1095, 375));
-    cmdIzlaz = new QPushButton("Izlaz", this);
-    cmdIzlaz->setObjectName("cmdIzlaz");
-    cmdIzlaz->setGeometry(Twips(3000, 840, 1095, 375));
-    lblNoPrinter = new QLabel("Na ovom računalu nije instaliran nijedan pisač.", this);
-    lblNoPrinter->setObjectName("lblNoPrinter");
-    lblNoPrinter->setGeometry(Twips(120, 360, 3975, 315));
+    cmdSelect = Put<QPushButton>(this, "cmdSelect", Twips(120, 840, 1095, 375), "Prihvati");
+    cmdIzlaz = Put<QPushButton>(this, "cmdIzlaz", Twips(3000, 840, 1095, 375), "Izlaz");
+    lblNoPrinter = Put<QLabel>(this, "lblNoPrinter", Twips(120, 360, 3975, 315), "Na ovom računalu nije instaliran nijedan pisač.");
     setTabOrder(cmdSelect, cmdIzlaz);
 
     connect(cboPrinter, &QComboBox::activated, this, [this] { cmdSelect->setEnabled(cboPrinter->currentIndex() >= 0); });

@@ -1,8 +1,11 @@
 #include "ui/Widgets.h"
 
 #include "ui/Icons.h"
+#include "ui/Twips.h"
 
+#include <QDialog>
 #include <QFocusEvent>
+#include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -14,6 +17,21 @@
 #include <algorithm>
 
 namespace dictionary {
+
+void SetUpDialog(QDialog* window, const char* name, const QString& title, int widthTwips, int heightTwips) {
+    window->setObjectName(name);
+    window->setWindowTitle(title);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    window->setFixedSize(Px(widthTwips), Px(heightTwips));
+    CentreOnScreen(window);
+}
+
+QFrame* Outline(QWidget* parent, const char* name, QRect geometry) {
+    auto* frame = Put<QFrame>(parent, name, geometry);
+    frame->setStyleSheet(QString("QFrame#%1 { border: 1px solid rgb(0, 70, 213); background: transparent; }").arg(name));
+    return frame;
+}
 
 QToolButton* PictureButton(QWidget* parent, const char* name, const char* icon, QRect geometry) {
     auto* b = new QToolButton(parent);
@@ -49,6 +67,21 @@ QLineEdit* HeadingBox(QWidget* parent, const char* name, const QString& text, QR
     const int need = t->fontMetrics().horizontalAdvance(text) + 12;
     t->resize(std::clamp(need, geometry.width(), std::max(geometry.width(), maxWidth)), geometry.height());
     return t;
+}
+
+void PutCounterRow(QWidget* parent, int left, int top, const CounterRow& row) {
+    row.first = PictureButton(parent, "cmdFirst", "first", Twips(left, top, 495, 375));
+    row.previous = PictureButton(parent, "CmdPrevious", "previous", Twips(left + 495, top, 495, 375));
+    row.current = DisplayBox(parent, "Text1", Twips(left + 1125, top + 90, 855, 255));
+    row.of = DisplayBox(parent, "Text2", Twips(left + 2040, top + 90, 375, 255), "od");
+    row.count = DisplayBox(parent, "Text3", Twips(left + 2520, top + 90, 855, 255));
+    row.next = PictureButton(parent, "cmdNext", "next", Twips(left + 3540, top, 495, 375));
+    row.last = PictureButton(parent, "cmdLast", "last", Twips(left + 4035, top, 540, 375));
+    row.of->setAccessibleName("od");
+}
+
+void TabOrder(std::initializer_list<QWidget*> controls) {
+    for (auto it = controls.begin(); it + 1 < controls.end(); ++it) QWidget::setTabOrder(*it, *(it + 1));
 }
 
 namespace {

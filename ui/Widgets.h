@@ -3,12 +3,36 @@
 #include <QRect>
 #include <QString>
 
+#include <initializer_list>
+#include <type_traits>
+
+class QDialog;
 class QEvent;
+class QFrame;
 class QLineEdit;
 class QToolButton;
 class QWidget;
 
 namespace dictionary {
+
+// The frame of a window of the program over its parent: its object name and caption, a fixed
+// size in twips, a title bar with only the close button; it is deleted when it closes and
+// stands in the middle of the screen.
+void SetUpDialog(QDialog* window, const char* name, const QString& title, int widthTwips, int heightTwips);
+
+// A control of kind W named `name` at `geometry`, with its caption when it takes one.
+template <class W>
+W* Put(QWidget* parent, const char* name, QRect geometry, const char* text = nullptr) {
+    W* w = nullptr;
+    if constexpr (std::is_constructible_v<W, QString, QWidget*>) w = text ? new W(QString::fromUtf8(text), parent) : new W(parent);
+    else w = new W(parent);
+    w->setObjectName(name);
+    w->setGeometry(geometry);
+    return w;
+}
+
+// The thin blue rectangle that frames a group of controls.
+QFrame* Outline(QWidget* parent, const char* name, QRect geometry);
 
 // A button that shows a picture and no caption; reachable with Tab, not taking the focus on a click.
 QToolButton* PictureButton(QWidget* parent, const char* name, const char* icon, QRect geometry);
@@ -16,6 +40,19 @@ QToolButton* PictureButton(QWidget* parent, const char* name, const char* icon, 
 QLineEdit* DisplayBox(QWidget* parent, const char* name, QRect geometry, const QString& text = {});
 // A group's caption on its frame's top edge: as wide as its text needs, up to maxWidth.
 QLineEdit* HeadingBox(QWidget* parent, const char* name, const QString& text, QRect geometry, int maxWidth);
+
+// The row that moves through a list and counts it: first, previous, "n od count", next, last.
+// Its controls are named cmdFirst, CmdPrevious, Text1, Text2, Text3, cmdNext, cmdLast.
+struct CounterRow {
+    QToolButton *&first, *&previous;
+    QLineEdit *&current, *&of, *&count;
+    QToolButton *&next, *&last;
+};
+// Builds the row with its top-left corner at (left, top) in twips into the given members.
+void PutCounterRow(QWidget* parent, int left, int top, const CounterRow& row);
+
+// Tab visits the controls in this order.
+void TabOrder(std::initializer_list<QWidget*> controls);
 
 // For every window, once its buttons are built: Enter on a focused push or picture button
 // presses that button, and no push button becomes the window's default by itself, so Enter
