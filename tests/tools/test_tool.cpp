@@ -236,7 +236,7 @@ TEST(Tool, AnOldAccessDictionaryBringsItsPairsAndSettings) {
                                      "  printf 'ID,Engleski,Hrvatski\\n1,\"dog\",\"pas\"\\n2,\"it\"\"s\",\"to je\"\\n'\n"
                                      "else\n"
                                      "  printf 'Kljuc,LeftM,TopM,XDesno,YDolje,MojFontIme,VelicinaFonta,MojFontItalic,"
-                                     "MojFontBold,BrojRedova,SortEng\\n1,0.42,0.3,-0.1,0,\"Arial CE\",12,0,1,45,0\\n'\n"
+                                     "MojFontBold,BrojRedova,SortEng\\n1,0.42,0.3,-0.1,0,\"Arial CE\",12.5,0,1,'\"${ROWS:-45}\"',\\n'\n"
                                      "fi\n");
     fs::permissions(fake, fs::perms::owner_all);
     const std::string tables = d.Write("mdb-tables", "#!/bin/sh\n"
@@ -262,6 +262,16 @@ TEST(Tool, AnOldAccessDictionaryBringsItsPairsAndSettings) {
     const Result check = Tool("check " + db);
     EXPECT_EQ(check.rc, 0) << check.out;
     EXPECT_NE(check.out.find("Arial CE, 12 pt, 45 redova"), std::string::npos) << check.out;
+    {   // stored as the program keeps them: True as -1, an empty SortEng as False, whole points
+        db::Database made(db, "KamenPlavetni");
+        db::Statement row(made.handle(), "SELECT quote(MojFontBold) || quote(SortEng) || quote(VelicinaFonta) FROM Postavke");
+        ASSERT_TRUE(row.Step());
+        EXPECT_EQ(db::CStr(row.Column(0)), "-1012");
+    }
+    const Result bad = Tool("create " + d / "bad.mdb" + " --from " + d / "old.mdb" + " --mdb-export " + fake, "ROWS=40000 " + path);
+    EXPECT_EQ(bad.rc, 1);
+    EXPECT_NE(bad.out.find("BrojRedova"), std::string::npos) << bad.out; // not a file the program cannot start from
+    EXPECT_FALSE(fs::exists(d / "bad.mdb"));
 }
 
 TEST(Tool, CheckFindsADamagedFile) {
