@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     const long pairs = argc > 1 ? std::atol(argv[1]) : 1000000;
     const auto file = std::filesystem::path(BENCH_DATA_DIR) / ("generated-" + std::to_string(pairs) + ".mdb");
     bench::MakeDictionary(file, pairs);
-    db::Database d(file.string(), "KamenPlavetni");
+    db::Database d(file.string(), db::kPassword);
     auto list = d.OpenRecordset("OrderByEngleski");
     const Module1::SettingsRecord settings = Module1::FromRow(db::SettingsRow{}); // a new dictionary's
 

@@ -145,7 +145,7 @@ void OpenDictionaryAndReadSettings(const QString& appPath) {
     DictPath = layout.dictionary;
     HelpPath = layout.help;
     MakeUserDictionary(layout);
-    DbPassword = "KamenPlavetni";
+    DbPassword = db::kPassword;
     DictWorkspace = &db::DBEngine().Workspaces(0);
     // A dictionary that cannot be written is opened read-only, for looking words up.
     const QString file = DictPath;

@@ -25,7 +25,7 @@ using tools::Pair;
 
 namespace {
 
-const char* const kPassword = "KamenPlavetni";
+using db::kPassword;
 
 const char* const kHelp =
     "vokabis-db – rad s datotekom rječnika Vokabis / working with a Vokabis dictionary file\n"

@@ -57,7 +57,7 @@ TEST(Engine, DataSourceReachesTheKeyedFileOnlyWhileItIsOpen) {
     EXPECT_THROW(ds.Refresh(), EngineError); // no key known yet
 
     auto& ws = db::DBEngine().Workspaces(0);
-    auto main = ws.OpenDatabase(t.path.string(), false, false, ";pwd=KamenPlavetni");
+    auto main = ws.OpenDatabase(t.path.string(), false, false, std::string(";pwd=") + db::kPassword);
     ds.Refresh();
     EXPECT_EQ(ds.recordset().RowCount(), 2);
     EXPECT_EQ(db::CStr(ds.recordset().Field("Engleski")), "cat");
