@@ -10,7 +10,9 @@ using printing::PageLayout;
 using printing::RecordingTarget;
 
 namespace {
-SettingsRecord Defaults() { return {0, 0, 0, 0, "DejaVu Serif", 11, db::kFalse, db::kFalse, 50, db::kTrue}; }
+SettingsRecord Defaults(int rows = 50, int size = 11, double xDesno = 0, double yDolje = 0) {
+    return {0, 0, xDesno, yDolje, "DejaVu Serif", int16_t(size), db::kFalse, db::kFalse, int16_t(rows), db::kTrue};
+}
 
 struct Drawn {
     RecordingTarget target;
@@ -28,13 +30,7 @@ Drawn Draw(const ListFixture& f, int page, const SettingsRecord& s = Defaults())
 
 TEST(PageLayout, HeaderAndRowsStandWhereTheSheetSaysAndMoveWithShiftsAndMargins) {
     ListFixture f(3);
-    SettingsRecord moved = Defaults();
-    moved.LeftM = 0.5;
-    moved.XDesno = 0.3;
-    moved.TopM = 1;
-    moved.YDolje = 0.25;
-    moved.MojFontBold = db::kTrue;
-    moved.VelicinaFonta = 20;
+    const SettingsRecord moved{0.5, 1, 0.3, 0.25, "DejaVu Serif", 20, db::kFalse, db::kTrue, 50, db::kTrue};
     struct Case {
         SettingsRecord settings;
         double headerX, headerY, englishX, croatianX, rowY;
@@ -65,10 +61,8 @@ TEST(PageLayout, HeaderAndRowsStandWhereTheSheetSaysAndMoveWithShiftsAndMargins)
 TEST(PageLayout, PagesAreCountedFromTheRowsOfTheSettingsAndEndAtTheLastPair) {
     for (auto [pairs, rows, pages] : {std::tuple{100, 50, 2}, {101, 50, 3}, {1, 50, 1}, {0, 50, 0}, {100, 40, 3}}) {
         ListFixture f(pairs);
-        SettingsRecord s = Defaults();
-        s.BrojRedova = int16_t(rows);
         PageLayout layout;
-        layout.CountPages(*f.list, s, 1);
+        layout.CountPages(*f.list, Defaults(rows), 1);
         EXPECT_EQ(layout.PageCount, pages) << pairs << " pairs, " << rows << " rows";
         EXPECT_EQ(layout.RowsPerPage, rows);
         EXPECT_EQ(layout.PairTotal, pairs);
@@ -104,9 +98,7 @@ TEST(PageLayout, SettingsThatCannotMakeAPageAreRefusedInWords) {
     };
     for (const Case c : {Case{0, 11, "Broj redova"}, Case{50, 0, "Veličina fonta"},
                          Case{50, printing::kMaxFontSize + 1, "Veličina fonta"}}) {
-        SettingsRecord s = Defaults();
-        s.BrojRedova = int16_t(c.rows);
-        s.VelicinaFonta = int16_t(c.size);
+        const SettingsRecord s = Defaults(c.rows, c.size);
         PageLayout layout;
         try {
             layout.CountPages(*f.list, s, 1);
@@ -138,11 +130,7 @@ TEST(PageLayout, RowsOffThePrintableAreaOrTallerThanTheirPitchAreFound) {
                          Case{60, 11, 0, 3, 3, 0, 0, false}, Case{50, 12, 0, 120, 50, 0, 0, true},
                          Case{50, 11, -3, 120, 49, 1, 1, false}, Case{50, 11, 0, 120, 50, 0, 0, false, 8.9, false},
                          Case{50, 11, 0, 120, 50, 0, 0, false, 9.1, true}, Case{50, 11, 0, 120, 50, 0, 0, false, -2.1, true}}) {
-        SettingsRecord s = Defaults();
-        s.BrojRedova = int16_t(c.rows);
-        s.VelicinaFonta = int16_t(c.size);
-        s.YDolje = c.yDolje;
-        s.XDesno = c.xDesno;
+        const SettingsRecord s = Defaults(c.rows, c.size, c.xDesno, c.yDolje);
         PageLayout layout;
         layout.CountPages(*f.list, s, 1);
         layout.PairTotal = std::min(layout.PairTotal, c.pairs);
@@ -156,8 +144,7 @@ TEST(PageLayout, RowsOffThePrintableAreaOrTallerThanTheirPitchAreFound) {
         EXPECT_EQ(fit.Warning().isEmpty(), !c.firstLost && !c.overlap && !c.offSide);
         EXPECT_EQ(fit.Warning().contains(QString("Font od %1 pt").arg(c.size)), c.overlap) << fit.Warning().toStdString();
     }
-    SettingsRecord s = Defaults();
-    s.BrojRedova = 60;
+    const SettingsRecord s = Defaults(60);
     PageLayout layout;
     layout.CountPages(*f.list, s, 1);
     RecordingTarget t;
@@ -175,9 +162,7 @@ TEST(PageLayout, ATermWiderThanItsColumnIsCutWithAnEllipsisAndNeverCrossesIntoTh
     f.database->Exec("INSERT INTO Vokabis (Engleski, Hrvatski) VALUES ('b', 'b')");
     f.list = f.database->OpenRecordset("OrderByEngleski");
     for (double shift : {0.0, 1.0}) {
-        SettingsRecord s = Defaults();
-        s.XDesno = shift;
-        auto d = Draw(f, 1, s);
+        auto d = Draw(f, 1, Defaults(50, 11, shift));
         RecordingTarget& t = d.target;
         t.FontSize = 11;
         ASSERT_EQ(d.texts.size(), 5u);
