@@ -37,7 +37,7 @@ inline double MakeDictionary(const std::filesystem::path& path, long pairs) {
     const auto partial = path.string() + ".part";
     std::filesystem::remove(partial);
     {
-        db::Database d(partial, "KamenPlavetni", true);
+        db::Database d(partial, db::kPassword, true);
         d.CreateSchema();
         std::mt19937 rng(42);
         d.Exec("BEGIN");

@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
             fs::remove_all(folder);
             const auto t = std::chrono::steady_clock::now();
             const double c = CpuMs();
-            db::MakeBackup(file.string(), "KamenPlavetni", folder.string());
+            db::MakeBackup(file.string(), db::kPassword, folder.string());
             ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count());
             cpu.push_back(CpuMs() - c);
         }

@@ -19,14 +19,14 @@ int main(int argc, char** argv) {
         std::string verdict;
         for (int run = 0; run < 3; ++run) {
             const auto start = std::chrono::steady_clock::now();
-            db::Database d(file, "KamenPlavetni", db::Connection::Options{false, true, false});
+            db::Database d(file, db::kPassword, db::Connection::Options{false, true, false});
             db::Statement check(d.handle(), "PRAGMA quick_check");
             verdict.clear();
             while (check.Step()) verdict += db::CStr(check.Column(0));
             best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         }
         std::printf("%s: %lld pairs, %.0f MB, open + quick_check %.0f ms (best of 3): %s\n", file.c_str(),
-                    db::Database(file, "KamenPlavetni").Count("Select Id From Vokabis"),
+                    db::Database(file, db::kPassword).Count("Select Id From Vokabis"),
                     double(std::filesystem::file_size(file)) / 1e6, best * 1000, verdict.c_str());
     }
 }

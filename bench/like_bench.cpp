@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
         {"?*", "?", ""},
         {"5,000 letters + * (an ordinary prefix)", Letters(5000), ""},
     };
-    db::Database d(file, "KamenPlavetni");
+    db::Database d(file, db::kPassword);
     bool slow = false;
     std::printf("%s\n%-44s %10s %8s\n", file.c_str(), "pasted into a search box", "time", "rows");
     for (const Case& c : cases) {

@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     if (built > 0) std::printf("%-52s %9.1f ms  %8ld rows\n", "build the file (bulk insert, then the indexes)", built * 1000, pairs);
     std::printf("file size %.1f MB\n", double(std::filesystem::file_size(path)) / 1e6);
 
-    db::Database d(path.string(), "KamenPlavetni");
+    db::Database d(path.string(), db::kPassword);
     std::unique_ptr<db::Recordset> keep;
     Time("open OrderByEngleski (keyset of every row)", [&] {
         keep = d.OpenRecordset("OrderByEngleski");

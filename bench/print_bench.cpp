@@ -19,19 +19,19 @@ int main(int argc, char** argv) {
     const long pairs = argc > 1 ? std::atol(argv[1]) : 1000000;
     const auto file = std::filesystem::path(BENCH_DATA_DIR) / ("generated-" + std::to_string(pairs) + ".mdb");
     bench::MakeDictionary(file, pairs);
-    db::Database d(file.string(), "KamenPlavetni");
+    db::Database d(file.string(), db::kPassword);
     auto list = d.OpenRecordset("OrderByEngleski");
-    Module1::Settings = {0, 0, 0, 0, "Times New Roman CE", 11, db::kFalse, db::kFalse, 50, db::kTrue};
+    const Module1::SettingsRecord settings = Module1::FromRow(db::SettingsRow{}); // a new dictionary's
 
     QElapsedTimer t;
     t.start();
     printing::PageLayout layout;
-    layout.CountPages(*list, 50, 1);
+    layout.CountPages(*list, settings, 1);
     std::printf("%-44s %8.1f ms  (%d pages)\n", "count the pages", double(t.nsecsElapsed()) / 1e6, layout.PageCount);
     for (int page : {1, layout.PageCount / 2, layout.PageCount}) {
         printing::PictureTarget picture;
         t.restart();
-        layout.DrawPage(picture, *list, page);
+        layout.DrawPage(picture, settings, *list, page);
         char label[64];
         std::snprintf(label, sizeof label, "draw preview page %d", page);
         std::printf("%-44s %8.1f ms\n", label, double(t.nsecsElapsed()) / 1e6);
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     {
         printing::PrinterTarget target(printer);
         for (int page = 1; page <= 500; ++page) {
-            layout.DrawPage(target, *list, page);
+            layout.DrawPage(target, settings, *list, page);
             target.NewPage();
         }
         target.EndDoc();

@@ -108,18 +108,24 @@ void MakeUserDictionary(const Layout& l) {
 
 namespace {
 
-// A conversion failure names the field, so the user knows what in the file is wrong.
-template <class F>
-auto Read(db::TableRecordset& rs, const char* field, F convert) {
-    const db::Value v = rs.Field(field);
-    try {
-        return convert(v);
-    } catch (const db::EngineError& e) {
-        throw db::EngineError(e.code, std::string("Postavke, polje ") + field + ": " + e.what());
-    }
-}
+void Copy(QString& to, const std::string& from) { to = QString::fromStdString(from); }
+void Copy(std::string& to, const QString& from) { to = from.toStdString(); }
+template <class T>
+void Copy(T& to, const T& from) { to = from; }
 
 } // namespace
+
+SettingsRecord FromRow(const db::SettingsRow& row) {
+    SettingsRecord s;
+    db::ForEachSetting([](const db::SettingField&, auto& to, const auto& from) { Copy(to, from); }, s, row);
+    return s;
+}
+
+db::SettingsRow ToRow(const SettingsRecord& s) {
+    db::SettingsRow row;
+    db::ForEachSetting([](const db::SettingField&, auto& to, const auto& from) { Copy(to, from); }, row, s);
+    return row;
+}
 
 SettingsRecord ReadSettings(db::Database& database) {
     SettingsRs = database.OpenTable("Postavke", db::kReadOnly);
@@ -129,21 +135,8 @@ SettingsRecord ReadSettings(db::Database& database) {
             SettingsRs.reset();
         }
     } closer;
-    db::TableRecordset& rs = *SettingsRs;
-    rs.SetIndex("PrimaryKey");
-    rs.Seek("=", db::Value(1LL));
-    SettingsRecord s;
-    s.LeftM = Read(rs, "LeftM", db::CDbl);
-    s.TopM = Read(rs, "TopM", db::CDbl);
-    s.XDesno = Read(rs, "XDesno", db::CDbl);
-    s.YDolje = Read(rs, "YDolje", db::CDbl);
-    s.MojFontIme = QString::fromStdString(Read(rs, "MojFontIme", db::CStr));
-    s.VelicinaFonta = Read(rs, "VelicinaFonta", db::CInt);
-    s.MojFontItalic = Read(rs, "MojFontItalic", db::CBool);
-    s.MojFontBold = Read(rs, "MojFontBold", db::CBool);
-    s.BrojRedova = Read(rs, "BrojRedova", db::CInt);
-    s.SortEng = Read(rs, "SortEng", [](const db::Value& v) { return db::IsNull(v) ? db::kFalse : db::CBool(v); });
-    return s;
+    db::SeekSettingsRow(*SettingsRs);
+    return FromRow(db::ReadSettingsRow(*SettingsRs));
 }
 
 void OpenDictionaryAndReadSettings(const QString& appPath) {
@@ -152,7 +145,7 @@ void OpenDictionaryAndReadSettings(const QString& appPath) {
     DictPath = layout.dictionary;
     HelpPath = layout.help;
     MakeUserDictionary(layout);
-    DbPassword = "KamenPlavetni";
+    DbPassword = db::kPassword;
     DictWorkspace = &db::DBEngine().Workspaces(0);
     // A dictionary that cannot be written is opened read-only, for looking words up.
     const QString file = DictPath;

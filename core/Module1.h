@@ -1,6 +1,7 @@
 #pragma once
 // The program's shared globals and its start-up routine.
 #include "db/Engine.h"
+#include "db/SettingsRow.h"
 #include "db/TableRecordset.h"
 
 #include <QString>
@@ -76,5 +77,9 @@ void OpenDictionaryAndReadSettings(const QString& appPath);
 
 // Reads the settings row 1 of an open dictionary (strict conversions; SortEng Null is False).
 SettingsRecord ReadSettings(db::Database& database);
+
+// The record and the row as the engine holds it, field by field.
+SettingsRecord FromRow(const db::SettingsRow& row);
+db::SettingsRow ToRow(const SettingsRecord& settings);
 
 } // namespace Module1

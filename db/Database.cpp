@@ -4,6 +4,7 @@
 #include "db/JetLike.h"
 #include "db/JetSql.h"
 #include "db/Recordset.h"
+#include "db/SettingsRow.h"
 #include "db/Sqlite.h"
 #include "db/TableRecordset.h"
 
@@ -291,12 +292,9 @@ void Database::Exec(const std::string& sql) { ExecSql(handle(), sql); }
 
 void Database::CreateSchema() {
     Transaction t(handle());
-    Exec("CREATE TABLE Vokabis (Id INTEGER PRIMARY KEY AUTOINCREMENT, Engleski TEXT COLLATE ROOT, Hrvatski TEXT COLLATE HR);"
-         "CREATE TABLE Postavke (Id INTEGER PRIMARY KEY, LeftM REAL, TopM REAL, XDesno REAL, YDolje REAL,"
-         " MojFontIme TEXT, VelicinaFonta INTEGER, MojFontItalic INTEGER, MojFontBold INTEGER,"
-         " BrojRedova INTEGER, SortEng INTEGER);"
-         "CREATE VIEW OrderByEngleski AS SELECT * FROM Vokabis ORDER BY Engleski;"
-         "INSERT INTO Postavke VALUES (1, 0, 0, 0, 0, 'Times New Roman CE', 11, 0, 0, 50, -1);");
+    Exec("CREATE TABLE Vokabis (Id INTEGER PRIMARY KEY AUTOINCREMENT, Engleski TEXT COLLATE ROOT, Hrvatski TEXT COLLATE HR);");
+    CreateSettingsTable(handle());
+    Exec("CREATE VIEW OrderByEngleski AS SELECT * FROM Vokabis ORDER BY Engleski;");
     CreateIndexes();
     t.Commit();
 }

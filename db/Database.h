@@ -36,6 +36,9 @@ private:
     std::string path_;
 };
 
+// The password every dictionary file is keyed with.
+inline constexpr const char* kPassword = "KamenPlavetni";
+
 // Record-set options, as the callers pass them.
 enum : int { kReadOnly = 4 };
 

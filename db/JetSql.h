@@ -13,11 +13,11 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 // Turns every prefix condition `Engleski LIKE 'abc*'` (or Hrvatski) into a range on the folded
 // term, which the prefix index answers without reading the rows. The meaning is exactly the
 // same: folding is one code point for one, so a text matches the prefix exactly when its folded
-// form starts with the folded prefix (and Null is in no range). Patterns with other wildcards,
-// When both terms have a prefix, the other one is marked with a unary plus, so that only the
-// narrower prefix is looked up in its index. `LIKE '*'` alone, which matches every term that
-// is not Null, becomes `IS NOT NULL`. Patterns
-// with other wildcards, NOT LIKE, and anything inside quotes are passed through untouched.
+// form starts with the folded prefix (and Null is in no range). When both terms have a prefix,
+// the shorter one is marked with a unary plus, so that only the narrower prefix is looked up in
+// its index. `LIKE '*'` alone, which matches every term that is not Null, becomes
+// `IS NOT NULL`. Patterns with other wildcards, NOT LIKE, and anything inside quotes are passed
+// through untouched.
 std::string AddPrefixRanges(std::string_view sql);
 
 // A list filtered by term prefixes and not ordered by itself comes in the alphabetical order of

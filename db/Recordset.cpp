@@ -223,7 +223,7 @@ struct Keyset {
     }
 };
 
-Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) : sql_(sql) {
+Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) {
     auto ks = std::make_shared<Keyset>();
     ks->conn = std::move(conn);
     sqlite3* db = ks->db();
@@ -282,7 +282,7 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) :
     GoFirst();
 }
 
-Recordset::Recordset(std::shared_ptr<Keyset> ks, std::string sql) : ks_(std::move(ks)), sql_(std::move(sql)) { GoFirst(); }
+Recordset::Recordset(std::shared_ptr<Keyset> ks) : ks_(std::move(ks)) { GoFirst(); }
 
 Recordset::~Recordset() = default;
 
@@ -486,7 +486,7 @@ void Recordset::Update() {
 }
 
 std::unique_ptr<Recordset> Recordset::Clone() const {
-    return std::unique_ptr<Recordset>(new Recordset(std::shared_ptr<Keyset>(ks_ ? ks_ : nullptr), sql_));
+    return std::unique_ptr<Recordset>(new Recordset(std::shared_ptr<Keyset>(ks_ ? ks_ : nullptr)));
 }
 
 void Recordset::Close() {

@@ -75,14 +75,13 @@ public:
     long RowCount() const; // every row not deleted, reached or not
     Bookmark BookmarkAt(long position) const;
     Value FieldAt(long position, std::string_view name) const;
-    const std::string& sql() const { return sql_; }
     // The table's row key of the current row, and where a key stands in this list (-1 when
     // it is not there or was deleted): a list run again finds the user's row by it.
     long long CurrentKey() const;
     long PositionOfKey(long long key) const;
 
 private:
-    explicit Recordset(std::shared_ptr<Keyset> ks, std::string sql);
+    explicit Recordset(std::shared_ptr<Keyset> ks);
     enum class Where { Bof, At, Eof };
     Keyset& ks() const;
     size_t FieldIndex(std::string_view name) const;
@@ -93,7 +92,6 @@ private:
     void EndEdit();
 
     std::shared_ptr<Keyset> ks_;
-    std::string sql_;
     Where where_ = Where::Bof;
     size_t index_ = 0;   // keyset index while At (the row may be deleted)
     size_t reached_ = 0; // keyset indexes below this one have been reached

@@ -11,8 +11,6 @@
 namespace printing {
 namespace {
 
-const Module1::SettingsRecord& S() { return Module1::Settings; }
-
 QString Term(const db::Recordset& rs, const char* field) {
     const db::Value v = rs.Field(field);
     return db::IsNull(v) ? QString() : QString::fromStdString(db::CStr(v));
@@ -20,36 +18,36 @@ QString Term(const db::Recordset& rs, const char* field) {
 
 } // namespace
 
-void CheckPrintSettings() {
-    if (S().BrojRedova < 1)
-        throw db::EngineError(5, "Broj redova po stranici mora biti barem 1 (sada je " + std::to_string(S().BrojRedova) +
+void CheckPrintSettings(const Module1::SettingsRecord& s) {
+    if (s.BrojRedova < 1)
+        throw db::EngineError(5, "Broj redova po stranici mora biti barem 1 (sada je " + std::to_string(s.BrojRedova) +
                                      "). Promijenite ga u opcijama ispisa.");
-    if (S().VelicinaFonta < 1 || S().VelicinaFonta > kMaxFontSize)
+    if (s.VelicinaFonta < 1 || s.VelicinaFonta > kMaxFontSize)
         throw db::EngineError(5, "Veličina fonta mora biti između 1 i " + std::to_string(kMaxFontSize) + " (sada je " +
-                                     std::to_string(S().VelicinaFonta) + "). Promijenite je u opcijama ispisa.");
+                                     std::to_string(s.VelicinaFonta) + "). Promijenite je u opcijama ispisa.");
 }
 
-void PrintCentred(DrawingTarget& t, double x1, double x2, double y, const QString& text) {
-    t.FontName = S().MojFontIme;
-    t.CurrentX = ((S().XDesno + x1) + (S().XDesno + x2)) * 0.5 * kTwipsPerCm - t.TextWidth(text) * 0.5 - S().LeftM * kTwipsPerCm;
-    t.CurrentY = (S().YDolje + y) * kTwipsPerCm - t.TextHeight(text) - S().TopM * kTwipsPerCm;
+void PrintCentred(DrawingTarget& t, const Module1::SettingsRecord& s, double x1, double x2, double y, const QString& text) {
+    t.FontName = s.MojFontIme;
+    t.CurrentX = ((s.XDesno + x1) + (s.XDesno + x2)) * 0.5 * kTwipsPerCm - t.TextWidth(text) * 0.5 - s.LeftM * kTwipsPerCm;
+    t.CurrentY = (s.YDolje + y) * kTwipsPerCm - t.TextHeight(text) - s.TopM * kTwipsPerCm;
     t.Print(text);
 }
 
-void PrintAt(DrawingTarget& t, double x, double y, const QString& text) {
-    t.FontName = S().MojFontIme;
-    t.CurrentX = (S().XDesno + x) * kTwipsPerCm - S().LeftM * kTwipsPerCm;
-    t.CurrentY = (S().YDolje + y) * kTwipsPerCm - t.TextHeight(text) - S().TopM * kTwipsPerCm;
+void PrintAt(DrawingTarget& t, const Module1::SettingsRecord& s, double x, double y, const QString& text) {
+    t.FontName = s.MojFontIme;
+    t.CurrentX = (s.XDesno + x) * kTwipsPerCm - s.LeftM * kTwipsPerCm;
+    t.CurrentY = (s.YDolje + y) * kTwipsPerCm - t.TextHeight(text) - s.TopM * kTwipsPerCm;
     t.Print(text);
 }
 
-void PageLayout::CountPages(const db::Recordset& list, int16_t rows, int32_t columns) {
-    CheckPrintSettings();
+void PageLayout::CountPages(const db::Recordset& list, const Module1::SettingsRecord& s, int32_t columns) {
+    CheckPrintSettings(s);
     auto clone = list.Clone();
     if (!clone->Eof()) clone->MoveLast();
     PairTotal = int32_t(clone->RecordCount());
     clone->Close();
-    RowsPerPage = rows;
+    RowsPerPage = s.BrojRedova;
     ColumnsPerPage = std::max(columns, int32_t(1));
     const int32_t perPage = RowsPerPage * ColumnsPerPage;
     PageCount = PairTotal / perPage + (PairTotal % perPage ? 1 : 0);
@@ -73,14 +71,15 @@ QString Elided(DrawingTarget& t, const QString& text, double room) {
     return fits < 0 ? QString() : cut(fits);
 }
 
-void PageLayout::DrawPage(DrawingTarget& t, const db::Recordset& list, int32_t page) const {
-    CheckPrintSettings();
-    t.FontName = S().MojFontIme;
-    t.FontItalic = S().MojFontItalic != db::kFalse;
-    t.FontBold = S().MojFontBold != db::kFalse;
+void PageLayout::DrawPage(DrawingTarget& t, const Module1::SettingsRecord& s, const db::Recordset& list,
+                          int32_t page) const {
+    CheckPrintSettings(s);
+    t.FontName = s.MojFontIme;
+    t.FontItalic = s.MojFontItalic != db::kFalse;
+    t.FontBold = s.MojFontBold != db::kFalse;
     t.FontSize = 14;
-    PrintCentred(t, 0, 21, 2, kHeader);
-    t.FontSize = S().VelicinaFonta;
+    PrintCentred(t, s, 0, 21, 2, kHeader);
+    t.FontSize = s.VelicinaFonta;
     auto cursor = list.Clone();
     const long skip = long(page - 1) * RowsPerPage * ColumnsPerPage;
     if (skip > 0 && !cursor->Eof()) cursor->Move(skip);
@@ -90,39 +89,40 @@ void PageLayout::DrawPage(DrawingTarget& t, const db::Recordset& list, int32_t p
     }
     // Where each column ends on the target: the right column at the edge of the printable area.
     const double edge = t.PrintableSize().width();
-    const double left = (S().XDesno + 2) * kTwipsPerCm - S().LeftM * kTwipsPerCm;
-    const double right = (S().XDesno + 11) * kTwipsPerCm - S().LeftM * kTwipsPerCm;
+    const double left = (s.XDesno + 2) * kTwipsPerCm - s.LeftM * kTwipsPerCm;
+    const double right = (s.XDesno + 11) * kTwipsPerCm - s.LeftM * kTwipsPerCm;
     const double leftRoom = std::min(right - kColumnGapCm * kTwipsPerCm, edge) - left;
     double y = 2.5;
     for (int32_t i = 1; i <= RowsPerPage; ++i) {
         y += 0.5;
-        PrintAt(t, 2, y, Elided(t, Term(*cursor, "Engleski"), leftRoom));
-        PrintAt(t, 11, y, Elided(t, Term(*cursor, "Hrvatski"), edge - right));
+        PrintAt(t, s, 2, y, Elided(t, Term(*cursor, "Engleski"), leftRoom));
+        PrintAt(t, s, 11, y, Elided(t, Term(*cursor, "Hrvatski"), edge - right));
         cursor->MoveNext();
         if (cursor->Eof()) break;
     }
     cursor->Close();
 }
 
-PageFit PageLayout::CheckFit(DrawingTarget& t, QSizeF printable) const {
+PageFit PageLayout::CheckFit(DrawingTarget& t, const Module1::SettingsRecord& s, QSizeF printable) const {
     PageFit fit;
+    fit.fontSize = s.VelicinaFonta;
     fit.rows = std::min(RowsPerPage * ColumnsPerPage, PairTotal);
-    t.FontName = S().MojFontIme;
-    t.FontItalic = S().MojFontItalic != db::kFalse;
-    t.FontBold = S().MojFontBold != db::kFalse;
-    t.FontSize = S().VelicinaFonta;
+    t.FontName = s.MojFontIme;
+    t.FontItalic = s.MojFontItalic != db::kFalse;
+    t.FontBold = s.MojFontBold != db::kFalse;
+    t.FontSize = s.VelicinaFonta;
     const double h = t.TextHeight(QString::fromUtf8("ŽgÅ"));
     const double slack = 0.5; // twips: rounding, not ink
     for (int32_t i = 1; i <= fit.rows; ++i) {
-        const double bottom = (S().YDolje + 2.5 + 0.5 * i) * kTwipsPerCm - S().TopM * kTwipsPerCm;
+        const double bottom = (s.YDolje + 2.5 + 0.5 * i) * kTwipsPerCm - s.TopM * kTwipsPerCm;
         if (bottom - h >= -slack && bottom <= printable.height() + slack) continue;
         if (!fit.firstLost) fit.firstLost = i;
         fit.lastLost = i;
         ++fit.lost;
     }
     fit.overlap = fit.rows > 1 && h > 0.5 * kTwipsPerCm + slack;
-    const double left = (S().XDesno + 2) * kTwipsPerCm - S().LeftM * kTwipsPerCm;
-    const double right = (S().XDesno + 11) * kTwipsPerCm - S().LeftM * kTwipsPerCm;
+    const double left = (s.XDesno + 2) * kTwipsPerCm - s.LeftM * kTwipsPerCm;
+    const double right = (s.XDesno + 11) * kTwipsPerCm - s.LeftM * kTwipsPerCm;
     fit.offSide = fit.rows > 0 && !(left >= -slack && right + kTwipsPerCm <= printable.width());
     return fit;
 }
@@ -150,7 +150,7 @@ QString PageFit::Warning() const {
     if (overlap)
         out << QString("Font od %1 pt viši je od razmaka redova (5 mm), pa bi se susjedni redovi preklapali. "
                        "Smanjite veličinu fonta u opcijama ispisa.")
-                   .arg(S().VelicinaFonta);
+                   .arg(fontSize);
     if (offSide)
         out << QString("Uz ovaj vodoravni pomak i lijevu marginu stupac izlazi izvan lista papira, pa se pojmovi "
                        "ne bi ispisali cijeli. Promijenite vodoravni pomak u opcijama ispisa.");

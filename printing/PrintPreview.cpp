@@ -41,12 +41,12 @@ PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(paren
 
     // Load: count the pages, then draw the first one before the window is shown.
     CurrentPage = 1;
-    layout.CountPages(list_, Module1::Settings.BrojRedova, 1);
+    layout.CountPages(list_, Module1::Settings, 1);
     picture.SetPrintableSize(printing::PrintableArea(printing::AppPrinter()));
     printing::PrintTarget = &picture;
     Text1->setText(QString::number(CurrentPage));
     Text3->setText(QString::number(layout.PageCount));
-    layout.DrawPage(*printing::PrintTarget, list_, CurrentPage);
+    layout.DrawPage(*printing::PrintTarget, Module1::Settings, list_, CurrentPage);
     ShowPicture();
     ShowFit();
 }
@@ -92,7 +92,7 @@ void PrintPreview::BuildSheet() {
 }
 
 void PrintPreview::ShowFit() {
-    fit = layout.CheckFit(picture, printing::PrintableArea(printing::AppPrinter()));
+    fit = layout.CheckFit(picture, Module1::Settings, printing::PrintableArea(printing::AppPrinter()));
     lblUpozorenje->setText(fit.Summary());
     lblUpozorenje->setToolTip(fit.Warning());
     lblUpozorenje->setAccessibleDescription(fit.Warning());
@@ -105,7 +105,7 @@ void PrintPreview::GoTo(int32_t page) {
     picture.Cls();
     CurrentPage = page;
     printing::PrintTarget = &picture;
-    layout.DrawPage(*printing::PrintTarget, list_, CurrentPage);
+    layout.DrawPage(*printing::PrintTarget, Module1::Settings, list_, CurrentPage);
     ShowPicture();
     Text1->setText(QString::number(CurrentPage));
 }
@@ -117,7 +117,7 @@ int PrintPreview::PrintPages(printing::DrawingTarget& printer) {
     auto loop = [&](int32_t from, int32_t to) {
         for (int32_t p = from; p <= to; ++p) {
             try {
-                layout.DrawPage(printer, list_, p);
+                layout.DrawPage(printer, Module1::Settings, list_, p);
                 ++drawn;
                 printer.NewPage();
             } catch (const db::EngineError& e) {
@@ -127,7 +127,7 @@ int PrintPreview::PrintPages(printing::DrawingTarget& printer) {
         }
     };
     if (Module1::PrintCurrent != db::kFalse) {
-        layout.DrawPage(printer, list_, PageNumber(Text1->text()));
+        layout.DrawPage(printer, Module1::Settings, list_, PageNumber(Text1->text()));
         ++drawn;
     }
     if (Module1::PrintAll != db::kFalse) loop(1, PageNumber(Text3->text()));

@@ -251,19 +251,11 @@ bool PrintSettingsWindow::SaveSettings() {
     try {
         Module1::SettingsRs = Module1::DictDb->OpenTable("Postavke");
         db::TableRecordset& rs = *Module1::SettingsRs;
-        rs.SetIndex("PrimaryKey");
-        rs.Seek("=", db::Value(1LL));
+        db::SeekSettingsRow(rs);
+        db::SettingsRow row = Module1::ToRow(Settings);
+        row.SortEng = optEngleski->isChecked() ? db::kTrue : db::kFalse;
         rs.Edit();
-        rs.SetField("LeftM", Settings.LeftM);
-        rs.SetField("TopM", Settings.TopM);
-        rs.SetField("XDesno", Settings.XDesno);
-        rs.SetField("YDolje", Settings.YDolje);
-        rs.SetField("MojFontIme", Settings.MojFontIme.toStdString());
-        rs.SetField("VelicinaFonta", (long long)Settings.VelicinaFonta);
-        rs.SetField("MojFontItalic", (long long)Settings.MojFontItalic);
-        rs.SetField("MojFontBold", (long long)Settings.MojFontBold);
-        rs.SetField("BrojRedova", (long long)Settings.BrojRedova);
-        rs.SetField("SortEng", (long long)(optEngleski->isChecked() ? db::kTrue : db::kFalse));
+        db::WriteSettingsRow(rs, row);
         rs.Update();
         rs.Close();
         Module1::SettingsRs.reset();

@@ -78,7 +78,6 @@ public:
     void EndDoc() override;
     DeviceCaps Caps() const override;
     QSizeF PrintableSize() const override;
-    bool HasDrawn() const { return painter_ != nullptr; }
 
 protected:
     QPainter& Painter() override;

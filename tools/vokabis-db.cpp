@@ -34,7 +34,7 @@ using tools::Pair;
 
 namespace {
 
-const char* const kPassword = "KamenPlavetni";
+using db::kPassword;
 
 const char* const kHelp =
     "vokabis-db – rad s datotekom rječnika Vokabis / working with a Vokabis dictionary file\n"
@@ -193,20 +193,21 @@ std::vector<Pair> ReadSource(const Options& o, const std::string& source, std::v
 }
 
 void CarryOverSettings(db::Database& d, const std::map<std::string, std::string>& row) {
-    static const char* const fields[] = {"LeftM", "TopM", "XDesno", "YDolje", "MojFontIme", "VelicinaFonta",
-                                         "MojFontItalic", "MojFontBold", "BrojRedova", "SortEng"};
-    for (const char* f : fields) {
-        auto it = row.find(f);
-        if (it == row.end()) continue;
-        db::Statement s(d.handle(), std::string("UPDATE Postavke SET ") + f + " = ? WHERE Id = 1");
-        const std::string& v = it->second;
-        if (std::string(f) == "MojFontIme") s.Bind(1, v);
-        else s.Bind(1, db::CDbl(db::Value(v))); // Access writes its booleans as 1/0 or -1/0 alike
+    // Converted as the program reads them, so a value it could not start from is refused here;
+    // Access exports True as 1, and an empty field is a Null.
+    db::ForEachSetting([&](const db::SettingField& f) {
+        const auto it = row.find(f.name);
+        if (it == row.end()) return;
+        db::Value v;
+        try {
+            v = db::ConvertSetting(f, it->second.empty() ? db::Value() : db::Value(it->second));
+        } catch (const db::EngineError& e) {
+            throw std::runtime_error(std::string(e.what()) + " Ništa nije uvezeno.");
+        }
+        db::Statement s(d.handle(), std::string("UPDATE Postavke SET ") + f.name + " = ? WHERE Id = 1");
+        s.Bind(1, v);
         s.Step();
-    }
-    // Access keeps True as 1 in exports; the settings row holds True as -1.
-    d.Exec("UPDATE Postavke SET MojFontItalic = -(MojFontItalic <> 0), MojFontBold = -(MojFontBold <> 0),"
-           " SortEng = -(SortEng <> 0) WHERE Id = 1");
+    });
 }
 
 // Adds every pair in one transaction: all of them or, on any failure, none.

@@ -94,7 +94,7 @@ struct InstalledProgram {
         fs::remove_all(root);
         fs::create_directories(root / "bin");
         fs::create_directories(starter.parent_path());
-        db::Database d(starter.string(), "KamenPlavetni", true);
+        db::Database d(starter.string(), db::kPassword, true);
         d.CreateSchema();
         d.AddPair("umbrella", "kišobran");
         QCoreApplication::setApplicationName("vokabis");
@@ -108,7 +108,7 @@ struct InstalledProgram {
         fs::remove_all(root);
     }
     QString bin() const { return QString::fromStdString((root / "bin").string()); }
-    long long Pairs(const fs::path& p) const { return db::Database(p.string(), "KamenPlavetni").Count("Select * From Vokabis"); }
+    long long Pairs(const fs::path& p) const { return db::Database(p.string(), db::kPassword).Count("Select * From Vokabis"); }
 };
 } // namespace
 

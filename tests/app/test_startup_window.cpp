@@ -63,7 +63,7 @@ TEST(StartupWindow, AFileThatCannotBeOpenedGivesOneErrorBoxAndNoWindow) {
                           Case{"other password", "Lozinka"}, Case{"no settings row", "nema traženog zapisa"},
                           Case{"truncated", "nije baza"}, Case{"plain sqlite", "nije baza"}}) {
         const std::string name = c.name;
-        ProgramFolder f(name != "missing" && name != "plain sqlite", name == "other password" ? "Druga" : "KamenPlavetni");
+        ProgramFolder f(name != "missing" && name != "plain sqlite", name == "other password" ? "Druga" : db::kPassword);
         if (name == "garbage") std::ofstream(f.file(), std::ios::binary) << std::string(4096, 'x');
         if (name == "truncated") fs::resize_file(f.file(), 1000); // cut inside the first page
         if (name == "plain sqlite") { // a file without a key: readable by anyone, not ours
@@ -114,7 +114,7 @@ TEST(StartupWindow, ARunThatChangedTheDictionaryLeavesABackupOfItBehind) {
         struct stat st {};
         ASSERT_EQ(::stat(backup.toUtf8().constData(), &st), 0) << c.name;
         EXPECT_EQ(st.st_mode & 0777, 0600u) << c.name;
-        db::Database copy(backup.toStdString(), "KamenPlavetni");
+        db::Database copy(backup.toStdString(), db::kPassword);
         EXPECT_EQ(copy.Count("Select * From Vokabis Where Engleski = 'ink'"), c.settingsConnection ? 0 : 1) << c.name;
         EXPECT_EQ(copy.Count("Select * From Postavke Where BrojRedova = 33"), c.settingsConnection ? 1 : 0) << c.name;
     }

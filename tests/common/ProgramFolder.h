@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 // with whatever start-up left open.
 struct ProgramFolder {
     fs::path dir = fs::temp_directory_path() / ("vokabis-app-" + std::to_string(::getpid()));
-    explicit ProgramFolder(bool withFile = true, const char* password = "KamenPlavetni") {
+    explicit ProgramFolder(bool withFile = true, const char* password = db::kPassword) {
         fs::remove_all(dir);
         fs::create_directories(dir / "Data");
         if (withFile) {
@@ -28,16 +28,16 @@ struct ProgramFolder {
         fs::remove_all(dir);
     }
     void AddPairs(std::initializer_list<std::pair<const char*, const char*>> pairs) const {
-        db::Database d((dir / "Data/Vokabis.mdb").string(), "KamenPlavetni");
+        db::Database d((dir / "Data/Vokabis.mdb").string(), db::kPassword);
         d.Exec("BEGIN");
         for (auto& [e, h] : pairs) d.AddPair(e, h);
         d.Exec("COMMIT");
     }
     void Exec(const std::string& sql) const {
-        db::Database((dir / "Data/Vokabis.mdb").string(), "KamenPlavetni").Exec(sql);
+        db::Database((dir / "Data/Vokabis.mdb").string(), db::kPassword).Exec(sql);
     }
     long long Count() const { // pairs in the file, read afresh
-        return db::Database((dir / "Data/Vokabis.mdb").string(), "KamenPlavetni").Count("Select * From Vokabis");
+        return db::Database((dir / "Data/Vokabis.mdb").string(), db::kPassword).Count("Select * From Vokabis");
     }
     fs::path file() const { return dir / "Data/Vokabis.mdb"; }
     QString path() const { return QString::fromStdString(dir.string()); }

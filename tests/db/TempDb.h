@@ -17,12 +17,12 @@ struct TempDb {
         path = std::filesystem::temp_directory_path() /
                ("vokabis-t-" + std::to_string(::getpid()) + "-" + std::to_string(++serial) + ".mdb");
         std::filesystem::remove(path);
-        db::Database d(path.string(), "KamenPlavetni", true);
+        db::Database d(path.string(), db::kPassword, true);
         d.CreateSchema();
         for (auto& [e, h] : pairs) d.AddPair(e, h);
     }
     ~TempDb() { std::filesystem::remove(path); }
-    db::Database Open() const { return db::Database(path.string(), "KamenPlavetni"); }
+    db::Database Open() const { return db::Database(path.string(), db::kPassword); }
 };
 
 // The engine error code a call fails with, 0 when it does not fail.

@@ -25,7 +25,7 @@ std::string Slurp(const fs::path& p) {
 
 TEST(Database, JetSqlAsBuiltRunsUnchanged) {
     TempFile f;
-    db::Database d(f.path, "KamenPlavetni", true);
+    db::Database d(f.path, db::kPassword, true);
     d.CreateSchema();
     d.AddPair("abacus", "računaljka");
     d.AddPair("abbey", "opatija");
@@ -45,7 +45,7 @@ TEST(Database, JetSqlAsBuiltRunsUnchanged) {
 TEST(Database, FileIsEncryptedAndKeyed) {
     TempFile f;
     {
-        db::Database d(f.path, "KamenPlavetni", true);
+        db::Database d(f.path, db::kPassword, true);
         d.CreateSchema();
         d.AddPair("umbrella", "kišobran");
     }
@@ -54,14 +54,14 @@ TEST(Database, FileIsEncryptedAndKeyed) {
     EXPECT_EQ(bytes.find("Vokabis"), std::string::npos);
     EXPECT_THROW(db::Database(f.path, "pogresna", false), db::EngineError);
     EXPECT_EQ(Slurp(f.path), bytes); // a failed open writes nothing
-    db::Database again(f.path, "KamenPlavetni", false);
+    db::Database again(f.path, db::kPassword, false);
     EXPECT_EQ(again.Count("Select * From Vokabis"), 1);
 }
 
 TEST(Database, ANewFileAndItsLogsAreReadableByTheOwnerOnly) {
     TempFile f;
     const mode_t old = ::umask(022);
-    db::Database d(f.path.string(), "KamenPlavetni", true);
+    db::Database d(f.path.string(), db::kPassword, true);
     d.CreateSchema();
     d.AddPair("umbrella", "kišobran");
     ::umask(old);
@@ -74,7 +74,7 @@ TEST(Database, ANewFileAndItsLogsAreReadableByTheOwnerOnly) {
 
 TEST(Database, MissingFileIsNotCreated) {
     TempFile f;
-    EXPECT_THROW(db::Database(f.path, "KamenPlavetni", false), db::EngineError);
+    EXPECT_THROW(db::Database(f.path, db::kPassword, false), db::EngineError);
     EXPECT_FALSE(fs::exists(f.path));
 }
 
@@ -94,11 +94,11 @@ TEST(Database, WhatIsNotADictionaryIsNeitherOpenedNorWrittenTo) {
             opened = link;
         }
         if (c == "folder") fs::create_directory(f.path);
-        if (c == "no pairs table") db::Database(f.path, "KamenPlavetni", true).Exec("CREATE TABLE Drugo (x)");
+        if (c == "no pairs table") db::Database(f.path, db::kPassword, true).Exec("CREATE TABLE Drugo (x)");
         const std::string before = fs::is_regular_file(f.path) ? Slurp(f.path) : "";
         std::string message;
         try {
-            db::Database d(opened, "KamenPlavetni", false);
+            db::Database d(opened, db::kPassword, false);
             ADD_FAILURE() << c << " was opened";
         } catch (const db::EngineError& e) {
             message = e.what();

@@ -2,6 +2,7 @@
 
 #include "db/DataSource.h"
 #include "db/Engine.h"
+#include "db/Sqlite.h"
 #include "db/TableRecordset.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,18 @@ using db::Value;
 TEST(TableRecordset, SeekFindsTheSettingsRowAndUpdatesIt) {
     TempDb t;
     auto d = t.Open();
+    // A new file's settings table is the one every existing dictionary has.
+    db::Statement schema(d.handle(), "SELECT sql FROM sqlite_master WHERE name = 'Postavke'");
+    ASSERT_TRUE(schema.Step());
+    EXPECT_EQ(db::CStr(schema.Column(0)),
+              "CREATE TABLE Postavke (Id INTEGER PRIMARY KEY, LeftM REAL, TopM REAL, XDesno REAL, YDolje REAL, MojFontIme "
+              "TEXT, VelicinaFonta INTEGER, MojFontItalic INTEGER, MojFontBold INTEGER, BrojRedova INTEGER, SortEng INTEGER)");
+    db::Statement first(d.handle(), "SELECT * FROM Postavke");
+    ASSERT_TRUE(first.Step());
+    std::vector<Value> row;
+    for (int i = 0; i < first.ColumnCount(); ++i) row.push_back(first.Column(i));
+    EXPECT_EQ(row, (std::vector<Value>{1LL, 0.0, 0.0, 0.0, 0.0, "Times New Roman CE", 11LL, 0LL, 0LL, 50LL, -1LL}));
+    EXPECT_FALSE(first.Step());
     auto rs = d.OpenTable("Postavke");
     rs->SetIndex("PrimaryKey");
     rs->Seek("=", 1LL);
@@ -44,7 +57,7 @@ TEST(Engine, DataSourceReachesTheKeyedFileOnlyWhileItIsOpen) {
     EXPECT_THROW(ds.Refresh(), EngineError); // no key known yet
 
     auto& ws = db::DBEngine().Workspaces(0);
-    auto main = ws.OpenDatabase(t.path.string(), false, false, ";pwd=KamenPlavetni");
+    auto main = ws.OpenDatabase(t.path.string(), false, false, std::string(";pwd=") + db::kPassword);
     ds.Refresh();
     EXPECT_EQ(ds.recordset().RowCount(), 2);
     EXPECT_EQ(db::CStr(ds.recordset().Field("Engleski")), "cat");

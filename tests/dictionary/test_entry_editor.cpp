@@ -7,7 +7,7 @@ const std::initializer_list<std::pair<const char*, const char*>> kPairs = {
     {"apple", "jabuka"}, {"bread", "kruh"}, {"cat", "mačka"}, {"dog", "pas"}};
 
 std::vector<std::pair<std::string, std::string>> Table(const ProgramFolder& f) {
-    db::Database d(f.file().string(), "KamenPlavetni");
+    db::Database d(f.file().string(), db::kPassword);
     auto rs = d.OpenRecordset("Select * From Vokabis Order By Id Asc");
     std::vector<std::pair<std::string, std::string>> out;
     for (; !rs->Eof(); rs->MoveNext()) out.emplace_back(db::CStr(rs->Field("Engleski")), db::CStr(rs->Field("Hrvatski")));

@@ -27,7 +27,7 @@ std::unique_ptr<db::Database> SmallDictionary() {
     const std::string cmd = std::string(VOKABIS_DB) + " create " + (dir / "d.mdb").string() + " --from " +
                             (dir / "pairs.tsv").string() + " >/dev/null";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
-    return std::make_unique<db::Database>((dir / "d.mdb").string(), "KamenPlavetni");
+    return std::make_unique<db::Database>((dir / "d.mdb").string(), db::kPassword);
 }
 
 QStringList Offered(dictionary::Suggester& s, db::Database& d, const char* field, const QString& typed,

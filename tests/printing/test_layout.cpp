@@ -5,19 +5,24 @@
 
 #include <gtest/gtest.h>
 
+using Module1::SettingsRecord;
 using printing::PageLayout;
 using printing::RecordingTarget;
 
 namespace {
+SettingsRecord Defaults(int rows = 50, int size = 11, double xDesno = 0, double yDolje = 0) {
+    return {0, 0, xDesno, yDolje, "DejaVu Serif", int16_t(size), db::kFalse, db::kFalse, int16_t(rows), db::kTrue};
+}
+
 struct Drawn {
     RecordingTarget target;
     std::vector<RecordingTarget::Op> texts;
 };
-Drawn Draw(const ListFixture& f, int page, int rows = 50) {
+Drawn Draw(const ListFixture& f, int page, const SettingsRecord& s = Defaults()) {
     PageLayout layout;
-    layout.CountPages(*f.list, int16_t(rows), 1);
+    layout.CountPages(*f.list, s, 1);
     Drawn d;
-    layout.DrawPage(d.target, *f.list, page);
+    layout.DrawPage(d.target, s, *f.list, page);
     d.texts = d.target.Texts();
     return d;
 }
@@ -25,44 +30,41 @@ Drawn Draw(const ListFixture& f, int page, int rows = 50) {
 
 TEST(PageLayout, HeaderAndRowsStandWhereTheSheetSaysAndMoveWithShiftsAndMargins) {
     ListFixture f(3);
-    auto d = Draw(f, 1);
-    ASSERT_EQ(d.texts.size(), 7u); // the header and three pairs
-    const auto& header = d.texts[0];
-    EXPECT_EQ(header.text, "Englesko-hrvatski vokabis");
-    EXPECT_EQ(header.fontSize, 14);
-    EXPECT_EQ(header.fontName, "DejaVu Serif");
-    EXPECT_DOUBLE_EQ(header.x, 5953.5 - 25 * 14 * 10 / 2.0); // 25 letters at half an em
-    EXPECT_DOUBLE_EQ(header.y, 1134 - 14 * 24);
-    EXPECT_EQ(d.texts[1].text, "en001");
-    EXPECT_DOUBLE_EQ(d.texts[1].x, 1134);
-    EXPECT_DOUBLE_EQ(d.texts[1].y, 1701 - 11 * 24);
-    EXPECT_EQ(d.texts[1].fontSize, 11);
-    EXPECT_EQ(d.texts[2].text, "hr003");
-    EXPECT_DOUBLE_EQ(d.texts[2].x, 6237);
-    EXPECT_DOUBLE_EQ(d.texts[3].y - d.texts[1].y, 283.5); // half a centimetre a row
-
-    Module1::Settings.LeftM = 0.5;
-    Module1::Settings.XDesno = 0.3;
-    Module1::Settings.TopM = 1;
-    Module1::Settings.YDolje = 0.25;
-    Module1::Settings.MojFontBold = db::kTrue;
-    Module1::Settings.VelicinaFonta = 20;
-    auto moved = Draw(f, 1);
-    EXPECT_NEAR(moved.texts[1].x, 1134 - 113.4, 1e-9);
-    EXPECT_NEAR(moved.texts[2].x, 6237 - 113.4, 1e-9);
-    EXPECT_NEAR(moved.texts[1].y, 1701 - 0.75 * 567 - 20 * 24, 1e-9);
-    EXPECT_EQ(moved.texts[0].fontSize, 14); // the header keeps its size; bold follows the settings
-    EXPECT_TRUE(moved.texts[0].bold);
-    EXPECT_TRUE(moved.texts[1].bold);
-    EXPECT_EQ(moved.texts[1].fontSize, 20);
+    const SettingsRecord moved{0.5, 1, 0.3, 0.25, "DejaVu Serif", 20, db::kFalse, db::kTrue, 50, db::kTrue};
+    struct Case {
+        SettingsRecord settings;
+        double headerX, headerY, englishX, croatianX, rowY;
+    };
+    // 25 letters of the header at half an em (a tenth more in bold), 1.2 em a line; 567 twips a cm.
+    for (const Case& c : {Case{Defaults(), 5953.5 - 1750, 1134 - 336, 1134, 6237, 1701 - 264},
+                          Case{moved, 6123.6 - 1925 - 283.5, 1275.75 - 336 - 567, 1134 - 113.4, 6237 - 113.4,
+                               1842.75 - 480 - 567}}) {
+        const auto d = Draw(f, 1, c.settings);
+        ASSERT_EQ(d.texts.size(), 7u); // the header and three pairs
+        const auto& header = d.texts[0];
+        EXPECT_EQ(header.text, "Englesko-hrvatski vokabis");
+        EXPECT_EQ(header.fontSize, 14); // whatever the rows' size
+        EXPECT_EQ(header.fontName, "DejaVu Serif");
+        EXPECT_NEAR(header.x, c.headerX, 1e-9);
+        EXPECT_NEAR(header.y, c.headerY, 1e-9);
+        EXPECT_EQ(d.texts[1].text, "en001");
+        EXPECT_EQ(d.texts[2].text, "hr003");
+        EXPECT_NEAR(d.texts[1].x, c.englishX, 1e-9);
+        EXPECT_NEAR(d.texts[2].x, c.croatianX, 1e-9);
+        EXPECT_NEAR(d.texts[1].y, c.rowY, 1e-9);
+        EXPECT_NEAR(d.texts[3].y - d.texts[1].y, 283.5, 1e-9); // half a centimetre a row
+        for (int i : {0, 1, 2}) EXPECT_EQ(d.texts[i].bold, c.settings.MojFontBold != db::kFalse) << i;
+        EXPECT_EQ(d.texts[1].fontSize, c.settings.VelicinaFonta);
+    }
 }
 
-TEST(PageLayout, PagesAreCountedWithoutAnEmptyLastOneAndEndAtTheLastPair) {
-    for (auto [pairs, pages] : {std::pair{100, 2}, {101, 3}, {1, 1}, {0, 0}}) {
+TEST(PageLayout, PagesAreCountedFromTheRowsOfTheSettingsAndEndAtTheLastPair) {
+    for (auto [pairs, rows, pages] : {std::tuple{100, 50, 2}, {101, 50, 3}, {1, 50, 1}, {0, 50, 0}, {100, 40, 3}}) {
         ListFixture f(pairs);
         PageLayout layout;
-        layout.CountPages(*f.list, 50, 1);
-        EXPECT_EQ(layout.PageCount, pages) << pairs;
+        layout.CountPages(*f.list, Defaults(rows), 1);
+        EXPECT_EQ(layout.PageCount, pages) << pairs << " pairs, " << rows << " rows";
+        EXPECT_EQ(layout.RowsPerPage, rows);
         EXPECT_EQ(layout.PairTotal, pairs);
     }
     ListFixture f(101);
@@ -90,19 +92,25 @@ TEST(PageLayout, CroatianOrderChangesTheRowsNotTheColumnsAndNullsDrawEmpty) {
 
 TEST(PageLayout, SettingsThatCannotMakeAPageAreRefusedInWords) {
     ListFixture f(10);
-    PageLayout layout;
-    Module1::Settings.BrojRedova = 0;
-    try {
-        layout.CountPages(*f.list, 0, 1);
-        FAIL();
-    } catch (const db::EngineError& e) {
-        EXPECT_NE(std::string(e.what()).find("Broj redova"), std::string::npos);
+    struct Case {
+        int rows, size;
+        const char* says;
+    };
+    for (const Case c : {Case{0, 11, "Broj redova"}, Case{50, 0, "Veličina fonta"},
+                         Case{50, printing::kMaxFontSize + 1, "Veličina fonta"}}) {
+        const SettingsRecord s = Defaults(c.rows, c.size);
+        PageLayout layout;
+        try {
+            layout.CountPages(*f.list, s, 1);
+            ADD_FAILURE() << c.rows << " rows, " << c.size << " pt";
+        } catch (const db::EngineError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+        }
+        layout.CountPages(*f.list, Defaults(), 1);
+        RecordingTarget t;
+        EXPECT_THROW(layout.DrawPage(t, s, *f.list, 1), db::EngineError);
+        EXPECT_TRUE(t.ops.empty()); // nothing half-drawn
     }
-    Module1::Settings.BrojRedova = 50;
-    Module1::Settings.VelicinaFonta = 0;
-    RecordingTarget t;
-    EXPECT_THROW(layout.DrawPage(t, *f.list, 1), db::EngineError);
-    EXPECT_TRUE(t.ops.empty()); // nothing half-drawn
 }
 
 TEST(PageLayout, RowsOffThePrintableAreaOrTallerThanTheirPitchAreFound) {
@@ -122,27 +130,25 @@ TEST(PageLayout, RowsOffThePrintableAreaOrTallerThanTheirPitchAreFound) {
                          Case{60, 11, 0, 3, 3, 0, 0, false}, Case{50, 12, 0, 120, 50, 0, 0, true},
                          Case{50, 11, -3, 120, 49, 1, 1, false}, Case{50, 11, 0, 120, 50, 0, 0, false, 8.9, false},
                          Case{50, 11, 0, 120, 50, 0, 0, false, 9.1, true}, Case{50, 11, 0, 120, 50, 0, 0, false, -2.1, true}}) {
-        Module1::Settings.VelicinaFonta = int16_t(c.size);
-        Module1::Settings.YDolje = c.yDolje;
-        Module1::Settings.XDesno = c.xDesno;
+        const SettingsRecord s = Defaults(c.rows, c.size, c.xDesno, c.yDolje);
         PageLayout layout;
-        layout.CountPages(*f.list, int16_t(c.rows), 1);
+        layout.CountPages(*f.list, s, 1);
         layout.PairTotal = std::min(layout.PairTotal, c.pairs);
         RecordingTarget t;
-        const printing::PageFit fit = layout.CheckFit(t, t.printable);
+        const printing::PageFit fit = layout.CheckFit(t, s, t.printable);
         EXPECT_EQ(fit.rows - fit.Lost(), c.fits) << c.rows << " rows, " << c.pairs << " pairs";
         EXPECT_EQ(fit.firstLost, c.firstLost);
         EXPECT_EQ(fit.lastLost, c.lastLost);
         EXPECT_EQ(fit.overlap, c.overlap);
         EXPECT_EQ(fit.offSide, c.offSide);
         EXPECT_EQ(fit.Warning().isEmpty(), !c.firstLost && !c.overlap && !c.offSide);
+        EXPECT_EQ(fit.Warning().contains(QString("Font od %1 pt").arg(c.size)), c.overlap) << fit.Warning().toStdString();
     }
-    Module1::Settings.VelicinaFonta = 11;
-    Module1::Settings.YDolje = Module1::Settings.XDesno = 0;
+    const SettingsRecord s = Defaults(60);
     PageLayout layout;
-    layout.CountPages(*f.list, 60, 1);
+    layout.CountPages(*f.list, s, 1);
     RecordingTarget t;
-    EXPECT_EQ(layout.CheckFit(t, t.printable).Warning(),
+    EXPECT_EQ(layout.CheckFit(t, s, t.printable).Warning(),
               "Na list papira stane samo 54 od 60 redova po stranici: redovi 55–60 svake stranice padaju izvan "
               "lista i ne bi se ispisali. Smanjite broj redova po stranici ili pomak u opcijama ispisa.");
 }
@@ -156,8 +162,7 @@ TEST(PageLayout, ATermWiderThanItsColumnIsCutWithAnEllipsisAndNeverCrossesIntoTh
     f.database->Exec("INSERT INTO Vokabis (Engleski, Hrvatski) VALUES ('b', 'b')");
     f.list = f.database->OpenRecordset("OrderByEngleski");
     for (double shift : {0.0, 1.0}) {
-        Module1::Settings.XDesno = shift;
-        auto d = Draw(f, 1);
+        auto d = Draw(f, 1, Defaults(50, 11, shift));
         RecordingTarget& t = d.target;
         t.FontSize = 11;
         ASSERT_EQ(d.texts.size(), 5u);

@@ -47,7 +47,7 @@ protected:
         printing::CurrentPrinterCaps = nullptr;
     }
     db::Value Stored(const char* field) const {
-        db::Database d(folder.file().string(), "KamenPlavetni");
+        db::Database d(folder.file().string(), db::kPassword);
         auto rs = d.OpenTable("Postavke", db::kReadOnly);
         rs->SetIndex("PrimaryKey");
         rs->Seek("=", db::Value(1LL));

@@ -15,7 +15,7 @@
 
 int main(int argc, char** argv) try {
     if (argc < 3) return 2;
-    auto database = db::DBEngine().Workspaces(0).OpenDatabase(argv[1], false, false, ";pwd=KamenPlavetni");
+    auto database = db::DBEngine().Workspaces(0).OpenDatabase(argv[1], false, false, std::string(";pwd=") + db::kPassword);
     db::DataSource list;
     list.DatabaseName = argv[1];
     list.RecordSource = "OrderByEngleski";

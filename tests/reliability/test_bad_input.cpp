@@ -54,7 +54,7 @@ TEST_F(Form4Test, BadInputInTheSearchBoxesAndTheEditorNeverCrashesOrLosesAPair) 
         }
         ++stored;
         ASSERT_EQ(folder.Count(), stored) << input.left(40).toStdString();
-        db::Database d(folder.file().string(), "KamenPlavetni");
+        db::Database d(folder.file().string(), db::kPassword);
         db::Statement last(d.handle(), "SELECT Engleski FROM Vokabis ORDER BY Id DESC LIMIT 1");
         ASSERT_TRUE(last.Step());
         EXPECT_EQ(db::CStr(last.Column(0)), input.toStdString()); // exactly as typed

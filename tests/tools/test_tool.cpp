@@ -61,14 +61,14 @@ struct Dir {
 };
 using Rows = std::vector<std::pair<std::string, std::string>>;
 Rows Read(const std::string& file) {
-    db::Database d(file, "KamenPlavetni");
+    db::Database d(file, db::kPassword);
     db::Statement s(d.handle(), "SELECT Engleski, Hrvatski FROM Vokabis ORDER BY Id");
     Rows rows;
     while (s.Step()) rows.emplace_back(db::CStr(s.Column(0)), db::CStr(s.Column(1)));
     return rows;
 }
 void Make(const std::string& file, const Rows& rows) {
-    db::Database d(file, "KamenPlavetni", true);
+    db::Database d(file, db::kPassword, true);
     d.CreateSchema();
     db::Transaction t(d.handle());
     for (const auto& [e, h] : rows) d.AddPair(e, h);
@@ -151,7 +151,7 @@ TEST(Tool, AnExportNeverWritesOverTheDictionaryNorLeavesAHalfFile) {
     EXPECT_EQ(Tool("export " + db + " " + old).rc, 1); // an existing target needs --force
     EXPECT_EQ(Slurp(old), "keep,me\n");
     d.Write("tab.tsv", "a\tb\n");
-    db::Database(db, "KamenPlavetni").AddPair("tab\there", "x");
+    db::Database(db, db::kPassword).AddPair("tab\there", "x");
     EXPECT_EQ(Tool("export " + db + " " + d / "tab.tsv" + " --force").rc, 1); // a failed export
     EXPECT_EQ(Slurp(d / "tab.tsv"), "a\tb\n");
     EXPECT_EQ(Tool("export " + db + " " + old + " --force").rc, 0);
@@ -164,7 +164,7 @@ TEST(Tool, CheckAndTheOtherReadersNeverWriteAndSayWhatIsWrongInCroatian) {
     Dir d;
     const std::string empty = d.Write("empty.mdb", ""), view = d / "noview.mdb";
     ASSERT_EQ(Tool("create " + view).rc, 0);
-    db::Database(view, "KamenPlavetni").Exec("DROP VIEW OrderByEngleski");
+    db::Database(view, db::kPassword).Exec("DROP VIEW OrderByEngleski");
     for (const std::string command : {"check", "stats", "export", "backup", "import"}) {
         const Result r = Tool(command + " " + empty + (command == "import" ? " " + d.Write("p.tsv", "a\tb\n") : ""));
         EXPECT_EQ(r.rc, 1) << command;
@@ -236,7 +236,7 @@ TEST(Tool, AnOldAccessDictionaryBringsItsPairsAndSettings) {
                                      "  printf 'ID,Engleski,Hrvatski\\n1,\"dog\",\"pas\"\\n2,\"it\"\"s\",\"to je\"\\n'\n"
                                      "else\n"
                                      "  printf 'Kljuc,LeftM,TopM,XDesno,YDolje,MojFontIme,VelicinaFonta,MojFontItalic,"
-                                     "MojFontBold,BrojRedova,SortEng\\n1,0.42,0.3,-0.1,0,\"Arial CE\",12,0,1,45,0\\n'\n"
+                                     "MojFontBold,BrojRedova,SortEng\\n1,0.42,0.3,-0.1,0,\"Arial CE\",12.5,0,1,'\"${ROWS:-45}\"',\\n'\n"
                                      "fi\n");
     fs::permissions(fake, fs::perms::owner_all);
     const std::string tables = d.Write("mdb-tables", "#!/bin/sh\n"
@@ -262,6 +262,16 @@ TEST(Tool, AnOldAccessDictionaryBringsItsPairsAndSettings) {
     const Result check = Tool("check " + db);
     EXPECT_EQ(check.rc, 0) << check.out;
     EXPECT_NE(check.out.find("Arial CE, 12 pt, 45 redova"), std::string::npos) << check.out;
+    {   // stored as the program keeps them: True as -1, an empty SortEng as False, whole points
+        db::Database made(db, db::kPassword);
+        db::Statement row(made.handle(), "SELECT quote(MojFontBold) || quote(SortEng) || quote(VelicinaFonta) FROM Postavke");
+        ASSERT_TRUE(row.Step());
+        EXPECT_EQ(db::CStr(row.Column(0)), "-1012");
+    }
+    const Result bad = Tool("create " + d / "bad.mdb" + " --from " + d / "old.mdb" + " --mdb-export " + fake, "ROWS=40000 " + path);
+    EXPECT_EQ(bad.rc, 1);
+    EXPECT_NE(bad.out.find("BrojRedova"), std::string::npos) << bad.out; // not a file the program cannot start from
+    EXPECT_FALSE(fs::exists(d / "bad.mdb"));
 }
 
 TEST(Tool, CheckFindsADamagedFile) {
@@ -351,7 +361,7 @@ TEST(Tool, RestoreChecksTheBackupFirstAndKeepsTheFileItReplaces) {
     Make(db, {{"now", "sada"}});
     Make(good, {{"then", "tada"}});
     Make(noRow, {{"x", "y"}});
-    db::Database(noRow, "KamenPlavetni").Exec("DELETE FROM Postavke");
+    db::Database(noRow, db::kPassword).Exec("DELETE FROM Postavke");
     const std::string damaged = d / "damaged.mdb";
     fs::copy_file(good, damaged);
     fs::resize_file(damaged, 5000);
@@ -363,7 +373,7 @@ TEST(Tool, RestoreChecksTheBackupFirstAndKeepsTheFileItReplaces) {
         EXPECT_FALSE(fs::exists(d / "Backup")) << bad; // refused before anything was touched
     }
     {
-        db::Database open(db, "KamenPlavetni"); // the program still has it open
+        db::Database open(db, db::kPassword); // the program still has it open
         EXPECT_EQ(Tool("restore " + good + " " + db).rc, 1);
     }
     EXPECT_EQ(Read(db), (Rows{{"now", "sada"}}));
@@ -413,7 +423,7 @@ TEST(Tool, ARestoreKilledAtAnyMomentLeavesTheOldFileOrTheNew) {
         usleep(useconds_t(trial == 0 ? 0 : trial == 1 ? 2 * whole.count() : rng() % (whole.count() + 1)));
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
-        db::Database after(db, "KamenPlavetni");
+        db::Database after(db, db::kPassword);
         db::Statement check(after.handle(), "PRAGMA integrity_check");
         ASSERT_TRUE(check.Step());
         EXPECT_EQ(db::CStr(check.Column(0)), "ok") << trial;
