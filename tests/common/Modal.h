@@ -1,7 +1,12 @@
 #pragma once
 // Driving modal windows from a test: the window's own event loop runs the steps.
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -61,3 +66,17 @@ public:
         return false;
     }
 };
+
+// The controls of a window a screen reader would announce without a name.
+inline QStringList UnnamedControls(QWidget* window) {
+    QStringList out;
+    for (QWidget* c : window->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
+                             qobject_cast<QAbstractItemView*>(c) || qobject_cast<QComboBox*>(c) ||
+                             (qobject_cast<QLabel*>(c) && c->objectName() == "Picture1");
+        if (control && !c->objectName().isEmpty() && !c->objectName().startsWith("qt_") &&
+            QAccessible::queryAccessibleInterface(c)->text(QAccessible::Name).trimmed().isEmpty())
+            out << c->objectName();
+    }
+    return out;
+}

@@ -9,7 +9,7 @@
 
 namespace {
 
-const std::initializer_list<std::pair<const char*, const char*>> kPairs = {
+const Rows kPairs = {
     {"dog", "pas"},     {"hound", "pas"},    {"to fall", "pasti"},  {"man", "čovjek"},   {"human", "čovjek"},
     {"house", "kuća"},  {"home", "kuća"},    {"study", "učenje"},   {"woman", "žena"},   {"wife", "žena"},
     {"hat", "šešir"},   {"child", "dijete"}, {"between", "među"},   {"bridge", "most"},  {"horse", "konj"},

@@ -34,7 +34,7 @@ protected:
 
     void Open(const char* locale = "hr_HR") {
         QLocale::setDefault(QLocale(locale));
-        Module1::OpenDictionaryAndReadSettings(folder.path());
+        Module1::OpenDictionaryAndReadSettings(folder.app());
         w = std::make_unique<PrintSettingsWindow>();
         w->show();
         QApplication::setActiveWindow(w.get());
@@ -47,7 +47,7 @@ protected:
         printing::CurrentPrinterCaps = nullptr;
     }
     db::Value Stored(const char* field) const {
-        db::Database d(folder.file().string(), "KamenPlavetni");
+        db::Database d(folder.path.string(), "KamenPlavetni");
         auto rs = d.OpenTable("Postavke", db::kReadOnly);
         rs->SetIndex("PrimaryKey");
         rs->Seek("=", db::Value(1LL));
@@ -91,7 +91,7 @@ TEST_F(SettingsTest, DistancesShowInMillimetresAndRoundTripThroughTheRowInBothNo
         w->cmdPrihvati->click();
         EXPECT_DOUBLE_EQ(Settings.YDolje, 0.5);
         w.reset();
-        Module1::OpenDictionaryAndReadSettings(folder.path()); // as at the next start
+        Module1::OpenDictionaryAndReadSettings(folder.app()); // as at the next start
         w = std::make_unique<PrintSettingsWindow>();
         EXPECT_EQ(w->txtLeftM->text(), n("4,25"));
         EXPECT_EQ(w->txtVPomak->text(), "5");
@@ -247,7 +247,7 @@ TEST_F(SettingsTest, OdrediMarginePutsThePrintersStripsInMillimetres) {
 
 TEST_F(SettingsTest, TheTestPageIsOneSheetWithTheFigureAtThePrintableOriginAndNoText) {
     Open();
-    const QString pdf = folder.path() + "/test.pdf";
+    const QString pdf = folder.app() + "/test.pdf";
     QPrinter& printer = printing::AppPrinter();
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);
@@ -260,7 +260,7 @@ TEST_F(SettingsTest, TheTestPageIsOneSheetWithTheFigureAtThePrintableOriginAndNo
     AnswerBox(&box, "Da");
     w->cmdOk_Click();
     ASSERT_TRUE(QFile::exists(pdf));
-    QProcess::execute("pdftoppm", {"-r", "72", "-gray", "-png", "-singlefile", pdf, folder.path() + "/test"});
+    QProcess::execute("pdftoppm", {"-r", "72", "-gray", "-png", "-singlefile", pdf, folder.app() + "/test"});
     QProcess info;
     info.start("pdfinfo", {pdf});
     info.waitForFinished();
@@ -269,7 +269,7 @@ TEST_F(SettingsTest, TheTestPageIsOneSheetWithTheFigureAtThePrintableOriginAndNo
     text.start("pdftotext", {pdf, "-"});
     text.waitForFinished();
     EXPECT_TRUE(QString(text.readAllStandardOutput()).trimmed().isEmpty());
-    const QImage page(folder.path() + "/test.png");
+    const QImage page(folder.app() + "/test.png");
     ASSERT_FALSE(page.isNull());
     auto dark = [&](int x, int y) { return qGray(page.pixel(x, y)) < 128; };
     const int side = int(100 / 25.4 * 72); // 100 mm at 72 dpi

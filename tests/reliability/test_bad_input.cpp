@@ -19,7 +19,7 @@ QStringList BadInputs() {
             QString::fromUtf8("\x01\x07\x1b"), QString::fromUtf8("\u200F\u05E9\u05DC\u05D5\u05DD\u200E"), "4.2", "4,2",
             "1e308", "-0", "40000", "-40000", "0", "-3", "99999", QString::fromUtf8("čćžšđ"), "nan", "inf", "0x10"};
 }
-const std::initializer_list<std::pair<const char*, const char*>> kPairs = {
+const Rows kPairs = {
     {"ant", "mrav"}, {"bee", "pčela"}, {"cat", "mačka"}, {"dog", "pas"}};
 } // namespace
 
@@ -54,7 +54,7 @@ TEST_F(Form4Test, BadInputInTheSearchBoxesAndTheEditorNeverCrashesOrLosesAPair) 
         }
         ++stored;
         ASSERT_EQ(folder.Count(), stored) << input.left(40).toStdString();
-        db::Database d(folder.file().string(), "KamenPlavetni");
+        db::Database d(folder.path.string(), "KamenPlavetni");
         db::Statement last(d.handle(), "SELECT Engleski FROM Vokabis ORDER BY Id DESC LIMIT 1");
         ASSERT_TRUE(last.Step());
         EXPECT_EQ(db::CStr(last.Column(0)), input.toStdString()); // exactly as typed
