@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <vector>
 
 // Runs f on the next modal window of type T (any window by default) once it is up; f must
 // close it. Waits while some other modal window is on top.
@@ -32,9 +33,12 @@ struct SeenBox {
     QString defaultButton;
     int count = 0;
 };
-// Answers the next message box with the button of that text and tells what it said.
-inline void AnswerBox(SeenBox* seen, const QString& answer = "U redu") {
-    OnNextModal<QMessageBox>([seen, answer](QMessageBox* box) {
+// Answers the next message boxes in turn, each with the button of its text, telling what each said.
+inline void AnswerBoxes(std::vector<std::pair<SeenBox*, QString>> boxes) {
+    if (boxes.empty()) return;
+    const auto [seen, answer] = boxes.front();
+    boxes.erase(boxes.begin());
+    OnNextModal<QMessageBox>([seen, answer, boxes](QMessageBox* box) {
         seen->title = box->windowTitle();
         seen->text = box->text();
         seen->icon = box->icon();
@@ -42,11 +46,13 @@ inline void AnswerBox(SeenBox* seen, const QString& answer = "U redu") {
         for (QAbstractButton* b : box->buttons()) seen->buttons << b->text();
         seen->defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
         ++seen->count;
+        AnswerBoxes(boxes); // waits while this one is on top
         for (QAbstractButton* b : box->buttons())
             if (b->text() == answer) return b->click();
         box->close();
     });
 }
+inline void AnswerBox(SeenBox* seen, const QString& answer = "U redu") { AnswerBoxes({{seen, answer}}); }
 
 
 // While it lives, every dialog that opens (message boxes included) is answered at once with
@@ -60,7 +66,7 @@ public:
     bool eventFilter(QObject* o, QEvent* e) override {
         if (auto* d = qobject_cast<QDialog*>(o); d && e->type() == QEvent::Show) {
             ++(qobject_cast<QMessageBox*>(d) ? boxes : dialogs);
-            if (auto* box = qobject_cast<QMessageBox*>(d)) last = {box->windowTitle(), box->text(), box->icon()};
+            if (auto* box = qobject_cast<QMessageBox*>(d)) last = {box->windowTitle(), box->text(), box->icon(), {}, {}, 0};
             QTimer::singleShot(0, d, [d] { d->reject(); });
         }
         return false;

@@ -22,7 +22,7 @@ protected:
     ProgramFolder folder;
     std::unique_ptr<MainWindow> w;
 
-    void Start(const Rows& pairs) {
+    void Start(const ::Rows& pairs) {
         folder.AddPairs(pairs);
         Module1::OpenDictionaryAndReadSettings(folder.app());
         w = std::make_unique<MainWindow>();

@@ -55,7 +55,7 @@ TEST_F(EditorTest, AddModeTakesPairByPairWithEnterAloneAndStaysOpen) {
         Key(e.cmdSpremi, Qt::Key_Return);
     });
     EXPECT_EQ(Module1::IsNewEntry, db::kFalse);
-    Rows expected = kPairs;
+    ::Rows expected = kPairs;
     expected.insert(expected.end(), {{"  ", "dva razmaka"}, {"zebra", "zebra"}}); // stored exactly as typed
     EXPECT_EQ(folder.Pairs(), expected);
     EXPECT_EQ(Column(0).mid(4), (QStringList{"  ", "zebra"})); // the grid shows them at the end of the list
@@ -111,7 +111,7 @@ TEST_F(EditorTest, ChangeModeWritesTheCurrentPairOnceAndThenAddsPairs) {
         Type(e.txtHrvatski, "žemlja");
         e.cmdSpremi->click();
     });
-    Rows expected = kPairs; // the pair saved stays
+    ::Rows expected = kPairs; // the pair saved stays
     expected.insert(expected.end(), {{"loaf", "štruca"}, {"bun", "žemlja"}});
     EXPECT_EQ(folder.Pairs(), expected);
     EXPECT_EQ(Column(0), (QStringList{"apple", "bread", "cat", "dog", "loaf", "bun"}));
@@ -169,7 +169,7 @@ TEST_F(EditorTest, ARefusedWriteKeepsTheTypedTextAndTheListAsTheyWere) {
         e.cmdSpremi->click();
         EXPECT_EQ(e.txtEngleski->text(), "");
     });
-    Rows expected = kPairs;
+    ::Rows expected = kPairs;
     expected.emplace_back(longTerm, "ne");
     EXPECT_EQ(folder.Pairs(), expected);
     EXPECT_EQ(Rows(), 5);
@@ -196,17 +196,14 @@ TEST_F(EditorTest, AChangeOrDeleteOfAPairAnotherProgramReplacedIsRefusedAndTheLi
     EXPECT_EQ(box.count, 2);
     EXPECT_TRUE(box.text.contains("nije spremljen")) << box.text.toStdString();
     EXPECT_EQ(Column(0), (QStringList{"apple", "bread", "cat", "eel"}));
-    EXPECT_EQ(folder.Pairs(), (Rows{{"apple", "jabuka"}, {"bread", "kruh"}, {"cat", "mačka"}, {"eel", "jegulja"}}));
+    EXPECT_EQ(folder.Pairs(), (::Rows{{"apple", "jabuka"}, {"bread", "kruh"}, {"cat", "mačka"}, {"eel", "jegulja"}}));
 
     // The same for a delete of selected rows, one of which another program changed.
     folder.Exec("UPDATE Vokabis SET Hrvatski = 'mačak' WHERE Engleski = 'cat'");
     Grid()->selectRow(1);
     Grid()->selectionModel()->select(Grid()->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    SeenBox refused;
-    OnNextModal<QMessageBox>([&](QMessageBox* asked) {
-        AnswerBox(&refused); // the box after this one
-        asked->findChild<QPushButton*>("Da")->click();
-    });
+    SeenBox asked, refused;
+    AnswerBoxes({{&asked, "Da"}, {&refused, "U redu"}});
     Click(Find("cmdDelete"));
     EXPECT_TRUE(refused.text.contains("Drugi program")) << refused.text.toStdString();
     EXPECT_EQ(folder.Pairs().size(), 3u); // bread went, the changed cat stayed
