@@ -5,22 +5,9 @@
 #include "app/Startup.h"
 #include "dictionary/MainWindow.h"
 
-#include <QAbstractItemView>
-#include <QEventLoop>
-#include <QFileInfo>
-#include <QPointer>
-#include <QRegularExpression>
-#include <QToolButton>
-
 #include <gtest/gtest.h>
 
 namespace {
-void Wait(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 int VisibleWindows() {
     int n = 0;
     for (QWidget* w : QApplication::topLevelWidgets()) n += w->isVisible() ? 1 : 0;
@@ -135,8 +122,8 @@ TEST(StartupWindow, ADamagedFileIsReportedOnceAndThenOnlyRead) {
         {
             AutoAnswer answer; // every box, however deep in nested loops it opens
             w = StartUp(f.app());
-            for (int i = 0; i < 500 && w && db::WritesRefusedReason().empty(); ++i) Wait(10);
-            Wait(200);
+            for (int i = 0; i < 500 && w && db::WritesRefusedReason().empty(); ++i) QTest::qWait(10);
+            QTest::qWait(200);
             seen = answer.last;
             boxes = answer.boxes;
         }

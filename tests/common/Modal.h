@@ -1,15 +1,7 @@
 #pragma once
 // Driving modal windows from a test: the window's own event loop runs the steps.
-#include <QAbstractButton>
-#include <QAbstractItemView>
-#include <QAccessible>
-#include <QApplication>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
+#include <QTest>
+#include <QtWidgets>
 
 #include <functional>
 #include <vector>
@@ -25,6 +17,11 @@ void OnNextModal(std::function<void(T*)> f, int tries = 300) {
     });
 }
 inline void OnNextModal(std::function<void(QWidget*)> f, int tries = 300) { OnNextModal<QWidget>(f, tries); }
+
+// Types text one character at a time, as a person does (any letter, č and ž included).
+inline void Type(QWidget* target, const QString& text) {
+    for (QChar ch : text) QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+}
 
 struct SeenBox {
     QString title, text;
@@ -53,7 +50,6 @@ inline void AnswerBoxes(std::vector<std::pair<SeenBox*, QString>> boxes) {
     });
 }
 inline void AnswerBox(SeenBox* seen, const QString& answer = "U redu") { AnswerBoxes({{seen, answer}}); }
-
 
 // While it lives, every dialog that opens (message boxes included) is answered at once with
 // its escape button, and counted; for tests that cannot know whether a box will come.

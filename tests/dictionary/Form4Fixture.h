@@ -6,12 +6,7 @@
 #include "dictionary/MainWindow.h"
 #include "dictionary/WordGrid.h"
 
-#include <QDir>
-#include <QHeaderView>
-#include <QLineEdit>
-#include <QMouseEvent>
 #include <QTest>
-#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -42,10 +37,6 @@ protected:
         T* found = w->findChild<T*>(name);
         EXPECT_NE(found, nullptr) << name;
         return found;
-    }
-    // Types text one character at a time, as a person does (any letter, č and ž included).
-    static void Type(QWidget* target, const QString& text) {
-        for (QChar ch : text) QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(ch), Qt::NoModifier);
     }
     static void Key(QWidget* target, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::keyClick(target, key, mods);

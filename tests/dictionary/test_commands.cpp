@@ -2,11 +2,6 @@
 
 #include "dictionary/EntryEditor.h"
 
-#include <QDesktopServices>
-#include <QFile>
-#include <QUrl>
-#include <QXmlStreamReader>
-
 namespace {
 const Rows kPairs = {
     {"ant", "mrav"}, {"bee", "pčela"}, {"cat", "mačka"}, {"dog", "pas"}, {"eel", "jegulja"}, {"fox", "lisica"}};

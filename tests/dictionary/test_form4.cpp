@@ -2,9 +2,6 @@
 
 #include "dictionary/EntryEditor.h"
 
-#include <QFileInfo>
-#include <QToolTip>
-
 namespace {
 const Rows kPairs = {
     {"dog", "pas"},      {"cat", "mačka"},   {"cup", "šalica"}, {"house", "kuća"}, {"horse", "konj"},

@@ -8,8 +8,6 @@
 #include "printing/PrintRange.h"
 #include "printing/PrintSettings.h"
 
-#include <QRadioButton>
-
 namespace {
 QStringList BadInputs() {
     return {"", "   ", QString(1 << 20, 'x'), "'", "'; DROP TABLE Vokabis; --", "*", "?", "#", "[", "[a", "]",
