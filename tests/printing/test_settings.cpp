@@ -50,12 +50,12 @@ TEST_F(SettingsTest, DistancesShowInMillimetresAndRoundTripThroughTheRowInBothNo
         auto n = [comma](QString s) { return comma ? s : s.replace(',', '.'); };
         folder.Exec("UPDATE Postavke SET LeftM = 0.42, TopM = 0, XDesno = -0.3, YDolje = 0, SortEng = 0");
         Open(locale);
-        EXPECT_EQ(w->txtLeftM->text(), n("4,2")) << locale;
-        EXPECT_EQ(w->txtHPomak->text(), "3");
-        EXPECT_TRUE(w->optLijevo->isChecked());
-        EXPECT_EQ(w->txtVPomak->text(), "0");
-        EXPECT_TRUE(w->optDolje->isChecked()); // 0 shows as Dolje
-        EXPECT_TRUE(w->optHrvatski->isChecked());
+        auto shown = [&] { // the distances and the directions and sort column chosen
+            return QStringList{w->txtLeftM->text(), w->txtHPomak->text(), w->optLijevo->isChecked() ? "lijevo" : "desno",
+                               w->txtVPomak->text(), w->optDolje->isChecked() ? "dolje" : "gore",
+                               w->optHrvatski->isChecked() ? "hrvatski" : "engleski"};
+        };
+        EXPECT_EQ(shown(), (QStringList{n("4,2"), "3", "lijevo", "0", "dolje", "hrvatski"})) << locale; // 0 shows as Dolje
 
         w->txtLeftM->setText(n("4,25"));
         w->optGore->setChecked(true);
@@ -64,15 +64,12 @@ TEST_F(SettingsTest, DistancesShowInMillimetresAndRoundTripThroughTheRowInBothNo
         w->txtBrojRedova->setText(n("11,5"));
         w->optEngleski->setChecked(true);
         w->cmdPrihvati->click();
-        EXPECT_DOUBLE_EQ(Settings.LeftM, 4.25 * 0.1);
-        EXPECT_DOUBLE_EQ(Settings.XDesno, -0.3); // Lijevo with 3
-        EXPECT_DOUBLE_EQ(Settings.YDolje, -0.5);
-        EXPECT_EQ(Settings.VelicinaFonta, 10); // halves go to the even neighbour
-        EXPECT_EQ(Settings.BrojRedova, 12);
-        EXPECT_EQ(db::CDbl(Stored("LeftM")), 4.25 * 0.1);
-        EXPECT_EQ(db::CDbl(Stored("YDolje")), -0.5);
-        EXPECT_EQ(db::CInt(Stored("SortEng")), -1);
-        EXPECT_EQ(db::CStr(Stored("MojFontIme")), "Times New Roman CE");
+        // Lijevo with 3 is -0.3; halves go to the even neighbour.
+        EXPECT_EQ(std::tuple(Settings.LeftM, Settings.XDesno, Settings.YDolje, Settings.VelicinaFonta, Settings.BrojRedova),
+                  std::tuple(4.25 * 0.1, 3 * -0.1, 5 * -0.1, 10, 12));
+        EXPECT_EQ(std::tuple(db::CDbl(Stored("LeftM")), db::CDbl(Stored("YDolje")), db::CInt(Stored("SortEng")),
+                             db::CStr(Stored("MojFontIme"))),
+                  std::tuple(4.25 * 0.1, -0.5, -1, std::string("Times New Roman CE")));
 
         w->txtVPomak->setText("-5"); // a negative number reverses the direction
         w->cmdPrihvati->click();
@@ -80,9 +77,7 @@ TEST_F(SettingsTest, DistancesShowInMillimetresAndRoundTripThroughTheRowInBothNo
         w.reset();
         Module1::OpenDictionaryAndReadSettings(folder.app()); // as at the next start
         w = std::make_unique<PrintSettingsWindow>();
-        EXPECT_EQ(w->txtLeftM->text(), n("4,25"));
-        EXPECT_EQ(w->txtVPomak->text(), "5");
-        EXPECT_TRUE(w->optDolje->isChecked());
+        EXPECT_EQ(shown(), (QStringList{n("4,25"), "3", "lijevo", "5", "dolje", "engleski"}));
         w.reset();
         Module1::DictDb->Close();
     }
