@@ -5,35 +5,9 @@
 #include "app/Startup.h"
 #include "dictionary/MainWindow.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QFileInfo>
-#include <QPointer>
-#include <QRegularExpression>
-#include <QTimer>
-#include <QAbstractItemView>
-#include <QEventLoop>
-#include <QToolButton>
-
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
-#include <fstream>
-#include <iterator>
-
 namespace {
-std::string Bytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void Wait(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 int VisibleWindows() {
     int n = 0;
     for (QWidget* w : QApplication::topLevelWidgets()) n += w->isVisible() ? 1 : 0;
@@ -43,7 +17,7 @@ int VisibleWindows() {
 
 TEST(StartupWindow, AGoodFileShowsTheMainWindowAndClosingItEndsTheRun) {
     ProgramFolder f;
-    QPointer<MainWindow> w = StartUp(f.path());
+    QPointer<MainWindow> w = StartUp(f.app());
     ASSERT_TRUE(w);
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(w->objectName(), "Form4");
@@ -64,23 +38,23 @@ TEST(StartupWindow, AFileThatCannotBeOpenedGivesOneErrorBoxAndNoWindow) {
                           Case{"truncated", "nije baza"}, Case{"plain sqlite", "nije baza"}}) {
         const std::string name = c.name;
         ProgramFolder f(name != "missing" && name != "plain sqlite", name == "other password" ? "Druga" : db::kPassword);
-        if (name == "garbage") std::ofstream(f.file(), std::ios::binary) << std::string(4096, 'x');
-        if (name == "truncated") fs::resize_file(f.file(), 1000); // cut inside the first page
+        if (name == "garbage") std::ofstream(f.path, std::ios::binary) << std::string(4096, 'x');
+        if (name == "truncated") fs::resize_file(f.path, 1000); // cut inside the first page
         if (name == "plain sqlite") { // a file without a key: readable by anyone, not ours
-            db::Database plain(f.file().string(), "", true);
+            db::Database plain(f.path.string(), "", true);
             plain.CreateSchema();
         }
         if (name == "no settings row") f.Exec("DELETE FROM Postavke");
-        const std::string before = Bytes(f.file());
+        const std::string before = Slurp(f.path);
         SeenBox seen;
         AnswerBox(&seen);
-        EXPECT_EQ(StartUp(f.path()), nullptr) << name;
+        EXPECT_EQ(StartUp(f.app()), nullptr) << name;
         EXPECT_EQ(seen.title, "Pogreška") << name;
         EXPECT_EQ(seen.icon, QMessageBox::Critical) << name;
         EXPECT_TRUE(seen.text.contains(QString::fromUtf8(c.expect))) << name << ": " << seen.text.toStdString();
         EXPECT_EQ(VisibleWindows(), 0) << name;
-        EXPECT_EQ(Bytes(f.file()), before) << name; // nothing written, nothing created
-        EXPECT_EQ(fs::exists(f.file()), name != "missing") << name;
+        EXPECT_EQ(Slurp(f.path), before) << name; // nothing written, nothing created
+        EXPECT_EQ(fs::exists(f.path), name != "missing") << name;
         EXPECT_EQ(Module1::DictDb, nullptr) << name;
     }
 }
@@ -96,7 +70,7 @@ TEST(StartupWindow, ARunThatChangedTheDictionaryLeavesABackupOfItBehind) {
                           Case{"settings, close box", "UPDATE Postavke SET BrojRedova = 33", true, false},
                           Case{"a pair, then the file found damaged", pair, false, true, true}}) {
         ProgramFolder f;
-        MainWindow* w = StartUp(f.path());
+        MainWindow* w = StartUp(f.app());
         ASSERT_TRUE(w) << c.name;
         Session session(w);
         if (c.change) (c.settingsConnection ? *Module1::DictDb : *w->Data1.database()).Exec(c.change);
@@ -111,9 +85,7 @@ TEST(StartupWindow, ARunThatChangedTheDictionaryLeavesABackupOfItBehind) {
         EXPECT_EQ(fs::path(backup.toStdString()).parent_path(), f.dir / "Data/Backup") << c.name;
         EXPECT_TRUE(QFileInfo(backup).fileName().contains(QRegularExpression("^Vokabis-\\d{4}-\\d\\d-\\d\\d-\\d{6}\\.mdb$")))
             << backup.toStdString();
-        struct stat st {};
-        ASSERT_EQ(::stat(backup.toUtf8().constData(), &st), 0) << c.name;
-        EXPECT_EQ(st.st_mode & 0777, 0600u) << c.name;
+        EXPECT_EQ(fs::status(backup.toStdString()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
         db::Database copy(backup.toStdString(), db::kPassword);
         EXPECT_EQ(copy.Count("Select * From Vokabis Where Engleski = 'ink'"), c.settingsConnection ? 0 : 1) << c.name;
         EXPECT_EQ(copy.Count("Select * From Postavke Where BrojRedova = 33"), c.settingsConnection ? 1 : 0) << c.name;
@@ -143,15 +115,15 @@ TEST(StartupWindow, ADamagedFileIsReportedOnceAndThenOnlyRead) {
         ProgramFolder f;
         f.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 4000) "
                "INSERT INTO Vokabis (Engleski, Hrvatski) SELECT 'word' || i, 'riječ' || i FROM n");
-        c.damage(f.file());
+        c.damage(f.path);
         QPointer<MainWindow> w;
         SeenBox seen;
         int boxes = 0;
         {
             AutoAnswer answer; // every box, however deep in nested loops it opens
-            w = StartUp(f.path());
-            for (int i = 0; i < 500 && w && db::WritesRefusedReason().empty(); ++i) Wait(10);
-            Wait(200);
+            w = StartUp(f.app());
+            for (int i = 0; i < 500 && w && db::WritesRefusedReason().empty(); ++i) QTest::qWait(10);
+            QTest::qWait(200);
             seen = answer.last;
             boxes = answer.boxes;
         }
@@ -166,14 +138,14 @@ TEST(StartupWindow, ADamagedFileIsReportedOnceAndThenOnlyRead) {
             continue;
         }
         EXPECT_TRUE(seen.text.contains("vokabis-db restore")) << c.name << ": " << seen.text.toStdString();
-        const std::string before = Bytes(f.file());
+        const std::string before = Slurp(f.path);
         w->cmdNova_Click();
         EXPECT_TRUE(w->StatusText().contains("samo za čitanje")) << c.name;
         auto* grid = w->findChild<QAbstractItemView*>("DBGrid1");
         for (int r = 0; r < grid->model()->rowCount(); r += 97)
             for (int col = 0; col < 2; ++col)
                 EXPECT_FALSE(grid->model()->index(r, col).data().toString().isEmpty()) << c.name << " row " << r;
-        EXPECT_TRUE(Bytes(f.file()) == before) << c.name;
+        EXPECT_TRUE(Slurp(f.path) == before) << c.name;
         delete w;
         db::SetDamageHandler(nullptr);
     }

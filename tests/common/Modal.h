@@ -1,12 +1,10 @@
 #pragma once
 // Driving modal windows from a test: the window's own event loop runs the steps.
-#include <QAbstractButton>
-#include <QApplication>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
+#include <QTest>
+#include <QtWidgets>
 
 #include <functional>
+#include <vector>
 
 // Runs f on the next modal window of type T (any window by default) once it is up; f must
 // close it. Waits while some other modal window is on top.
@@ -20,6 +18,11 @@ void OnNextModal(std::function<void(T*)> f, int tries = 300) {
 }
 inline void OnNextModal(std::function<void(QWidget*)> f, int tries = 300) { OnNextModal<QWidget>(f, tries); }
 
+// Types text one character at a time, as a person does (any letter, č and ž included).
+inline void Type(QWidget* target, const QString& text) {
+    for (QChar ch : text) QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+}
+
 struct SeenBox {
     QString title, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -27,9 +30,12 @@ struct SeenBox {
     QString defaultButton;
     int count = 0;
 };
-// Answers the next message box with the button of that text and tells what it said.
-inline void AnswerBox(SeenBox* seen, const QString& answer = "U redu") {
-    OnNextModal<QMessageBox>([seen, answer](QMessageBox* box) {
+// Answers the next message boxes in turn, each with the button of its text, telling what each said.
+inline void AnswerBoxes(std::vector<std::pair<SeenBox*, QString>> boxes) {
+    if (boxes.empty()) return;
+    const auto [seen, answer] = boxes.front();
+    boxes.erase(boxes.begin());
+    OnNextModal<QMessageBox>([seen, answer, boxes](QMessageBox* box) {
         seen->title = box->windowTitle();
         seen->text = box->text();
         seen->icon = box->icon();
@@ -37,12 +43,13 @@ inline void AnswerBox(SeenBox* seen, const QString& answer = "U redu") {
         for (QAbstractButton* b : box->buttons()) seen->buttons << b->text();
         seen->defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
         ++seen->count;
+        AnswerBoxes(boxes); // waits while this one is on top
         for (QAbstractButton* b : box->buttons())
             if (b->text() == answer) return b->click();
         box->close();
     });
 }
-
+inline void AnswerBox(SeenBox* seen, const QString& answer = "U redu") { AnswerBoxes({{seen, answer}}); }
 
 // While it lives, every dialog that opens (message boxes included) is answered at once with
 // its escape button, and counted; for tests that cannot know whether a box will come.
@@ -55,9 +62,23 @@ public:
     bool eventFilter(QObject* o, QEvent* e) override {
         if (auto* d = qobject_cast<QDialog*>(o); d && e->type() == QEvent::Show) {
             ++(qobject_cast<QMessageBox*>(d) ? boxes : dialogs);
-            if (auto* box = qobject_cast<QMessageBox*>(d)) last = {box->windowTitle(), box->text(), box->icon()};
+            if (auto* box = qobject_cast<QMessageBox*>(d)) last = {box->windowTitle(), box->text(), box->icon(), {}, {}, 0};
             QTimer::singleShot(0, d, [d] { d->reject(); });
         }
         return false;
     }
 };
+
+// The controls of a window a screen reader would announce without a name.
+inline QStringList UnnamedControls(QWidget* window) {
+    QStringList out;
+    for (QWidget* c : window->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
+                             qobject_cast<QAbstractItemView*>(c) || qobject_cast<QComboBox*>(c) ||
+                             (qobject_cast<QLabel*>(c) && c->objectName() == "Picture1");
+        if (control && !c->objectName().isEmpty() && !c->objectName().startsWith("qt_") &&
+            QAccessible::queryAccessibleInterface(c)->text(QAccessible::Name).trimmed().isEmpty())
+            out << c->objectName();
+    }
+    return out;
+}

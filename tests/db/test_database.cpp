@@ -1,101 +1,56 @@
-#include "db/Database.h"
-#include "db/Sqlite.h"
+#include "common/TempFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 #include <sys/stat.h>
 
-namespace fs = std::filesystem;
-
-namespace {
-struct TempFile {
-    fs::path path = fs::temp_directory_path() / ("vokabis-test-" + std::to_string(::getpid()) + ".mdb");
-    TempFile() { fs::remove(path); }
-    ~TempFile() { fs::remove(path); }
-};
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-} // namespace
-
 TEST(Database, JetSqlAsBuiltRunsUnchanged) {
-    TempFile f;
-    db::Database d(f.path, db::kPassword, true);
-    d.CreateSchema();
-    d.AddPair("abacus", "računaljka");
-    d.AddPair("abbey", "opatija");
-    d.AddPair("o'clock", "sat");
-    d.AddPair("dog", "pas");
-    d.AddPair("Abandon", "Napustiti");
+    TempDb t({{"abacus", "računaljka"}, {"abbey", "opatija"}, {"o'clock", "sat"}, {"dog", "pas"}, {"Abandon", "Napustiti"}});
+    auto d = t.Open();
     d.Exec("INSERT INTO Vokabis (Engleski, Hrvatski) VALUES (NULL, 'ništa')");
-    EXPECT_EQ(d.Count("Select * From Vokabis where Engleski LIKE 'ab*'Order By Engleski Asc"), 3);
-    EXPECT_EQ(d.Count("Select * From Vokabis where Hrvatski LIKE 'pas*'And Engleski LIKE 'dog*'Order By Hrvatski Desc"), 1);
-    EXPECT_EQ(d.Count("Select * From Vokabis where Engleski LIKE 'o''clock*'Order By Hrvatski Asc"), 1);
-    EXPECT_EQ(d.Count("Select * from Vokabis where Engleski LIKE '*'"), 5); // Null never matches
-    EXPECT_EQ(d.Count("Select * From Vokabis Order By Engleski Asc"), 6);
-    EXPECT_EQ(d.Count("Select * From OrderByEngleski"), 6);
+    for (auto [sql, rows] : {std::pair{"Select * From Vokabis where Engleski LIKE 'ab*'Order By Engleski Asc", 3},
+                             {"Select * From Vokabis where Hrvatski LIKE 'pas*'And Engleski LIKE 'dog*'Order By Hrvatski Desc", 1},
+                             {"Select * From Vokabis where Engleski LIKE 'o''clock*'Order By Hrvatski Asc", 1},
+                             {"Select * from Vokabis where Engleski LIKE '*'", 5}, // Null never matches
+                             {"Select * From Vokabis Order By Engleski Asc", 6}, {"Select * From OrderByEngleski", 6}})
+        EXPECT_EQ(d.Count(sql), rows) << sql;
     EXPECT_THROW(d.Count("Select * from Vokabis where Engleski LIKE '[ab*'"), db::EngineError);
 }
 
-TEST(Database, FileIsEncryptedAndKeyed) {
-    TempFile f;
+// The file holds no readable word, a wrong key writes nothing, and the file and its logs are
+// readable by the owner only.
+TEST(Database, FileIsEncryptedKeyedAndPrivate) {
+    const mode_t old = ::umask(022);
+    TempDb t({{"umbrella", "kišobran"}});
     {
-        db::Database d(f.path, db::kPassword, true);
-        d.CreateSchema();
-        d.AddPair("umbrella", "kišobran");
+        auto open = t.Open();
+        ::umask(old);
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            const fs::path p = t.path.string() + suffix;
+            ASSERT_TRUE(fs::exists(p)) << p;
+            EXPECT_EQ(fs::status(p).permissions(), fs::perms::owner_read | fs::perms::owner_write) << p;
+        }
     }
-    const std::string bytes = Slurp(f.path);
+    const std::string bytes = Slurp(t.path);
     EXPECT_EQ(bytes.find("umbrella"), std::string::npos);
     EXPECT_EQ(bytes.find("Vokabis"), std::string::npos);
-    EXPECT_THROW(db::Database(f.path, "pogresna", false), db::EngineError);
-    EXPECT_EQ(Slurp(f.path), bytes); // a failed open writes nothing
-    db::Database again(f.path, db::kPassword, false);
-    EXPECT_EQ(again.Count("Select * From Vokabis"), 1);
-}
-
-TEST(Database, ANewFileAndItsLogsAreReadableByTheOwnerOnly) {
-    TempFile f;
-    const mode_t old = ::umask(022);
-    db::Database d(f.path.string(), db::kPassword, true);
-    d.CreateSchema();
-    d.AddPair("umbrella", "kišobran");
-    ::umask(old);
-    for (const char* suffix : {"", "-wal", "-shm"}) {
-        const fs::path p = f.path.string() + suffix;
-        ASSERT_TRUE(fs::exists(p)) << p;
-        EXPECT_EQ(fs::status(p).permissions(), fs::perms::owner_read | fs::perms::owner_write) << p;
-    }
-}
-
-TEST(Database, MissingFileIsNotCreated) {
-    TempFile f;
-    EXPECT_THROW(db::Database(f.path, db::kPassword, false), db::EngineError);
-    EXPECT_FALSE(fs::exists(f.path));
+    EXPECT_THROW(db::Database(t.path, "pogresna", false), db::EngineError);
+    EXPECT_EQ(Slurp(t.path), bytes);
+    EXPECT_EQ(t.Count(), 1);
 }
 
 // Nothing is written to a file that is not already a dictionary, and nothing is created
-// beside it: an empty file, a link to a device, a folder, a keyed file of another layout.
+// beside it: a missing file, an empty one, a link to a device, a folder, another layout.
 TEST(Database, WhatIsNotADictionaryIsNeitherOpenedNorWrittenTo) {
-    TempFile f;
-    const fs::path link = f.path.string() + ".link";
-    for (const std::string c : {"empty", "device", "folder", "no pairs table"}) {
-        fs::remove_all(f.path);
-        fs::remove(link);
+    for (const std::string c : {"missing", "empty", "device", "folder", "no pairs table"}) {
+        TempDir dir;
+        const fs::path file = dir / "d.mdb", opened = c == "device" ? fs::path(dir / "link") : file;
         fs::remove("/dev/zero-journal");
-        fs::path opened = f.path;
-        if (c == "empty") std::ofstream(f.path, std::ios::binary).flush();
-        if (c == "device") {
-            fs::create_symlink("/dev/zero", link);
-            opened = link;
-        }
-        if (c == "folder") fs::create_directory(f.path);
-        if (c == "no pairs table") db::Database(f.path, db::kPassword, true).Exec("CREATE TABLE Drugo (x)");
-        const std::string before = fs::is_regular_file(f.path) ? Slurp(f.path) : "";
+        if (c == "empty") std::ofstream(file, std::ios::binary).flush();
+        if (c == "device") fs::create_symlink("/dev/zero", opened);
+        if (c == "folder") fs::create_directory(file);
+        if (c == "no pairs table") db::Database(file, db::kPassword, true).Exec("CREATE TABLE Drugo (x)");
+        const std::string before = fs::is_regular_file(file) ? Slurp(file) : "";
         std::string message;
         try {
             db::Database d(opened, db::kPassword, false);
@@ -104,15 +59,14 @@ TEST(Database, WhatIsNotADictionaryIsNeitherOpenedNorWrittenTo) {
             message = e.what();
         }
         EXPECT_NE(message.find(opened.string()), std::string::npos) << c << ": " << message; // names the file
-        if (fs::is_regular_file(f.path)) EXPECT_TRUE(Slurp(f.path) == before) << c;
-        for (const char* beside : {"-journal", "-wal", "-shm"}) {
-            EXPECT_FALSE(fs::exists(f.path.string() + beside)) << c << beside;
-            EXPECT_FALSE(fs::exists(opened.string() + beside)) << c << beside;
+        EXPECT_EQ(fs::exists(file), c != "missing" && c != "device") << c;
+        if (fs::is_regular_file(file)) {
+            EXPECT_TRUE(Slurp(file) == before) << c;
         }
+        for (const char* beside : {"-journal", "-wal", "-shm"})
+            EXPECT_FALSE(fs::exists(file.string() + beside) || fs::exists(opened.string() + beside)) << c << beside;
         EXPECT_FALSE(fs::exists("/dev/zero-journal")) << c;
     }
-    fs::remove_all(f.path);
-    fs::remove(link);
 }
 
 // Every failure the user can meet is a Croatian sentence naming the file, never the engine's text.

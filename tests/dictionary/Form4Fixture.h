@@ -6,20 +6,10 @@
 #include "dictionary/MainWindow.h"
 #include "dictionary/WordGrid.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QHeaderView>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QMouseEvent>
-#include <QPushButton>
 #include <QTest>
-#include <QTimer>
-#include <QToolButton>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 
 class Form4Test : public ::testing::Test {
@@ -27,9 +17,9 @@ protected:
     ProgramFolder folder;
     std::unique_ptr<MainWindow> w;
 
-    void Start(std::initializer_list<std::pair<const char*, const char*>> pairs) {
+    void Start(const ::Rows& pairs) {
         folder.AddPairs(pairs);
-        Module1::OpenDictionaryAndReadSettings(folder.path());
+        Module1::OpenDictionaryAndReadSettings(folder.app());
         w = std::make_unique<MainWindow>();
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
@@ -48,10 +38,6 @@ protected:
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
-    // Types text one character at a time, as a person does (any letter, č and ž included).
-    static void Type(QWidget* target, const QString& text) {
-        for (QChar ch : text) QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-    }
     static void Key(QWidget* target, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::keyClick(target, key, mods);
     }
@@ -64,6 +50,12 @@ protected:
         QApplication::sendEvent(target, &move);
     }
     static void Click(QWidget* target, QPoint at = QPoint(4, 4)) { QTest::mouseClick(target, Qt::LeftButton, {}, at); }
+    // Clicks a cell of the grid, or double-clicks it.
+    void ClickRow(int row, int column = 0, bool twice = false) const {
+        const QPoint at(Grid()->columnViewportPosition(column) + 5, Grid()->rowViewportPosition(row) + 3);
+        Click(Grid()->viewport(), at);
+        if (twice) QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, at);
+    }
 
     dictionary::WordGrid* Grid() const { return Find<dictionary::WordGrid>("DBGrid1"); }
     QString Cell(int row, int column) const { return Grid()->model()->index(row, column).data().toString(); }
@@ -74,6 +66,7 @@ protected:
         return out;
     }
     QString Text(const char* box) const { return Find<QLineEdit>(box)->text(); }
+    QString Counter() const { return Text("Text1") + "/" + Text("Text3"); } // current row / rows of the list
     QString Source() const { return QString::fromStdString(w->Data1.RecordSource); }
 
     // Saves what the user would see, for a person to look at; never compared.

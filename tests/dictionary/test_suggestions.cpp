@@ -5,11 +5,10 @@
 #include "dictionary/QueryBuilder.h"
 #include "dictionary/Suggestions.h"
 
-#include <fstream>
 
 namespace {
 
-const std::initializer_list<std::pair<const char*, const char*>> kPairs = {
+const Rows kPairs = {
     {"dog", "pas"},     {"hound", "pas"},    {"to fall", "pasti"},  {"man", "čovjek"},   {"human", "čovjek"},
     {"house", "kuća"},  {"home", "kuća"},    {"study", "učenje"},   {"woman", "žena"},   {"wife", "žena"},
     {"hat", "šešir"},   {"child", "dijete"}, {"between", "među"},   {"bridge", "most"},  {"horse", "konj"},
@@ -18,16 +17,11 @@ const std::initializer_list<std::pair<const char*, const char*>> kPairs = {
 
 // One file for the whole suite, made the way a user makes one.
 std::unique_ptr<db::Database> SmallDictionary() {
-    const fs::path dir = fs::temp_directory_path() / ("vokabis-suggest-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    std::ofstream tsv(dir / "pairs.tsv");
-    for (auto& [e, h] : kPairs) tsv << e << '\t' << h << '\n';
-    tsv.close();
-    const std::string cmd = std::string(VOKABIS_DB) + " create " + (dir / "d.mdb").string() + " --from " +
-                            (dir / "pairs.tsv").string() + " >/dev/null";
-    EXPECT_EQ(std::system(cmd.c_str()), 0);
-    return std::make_unique<db::Database>((dir / "d.mdb").string(), db::kPassword);
+    static TempDir dir;
+    std::string tsv;
+    for (auto& [e, h] : kPairs) tsv += e + '\t' + h + '\n';
+    EXPECT_EQ(std::system((VOKABIS_DB " create " + dir / "d.mdb" + " --from " + dir.Write("pairs.tsv", tsv) + " >/dev/null").c_str()), 0);
+    return std::make_unique<db::Database>(dir / "d.mdb", db::kPassword);
 }
 
 QStringList Offered(dictionary::Suggester& s, db::Database& d, const char* field, const QString& typed,
@@ -80,7 +74,7 @@ TEST(Suggester, OffersStemsThenDiacriticsThenOneEditEachWithItsPairs) {
             EXPECT_LE(got.size(), 3) << c.typed;
             EXPECT_EQ(got.mid(0, int(expected.size())), expected)
                 << c.typed << (s == &without ? " without Hunspell: " : ": ") << got.join(", ").toStdString();
-            if (expected.isEmpty()) EXPECT_TRUE(got.isEmpty()) << c.typed << ": " << got.join(", ").toStdString();
+            EXPECT_TRUE(!expected.isEmpty() || got.isEmpty()) << c.typed << ": " << got.join(", ").toStdString();
             EXPECT_LE(s->LastProbes(), dictionary::Suggester::kMaxProbes);
         }
     }
@@ -95,14 +89,13 @@ TEST_F(Form4Test, ASuggestionLeavesTheListAndTheCounterAsTheSearchGaveThem) {
     auto* line = w->findChild<dictionary::SuggestionLine*>();
     ASSERT_NE(line, nullptr);
     Type(hr, "ps"); // the list is empty from here on, and the counter keeps what "p" showed
-    const QString before1 = Text("Text1"), before3 = Text("Text3");
+    const QString before = Counter();
     Type(hr, "ima");
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusText(), QString("Nema parova. Možda: pas (3)"), 5000);
     Screenshot("form4-suggestion");
     EXPECT_EQ(Source(), dictionary::BuildFilterSql("psima", "Hrvatski", "", "Engleski"));
     EXPECT_EQ(Rows(), 0);
-    EXPECT_EQ(Text("Text1"), before1);
-    EXPECT_EQ(Text("Text3"), before3);
+    EXPECT_EQ(Counter(), before);
     Backspaces(hr, 1); // the line goes as soon as the box changes
     EXPECT_EQ(w->StatusText(), QString());
     // A hint written over it stays.

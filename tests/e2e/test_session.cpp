@@ -15,16 +15,8 @@
 #include "printing/PrintSettings.h"
 #include "printing/QtTargets.h"
 
-#include <QDir>
-#include <QLineEdit>
-#include <QPointer>
-#include <QPrinter>
-#include <QPrinterInfo>
-#include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
+#include <QtPrintSupport>
 #include <QTest>
-#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -34,9 +26,6 @@ namespace {
 void Shot(QWidget* w, const char* name) {
     QDir().mkpath(SCREENSHOT_DIR);
     w->grab().save(QString(SCREENSHOT_DIR) + "/session-" + name + ".png");
-}
-void Type(QWidget* target, const QString& text) {
-    for (QChar ch : text) QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(ch), Qt::NoModifier);
 }
 QStringList Column(MainWindow* w, int c) {
     QStringList out;

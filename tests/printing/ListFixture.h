@@ -1,7 +1,7 @@
 #pragma once
 // A dictionary of generated pairs with the settings at their defaults, and its list as the
 // main window would hold it.
-#include "../db/TempDb.h"
+#include "common/TempFiles.h"
 #include "core/Module1.h"
 #include "db/Recordset.h"
 
@@ -17,17 +17,14 @@ struct ListFixture {
 
     // Pairs "en001"/"hr001" and so on; pass the SQL the list is opened with.
     explicit ListFixture(int pairs, const std::string& source = "OrderByEngleski") {
-        {
-            auto d = file.Open();
-            d.Exec("BEGIN");
-            for (int i = 1; i <= pairs; ++i) {
-                char en[16], hr[16];
-                std::snprintf(en, sizeof en, "en%03d", i);
-                std::snprintf(hr, sizeof hr, "hr%03d", pairs + 1 - i); // the other order in Croatian
-                d.AddPair(en, hr);
-            }
-            d.Exec("COMMIT");
+        Rows rows;
+        for (int i = 1; i <= pairs; ++i) {
+            char en[16], hr[16];
+            std::snprintf(en, sizeof en, "en%03d", i);
+            std::snprintf(hr, sizeof hr, "hr%03d", pairs + 1 - i); // the other order in Croatian
+            rows.emplace_back(en, hr);
         }
+        AddPairs(file.path, rows);
         database = std::make_unique<db::Database>(file.Open());
         list = database->OpenRecordset(source);
         Module1::Settings = {0, 0, 0, 0, "DejaVu Serif", 11, db::kFalse, db::kFalse, 50, db::kTrue};

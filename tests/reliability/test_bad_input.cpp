@@ -3,15 +3,10 @@
 // the windows say.
 #include "dictionary/Form4Fixture.h"
 
-#include "db/Sqlite.h"
 #include "dictionary/EntryEditor.h"
 #include "printing/PrintPreview.h"
 #include "printing/PrintRange.h"
 #include "printing/PrintSettings.h"
-
-#include <QRadioButton>
-
-#include <cmath>
 
 namespace {
 QStringList BadInputs() {
@@ -19,7 +14,7 @@ QStringList BadInputs() {
             QString::fromUtf8("\x01\x07\x1b"), QString::fromUtf8("\u200F\u05E9\u05DC\u05D5\u05DD\u200E"), "4.2", "4,2",
             "1e308", "-0", "40000", "-40000", "0", "-3", "99999", QString::fromUtf8("čćžšđ"), "nan", "inf", "0x10"};
 }
-const std::initializer_list<std::pair<const char*, const char*>> kPairs = {
+const Rows kPairs = {
     {"ant", "mrav"}, {"bee", "pčela"}, {"cat", "mačka"}, {"dog", "pas"}};
 } // namespace
 
@@ -52,44 +47,80 @@ TEST_F(Form4Test, BadInputInTheSearchBoxesAndTheEditorNeverCrashesOrLosesAPair) 
             EXPECT_EQ(box.text, "Morate unijeti englesku riječ!");
             continue;
         }
-        ++stored;
-        ASSERT_EQ(folder.Count(), stored) << input.left(40).toStdString();
-        db::Database d(folder.file().string(), db::kPassword);
-        db::Statement last(d.handle(), "SELECT Engleski FROM Vokabis ORDER BY Id DESC LIMIT 1");
-        ASSERT_TRUE(last.Step());
-        EXPECT_EQ(db::CStr(last.Column(0)), input.toStdString()); // exactly as typed
+        const ::Rows pairs = folder.Pairs();
+        ASSERT_EQ(long(pairs.size()), ++stored) << input.left(40).toStdString();
+        EXPECT_EQ(pairs.back().first, input.toStdString()); // exactly as typed
     }
 }
 
+// A box of the settings window that holds no number (or, for the two whole numbers, none in
+// their range) is refused with the window's message, the focus on that box, every box as typed
+// and the settings as they were. What is accepted opens the preview or is explained in one box.
 TEST_F(Form4Test, BadInputInThePrintWindowsIsRefusedOrPrintsSafely) {
     Start(kPairs);
-    AutoAnswer answers;
-    const Module1::SettingsRecord good = Module1::Settings;
+    QLocale::setDefault(QLocale("hr_HR")); // "4,2" is a number here, "4.2" is not
+    const QStringList numbers = {"4,2", "1e308", "-0", "40000", "-40000", "0", "-3", "99999"};
+    const QStringList outOfRange = {"1e308", "40000", "-40000", "99999"}; // for the two whole numbers
+    auto settings = [] {
+        const Module1::SettingsRecord& s = Module1::Settings;
+        return std::tuple(s.LeftM, s.TopM, s.XDesno, s.YDolje, s.MojFontIme.toStdString(), s.VelicinaFonta, s.BrojRedova);
+    };
+    const auto good = settings();
+    const Module1::SettingsRecord start = Module1::Settings;
     for (const QString& input : BadInputs()) {
-        for (const char* box : {"txtLeftM", "txtTopM", "txtHPomak", "txtVPomak", "txtBrojRedova", "txtFontSizeOstalo"}) {
-            Module1::Settings = good;
+        for (const char* name : {"txtLeftM", "txtTopM", "txtHPomak", "txtVPomak", "txtBrojRedova", "txtFontSizeOstalo"}) {
+            SCOPED_TRACE(name + (": " + input.left(20).toStdString()));
+            const bool whole = std::string(name) == "txtBrojRedova" || std::string(name) == "txtFontSizeOstalo";
+            const bool refused = !numbers.contains(input) || (whole && outOfRange.contains(input));
+            Module1::Settings = start;
             PrintSettingsWindow window;
-            window.findChild<QLineEdit*>(box)->setText(input);
+            auto* box = window.findChild<QLineEdit*>(name);
+            box->setText(input);
+            QStringList typed;
+            for (QLineEdit* b : window.findChildren<QLineEdit*>()) typed << b->text();
+            AutoAnswer answer;
             window.cmdPrihvati->click();
-            for (double v : {Module1::Settings.LeftM, Module1::Settings.TopM, Module1::Settings.XDesno,
-                             Module1::Settings.YDolje})
-                EXPECT_TRUE(std::isfinite(v)) << input.left(20).toStdString();
-            // Whatever was accepted, the preview opens and draws, or says why it cannot.
+            if (refused) {
+                EXPECT_EQ(answer.boxes, 1);
+                EXPECT_EQ(answer.last.title + ": " + answer.last.text, "Pogreška: Morate unijeti brojčani podatak!");
+                EXPECT_EQ(window.focusWidget(), box);
+                QStringList shown;
+                for (QLineEdit* b : window.findChildren<QLineEdit*>()) shown << b->text();
+                EXPECT_EQ(shown, typed);
+                EXPECT_EQ(settings(), good);
+                continue;
+            }
+            EXPECT_EQ(answer.boxes, 0) << answer.last.text.toStdString();
+            // Whatever was accepted, the preview opens and draws, or one box says why it cannot.
             ShowPrintPreview(w->Data1.recordset(), w.get());
+            EXPECT_EQ(answer.boxes + answer.dialogs, 1);
+            if (!answer.dialogs) {
+                EXPECT_EQ(answer.last.title, "Pogreška");
+                EXPECT_TRUE(answer.last.text.startsWith("Pregled ispisa ne može se prikazati.")) << answer.last.text.toStdString();
+                EXPECT_TRUE(std::string(name) != "txtBrojRedova" || answer.last.text.contains("Broj redova"));
+            }
         }
     }
-    Module1::Settings = good;
-    EXPECT_GT(answers.boxes, 50); // most of them were refused with a message
-    EXPECT_GT(answers.dialogs, 20); // the rest opened the preview
+    Module1::Settings = start;
+    QLocale::setDefault(QLocale::c());
+    // A page range of the one-page list: every such input is refused, the boxes kept as typed.
     PrintPreview preview(w->Data1.recordset());
+    ASSERT_EQ(preview.layout.PageCount, 1);
     for (const QString& input : BadInputs()) {
         PrintRangeDialog range(preview.layout.PageCount);
+        range.show();
         range.optOdStrDoStr->click();
         range.txtOd->setText(input);
         range.txtDo->setText(input);
-        Module1::PrintFrom = Module1::PrintTo = 0;
+        const QString typed = range.txtOd->text() + range.txtDo->text(); // as long as a box holds
+        AutoAnswer answer;
         range.cmdPrihvati->click();
-        EXPECT_TRUE(Module1::PrintFrom == 0 || (Module1::PrintFrom >= 1 && Module1::PrintTo <= preview.layout.PageCount))
-            << input.left(20).toStdString();
+        EXPECT_EQ(answer.boxes, 1) << input.left(20).toStdString();
+        EXPECT_TRUE(QStringList({"Pogrešan unos!", "Zadnja stranica popisa je 1."}).contains(answer.last.text))
+            << answer.last.text.toStdString();
+        EXPECT_EQ(Module1::PrintFrom, 0);
+        EXPECT_TRUE(range.isVisible());
+        EXPECT_EQ(range.focusWidget(), range.txtOd);
+        EXPECT_TRUE(range.txtOd->text() + range.txtDo->text() == typed);
     }
 }

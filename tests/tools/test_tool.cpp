@@ -1,25 +1,14 @@
 // The vokabis-db tool, run as a user runs it, on real files.
-#include "db/Database.h"
-#include "db/Sqlite.h"
+#include "common/Child.h"
+#include "common/TempFiles.h"
+
 #include "tools/Formats.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <csignal>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <sstream>
-
-namespace fs = std::filesystem;
 
 namespace {
 struct Result {
@@ -32,52 +21,15 @@ Result Tool(const std::string& args, const std::string& env = "") {
     char buf[4096];
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int status = pclose(p);
-    return {WEXITSTATUS(status), out};
-}
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-struct Dir {
-    fs::path path = fs::temp_directory_path() / ("vokabis-tool-" + std::to_string(::getpid()));
-    Dir() {
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~Dir() { fs::remove_all(path); }
-    std::string Write(const char* name, const std::string& text) const {
-        std::ofstream(path / name, std::ios::binary) << text;
-        return (path / name).string();
-    }
-    std::string operator/(const char* name) const { return (path / name).string(); }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
-    std::vector<std::string> Names(const char* under = "") const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(path / under)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-};
-using Rows = std::vector<std::pair<std::string, std::string>>;
-Rows Read(const std::string& file) {
-    db::Database d(file, db::kPassword);
-    db::Statement s(d.handle(), "SELECT Engleski, Hrvatski FROM Vokabis ORDER BY Id");
-    Rows rows;
-    while (s.Step()) rows.emplace_back(db::CStr(s.Column(0)), db::CStr(s.Column(1)));
-    return rows;
-}
-void Make(const std::string& file, const Rows& rows) {
-    db::Database d(file, db::kPassword, true);
-    d.CreateSchema();
-    db::Transaction t(d.handle());
-    for (const auto& [e, h] : rows) d.AddPair(e, h);
-    t.Commit();
+    return {WEXITSTATUS(pclose(p)), out};
 }
 bool NoEngineEnglish(const std::string& out) {
     return out.find("no such") == std::string::npos && out.find("Error") == std::string::npos &&
            out.find("database") == std::string::npos;
 }
+using Dir = TempDir;
+const auto Read = ReadPairs;
+const auto Make = [](const std::string& file, const Rows& rows) { MakeDictionary(file, rows); };
 } // namespace
 
 TEST(Tool, TsvAndCsvComeBackByteForByte) {
@@ -88,7 +40,7 @@ TEST(Tool, TsvAndCsvComeBackByteForByte) {
         const std::string file = d.Write(name, text), db = d / "d.mdb";
         fs::remove(db);
         ASSERT_EQ(Tool("create " + db + " --from " + file).rc, 0) << name;
-        const std::string out = d / (std::string("out") + fs::path(name).extension().string()).c_str();
+        const std::string out = d / ("out" + fs::path(name).extension().string());
         ASSERT_EQ(Tool("export " + db + " " + out).rc, 0);
         EXPECT_EQ(Slurp(out), text) << name;
     }
@@ -141,7 +93,7 @@ TEST(Tool, AnExportNeverWritesOverTheDictionaryNorLeavesAHalfFile) {
     fs::create_symlink(db, d / "link.tsv");
     fs::create_hard_link(db, d / "hard.tsv");
     const std::string dictionary = Slurp(db);
-    for (const std::string target : {db, d / "link.tsv", d / "hard.tsv", db + "-wal", d / "./d.mdb"}) {
+    for (const std::string& target : {db, d / "link.tsv", d / "hard.tsv", db + "-wal", d / "./d.mdb"}) {
         const Result r = Tool("export " + db + " " + target + " --force");
         EXPECT_EQ(r.rc, 1) << target;
         EXPECT_NE(r.out.find("sama datoteka rječnika"), std::string::npos) << r.out;
@@ -243,7 +195,7 @@ TEST(Tool, AnOldAccessDictionaryBringsItsPairsAndSettings) {
                                                      "case \"$2\" in *old.mdb) printf 'Vokabis\\nPostavke\\n' ;;\n"
                                                      "  *nwind.mdb) printf 'Customers\\nOrders\\n' ;; *) exit 1 ;; esac\n");
     fs::permissions(tables, fs::perms::owner_all);
-    const std::string path = "PATH=" + d.path.string() + ":$PATH";
+    const std::string path = "PATH=" + d.dir.string() + ":$PATH";
     const std::string db = d / "d.mdb";
     // Not this program's layout, and not an Access file at all: said in Croatian, nothing made.
     for (auto [name, expect] : {std::pair{"nwind.mdb", "nema tablice Vokabis). Tablice u njoj: Customers, Orders."},
@@ -308,25 +260,9 @@ TEST(Tool, AnImportKilledHalfwayLeavesTheFileAsItWas) {
         std::ofstream big(d / "big.tsv");
         for (int i = 0; i < 600000; ++i) big << "word" << i << "\triječ" << i << "\n";
     }
-    int err[2];
-    ASSERT_EQ(pipe(err), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(err[1], 2);
-        execl(VOKABIS_DB, VOKABIS_DB, "import", db.c_str(), (d / "big.tsv").c_str(), (char*)nullptr);
-        _exit(127);
-    }
-    close(err[1]);
-    std::string seen;
-    char buf[256];
-    ssize_t n;
-    while (seen.find("Uvoz: 30 %") == std::string::npos && (n = read(err[0], buf, sizeof buf)) > 0) seen.append(buf, size_t(n));
-    kill(child, SIGKILL); // in the middle of writing the pairs
-    int status = 0;
-    waitpid(child, &status, 0);
-    close(err[0]);
-    ASSERT_NE(seen.find("Uvoz: 30 %"), std::string::npos) << seen;
-    EXPECT_TRUE(WIFSIGNALED(status));
+    Child import({VOKABIS_DB, "import", db, d / "big.tsv"}, 2);
+    ASSERT_TRUE(import.ReadUntil("Uvoz: 30 %")) << import.out;
+    EXPECT_TRUE(WIFSIGNALED(import.Kill())); // in the middle of writing the pairs
     EXPECT_EQ(Tool("export " + db).out, "dog\tpas\n");
     EXPECT_EQ(Tool("check " + db).rc, 0);
 }
@@ -345,9 +281,7 @@ TEST(Tool, BackupsAreWholeDictionariesAndTheNewestTenAreKept) {
     for (size_t i = 1; i < made.size(); ++i) kept.push_back(fs::path(made[i]).filename().string());
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(d.Names("Backup"), kept); // the oldest went, though all came within a few seconds
-    struct stat st {};
-    ASSERT_EQ(::stat(made.back().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(fs::status(made.back()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(Tool("check " + made.back()).rc, 0);
     EXPECT_FALSE(fs::exists(made.back() + "-wal"));
     EXPECT_EQ(Read(made.back()), (Rows{{"dog", "pas"}}));
@@ -365,7 +299,7 @@ TEST(Tool, RestoreChecksTheBackupFirstAndKeepsTheFileItReplaces) {
     const std::string damaged = d / "damaged.mdb";
     fs::copy_file(good, damaged);
     fs::resize_file(damaged, 5000);
-    for (const std::string bad : {d.Write("empty.mdb", ""), damaged, noRow, d / "missing.mdb", db}) {
+    for (const std::string& bad : {d.Write("empty.mdb", ""), damaged, noRow, d / "missing.mdb", db}) {
         const Result r = Tool("restore " + bad + " " + db);
         EXPECT_EQ(r.rc, 1) << bad << ": " << r.out;
         EXPECT_TRUE(NoEngineEnglish(r.out)) << r.out;
@@ -413,16 +347,10 @@ TEST(Tool, ARestoreKilledAtAnyMomentLeavesTheOldFileOrTheNew) {
     int old = 0, replaced = 0;
     for (int trial = 0; trial < 12; ++trial) {
         fresh();
-        const pid_t child = fork();
-        if (child == 0) {
-            freopen("/dev/null", "w", stdout);
-            execl(VOKABIS_DB, VOKABIS_DB, "restore", big.c_str(), db.c_str(), (char*)nullptr);
-            _exit(127);
-        }
+        Child restore({VOKABIS_DB, "restore", big, db});
         // The first is killed at once and the second after it is done; the rest anywhere between.
         usleep(useconds_t(trial == 0 ? 0 : trial == 1 ? 2 * whole.count() : rng() % (whole.count() + 1)));
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
+        restore.Kill();
         db::Database after(db, db::kPassword);
         db::Statement check(after.handle(), "PRAGMA integrity_check");
         ASSERT_TRUE(check.Step());
