@@ -23,8 +23,8 @@ inline void OnNextModal(std::function<void(QWidget*)> f, int tries = 300) { OnNe
 struct SeenBox {
     QString title, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QStringList buttons;
-    QString defaultButton;
+    QStringList buttons{};
+    QString defaultButton{};
     int count = 0;
 };
 // Answers the next message box with the button of that text and tells what it said.

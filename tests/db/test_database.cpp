@@ -104,7 +104,9 @@ TEST(Database, WhatIsNotADictionaryIsNeitherOpenedNorWrittenTo) {
             message = e.what();
         }
         EXPECT_NE(message.find(opened.string()), std::string::npos) << c << ": " << message; // names the file
-        if (fs::is_regular_file(f.path)) EXPECT_TRUE(Slurp(f.path) == before) << c;
+        if (fs::is_regular_file(f.path)) {
+            EXPECT_TRUE(Slurp(f.path) == before) << c;
+        }
         for (const char* beside : {"-journal", "-wal", "-shm"}) {
             EXPECT_FALSE(fs::exists(f.path.string() + beside)) << c << beside;
             EXPECT_FALSE(fs::exists(opened.string() + beside)) << c << beside;

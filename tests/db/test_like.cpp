@@ -27,6 +27,7 @@ TEST(JetLike, CroatianCaseFolding) {
     EXPECT_TRUE(JetLike("đa*", "ĐAK"));
     EXPECT_TRUE(JetLike("[š-ž]*", "Žaba"));
     EXPECT_FALSE(JetLike("c*", "čaša"));
+    EXPECT_EQ(db::Utf8(U"a\xD800" U"b"), "a\xEF\xBF\xBD" "b"); // no character is dropped, not even a lone surrogate
 }
 
 TEST(JetLike, MalformedPatternRaises) {

@@ -353,13 +353,15 @@ TEST(PrintWindows, OpenCentredOnTheScreenWithEveryControlNamedForAScreenReader) 
             EXPECT_FALSE(a->text(QAccessible::Name).trimmed().isEmpty())
                 << w->objectName().toStdString() << "." << c->objectName().toStdString();
         }
-        for (QLabel* l : w->findChildren<QLabel*>()) // a label beside a box names it
+        for (QLabel* l : w->findChildren<QLabel*>()) { // a label beside a box names it
             if (QWidget* box = w->findChild<QWidget*>(l->objectName() == "Label6_0"   ? "txtLeftM"
                                                       : l->objectName() == "Label6_1" ? "txtTopM"
                                                       : w->objectName() == "Form1"    ? (l->text() == "Od" ? "txtOd" : "txtDo")
                                                       : w->objectName() == "Form2"    ? "cboPrinter"
-                                                                                      : "-"))
+                                                                                      : "-")) {
                 if (l->objectName() != "lblNoPrinter") EXPECT_EQ(l->buddy(), box) << l->objectName().toStdString();
+            }
+        }
         w->close();
     }
     QDialog huge(&main); // larger than the screen: its title bar stays on it

@@ -141,7 +141,7 @@ TEST(Tool, AnExportNeverWritesOverTheDictionaryNorLeavesAHalfFile) {
     fs::create_symlink(db, d / "link.tsv");
     fs::create_hard_link(db, d / "hard.tsv");
     const std::string dictionary = Slurp(db);
-    for (const std::string target : {db, d / "link.tsv", d / "hard.tsv", db + "-wal", d / "./d.mdb"}) {
+    for (const std::string& target : {db, d / "link.tsv", d / "hard.tsv", db + "-wal", d / "./d.mdb"}) {
         const Result r = Tool("export " + db + " " + target + " --force");
         EXPECT_EQ(r.rc, 1) << target;
         EXPECT_NE(r.out.find("sama datoteka rječnika"), std::string::npos) << r.out;
@@ -347,7 +347,7 @@ TEST(Tool, RestoreChecksTheBackupFirstAndKeepsTheFileItReplaces) {
     const std::string damaged = d / "damaged.mdb";
     fs::copy_file(good, damaged);
     fs::resize_file(damaged, 5000);
-    for (const std::string bad : {d.Write("empty.mdb", ""), damaged, noRow, d / "missing.mdb", db}) {
+    for (const std::string& bad : {d.Write("empty.mdb", ""), damaged, noRow, d / "missing.mdb", db}) {
         const Result r = Tool("restore " + bad + " " + db);
         EXPECT_EQ(r.rc, 1) << bad << ": " << r.out;
         EXPECT_TRUE(NoEngineEnglish(r.out)) << r.out;
