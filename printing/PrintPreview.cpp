@@ -5,6 +5,7 @@
 #include "db/Recordset.h"
 #include "ui/MsgBox.h"
 #include "ui/Twips.h"
+#include "ui/WaitCursor.h"
 #include "ui/Widgets.h"
 #include "printing/PrintRange.h"
 
@@ -160,13 +161,11 @@ void PrintPreview::cmdIspis_Click() {
         MsgBox(this, fit.Warning() + "\n\nŽelite li ipak ispisati?", "Pozor", 276) != dictionary::kYes)
         return;
     if (MsgBox(this, "Je li pisač spreman za ispis?", "Vokabis", 36) != dictionary::kYes) return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
+        const dictionary::WaitCursor wait;
         printing::PrinterTarget printer(printing::AppPrinter());
         PrintPages(printer);
-        QApplication::restoreOverrideCursor();
     } catch (const std::exception& e) {
-        QApplication::restoreOverrideCursor();
         MsgBox(this, "Ispis nije uspio.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
     }
 }
