@@ -115,7 +115,7 @@ auto Read(db::TableRecordset& rs, const char* field, F convert) {
     try {
         return convert(v);
     } catch (const db::EngineError& e) {
-        throw db::EngineError(e.code, std::string("Postavke, polje ") + field + ": " + e.what());
+        throw db::EngineError(e.number, std::string("Postavke, polje ") + field + ": " + e.what(), e.sqliteCode);
     }
 }
 
@@ -162,7 +162,7 @@ void OpenDictionaryAndReadSettings(const QString& appPath) {
         DictDb = DictWorkspace->OpenDatabase(file.toStdString(), false, !ReadOnlyReason.isEmpty(),
                                              ";pwd=" + DbPassword.toStdString());
     } catch (const db::EngineError& e) {
-        const int rc = e.code & 0xff;
+        const int rc = e.sqliteCode & 0xff;
         if (!ReadOnlyReason.isEmpty() ||
             (rc != SQLITE_READONLY && rc != SQLITE_CANTOPEN && rc != SQLITE_PERM && rc != SQLITE_FULL) ||
             !QFileInfo(file).isFile())

@@ -80,7 +80,8 @@ void CloseCollator(void* coll) { ucol_close(static_cast<UCollator*>(coll)); }
 void RegisterCollation(sqlite3* db, const char* name, const char* locale) {
     UErrorCode st = U_ZERO_ERROR;
     UCollator* coll = ucol_open(locale, &st);
-    if (U_FAILURE(st)) throw EngineError(1, std::string("Pravila abecednog redoslijeda nisu dostupna: ") + locale);
+    if (U_FAILURE(st))
+        throw EngineError(kEngineFailed, std::string("Pravila abecednog redoslijeda nisu dostupna: ") + locale);
     sqlite3_create_collation_v2(db, name, SQLITE_UTF8, coll, Collate, CloseCollator);
 }
 
@@ -137,15 +138,16 @@ std::string ExistingDictionaryFile(const std::string& path) {
     std::error_code ec;
     const fs::file_status st = fs::status(path, ec);
     if (st.type() == fs::file_type::not_found)
-        throw EngineError(SQLITE_CANTOPEN, DescribeFailure(SQLITE_CANTOPEN, path));
-    if (ec) throw EngineError(SQLITE_PERM, DescribeFailure(SQLITE_PERM, path));
+        throw EngineError::FromSqlite(SQLITE_CANTOPEN, DescribeFailure(SQLITE_CANTOPEN, path));
+    if (ec) throw EngineError::FromSqlite(SQLITE_PERM, DescribeFailure(SQLITE_PERM, path));
     if (st.type() != fs::file_type::regular)
-        throw EngineError(SQLITE_NOTADB, "Datoteka rječnika " + path +
-                                             " nije obična datoteka (nego mapa, uređaj ili slično) pa je program ne otvara.");
+        throw EngineError::FromSqlite(SQLITE_NOTADB, "Datoteka rječnika " + path +
+                                                         " nije obična datoteka (nego mapa, uređaj ili slično) pa je "
+                                                         "program ne otvara.");
     if (fs::file_size(path, ec) == 0 && !ec)
-        throw EngineError(SQLITE_NOTADB, "Datoteka rječnika " + path +
-                                             " je prazna (0 bajtova): nije rječnik ovog programa. Vratite najnoviju "
-                                             "sigurnosnu kopiju naredbom \"vokabis-db restore\".");
+        throw EngineError::FromSqlite(SQLITE_NOTADB, "Datoteka rječnika " + path +
+                                                         " je prazna (0 bajtova): nije rječnik ovog programa. Vratite "
+                                                         "najnoviju sigurnosnu kopiju naredbom \"vokabis-db restore\".");
     const fs::path real = fs::canonical(path, ec);
     return ec ? path : real.string();
 }
@@ -207,7 +209,7 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
         sqlite3_close(db_);
         db_ = nullptr;
         leftovers.Remove();
-        throw EngineError(rc, DescribeFailure(rc, path));
+        throw EngineError::FromSqlite(rc, DescribeFailure(rc, path));
     }
     try {
         if (!password.empty()) sqlite3_key(db_, password.data(), int(password.size()));
@@ -230,8 +232,8 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
         // file has shown that it is a dictionary.
         rc = sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
         if (rc == SQLITE_NOTADB)
-            throw EngineError(rc, "Lozinka ne otvara datoteku rječnika " + path +
-                                      " ili datoteka nije baza podataka ovog programa. Provjerite je naredbom "
+            throw EngineError::FromSqlite(rc, "Lozinka ne otvara datoteku rječnika " + path +
+                                                  " ili datoteka nije baza podataka ovog programa. Provjerite je naredbom "
                                       "\"vokabis-db check\" ili vratite najnoviju sigurnosnu kopiju naredbom "
                                       "\"vokabis-db restore\".");
         if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
@@ -239,7 +241,7 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
             Statement table(db_, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'Vokabis'");
             table.Step();
             if (table.Int(0) == 0)
-                throw EngineError(SQLITE_NOTADB, "Datoteka " + path +
+                throw EngineError::FromSqlite(SQLITE_NOTADB, "Datoteka " + path +
                                                      " otvara se lozinkom, ali nema tablicu parova riječi: nije rječnik "
                                                      "ovog programa.");
         }
@@ -256,8 +258,8 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
         db_ = nullptr;
         leftovers.Remove();
         // A disk with no room left shows itself as an I/O error of the engine's shared memory.
-        if ((e.code & 0xff) == SQLITE_IOERR && !o.readOnly && DiskFullAt(target))
-            throw EngineError(SQLITE_FULL, DescribeFailure(SQLITE_FULL, path));
+        if ((e.sqliteCode & 0xff) == SQLITE_IOERR && !o.readOnly && DiskFullAt(target))
+            throw EngineError::FromSqlite(SQLITE_FULL, DescribeFailure(SQLITE_FULL, path));
         throw;
     } catch (...) {
         sqlite3_close(db_);

@@ -103,7 +103,7 @@ void ThrowSqlite(sqlite3* db, int rc) {
     const std::string path = file ? file : "";
     const std::string message = DescribeFailure(rc, path, engine);
     if (IsDamage(rc)) ReportDamage(path, message);
-    throw EngineError(rc, message);
+    throw EngineError::FromSqlite(rc, message);
 }
 
 void ExecSql(sqlite3* db, const std::string& sql) {

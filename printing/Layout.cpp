@@ -1,7 +1,7 @@
 #include "printing/Layout.h"
 
 #include "core/Module1.h"
-#include "db/Errors.h"
+#include "printing/PrintError.h"
 #include "db/Recordset.h"
 
 #include <QStringList>
@@ -22,11 +22,12 @@ QString Term(const db::Recordset& rs, const char* field) {
 
 void CheckPrintSettings() {
     if (S().BrojRedova < 1)
-        throw db::EngineError(5, "Broj redova po stranici mora biti barem 1 (sada je " + std::to_string(S().BrojRedova) +
-                                     "). Promijenite ga u opcijama ispisa.");
+        throw PrintError(kBadPrintSettings, "Broj redova po stranici mora biti barem 1 (sada je " +
+                                                std::to_string(S().BrojRedova) + "). Promijenite ga u opcijama ispisa.");
     if (S().VelicinaFonta < 1 || S().VelicinaFonta > kMaxFontSize)
-        throw db::EngineError(5, "Veličina fonta mora biti između 1 i " + std::to_string(kMaxFontSize) + " (sada je " +
-                                     std::to_string(S().VelicinaFonta) + "). Promijenite je u opcijama ispisa.");
+        throw PrintError(kBadPrintSettings, "Veličina fonta mora biti između 1 i " + std::to_string(kMaxFontSize) +
+                                                " (sada je " + std::to_string(S().VelicinaFonta) +
+                                                "). Promijenite je u opcijama ispisa.");
 }
 
 void PrintCentred(DrawingTarget& t, double x1, double x2, double y, const QString& text) {

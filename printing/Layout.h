@@ -44,7 +44,7 @@ struct PageLayout {
     int32_t PairTotal = 0;
     int32_t PageCount = 0;
 
-    // Throws db::EngineError with a Croatian message when the settings cannot make a page
+    // Throws PrintError with a Croatian message when the settings cannot make a page
     // (fewer than one row per page, a font size no target takes).
     void CountPages(const db::Recordset& list, int16_t rows, int32_t columns);
     // Reads the rows afresh from a clone of the list: the list's own cursor never moves.
@@ -60,6 +60,6 @@ inline DrawingTarget* PrintTarget = nullptr;
 // The header's text and the checks of the font sizes, shared with the settings window.
 inline const char* const kHeader = "Englesko-hrvatski vokabis";
 constexpr int kMaxFontSize = 1638; // the largest point size a target is asked to take
-void CheckPrintSettings();          // throws db::EngineError when the settings cannot print
+void CheckPrintSettings();          // throws PrintError when the settings cannot print
 
 } // namespace printing

@@ -7,6 +7,7 @@
 #include "ui/Twips.h"
 #include "ui/WaitCursor.h"
 #include "ui/Widgets.h"
+#include "printing/PrintError.h"
 #include "printing/PrintRange.h"
 
 #include <QApplication>
@@ -131,8 +132,8 @@ int PrintPreview::PrintPages(printing::DrawingTarget& printer) {
                 layout.DrawPage(printer, list_, p);
                 ++drawn;
                 printer.NewPage();
-            } catch (const db::EngineError& e) {
-                failure = e.what(); // the printer gave up: the rest of the range is not sent
+            } catch (const std::runtime_error& e) { // a printing or a dictionary failure
+                failure = e.what(); // the printer or the list gave up: the rest of the range is not sent
                 return;
             }
         }
@@ -148,7 +149,9 @@ int PrintPreview::PrintPages(printing::DrawingTarget& printer) {
     printer.FontBold = false;
     printer.FontSize = 11;
     printer.EndDoc();
-    if (!failure.empty()) throw db::EngineError(482, "Ispis je prekinut nakon " + std::to_string(drawn) + ". stranice: " + failure);
+    if (!failure.empty())
+        throw printing::PrintError(printing::kPrinterFailed,
+                                   "Ispis je prekinut nakon " + std::to_string(drawn) + ". stranice: " + failure);
     return drawn;
 }
 

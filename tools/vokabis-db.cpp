@@ -469,11 +469,11 @@ int Restore(const std::string& backup, const std::string& path) {
                 // itself: a program still holding it stops the restore here.
                 db::Statement mode(old.handle(), "PRAGMA journal_mode=DELETE");
                 if (!mode.Step() || db::CStr(mode.Column(0)) != "delete")
-                    throw db::EngineError(SQLITE_BUSY, "");
+                    throw db::EngineError::FromSqlite(SQLITE_BUSY, "");
                 mode.Reset();
                 kept = db::MakeBackupOf(old.handle(), path, kPassword, {}, INT_MAX);
             } catch (const db::EngineError& e) {
-                const int rc = e.code & 0xff;
+                const int rc = e.sqliteCode & 0xff;
                 if (rc != SQLITE_CORRUPT && rc != SQLITE_NOTADB) {
                     if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
                         throw std::runtime_error(path + " je otvoren u drugom programu (Vokabis?). Zatvorite ga pa "

@@ -25,12 +25,12 @@ struct TempDb {
     db::Database Open() const { return db::Database(path.string(), "KamenPlavetni"); }
 };
 
-// The engine error code a call fails with, 0 when it does not fail.
+// The number (runtime or engine) a call fails with, 0 when it does not fail.
 inline int ErrorCode(const std::function<void()>& f) {
     try {
         f();
     } catch (const db::EngineError& e) {
-        return e.code;
+        return e.number;
     }
     return 0;
 }

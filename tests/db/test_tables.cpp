@@ -55,7 +55,13 @@ TEST(Engine, DataSourceReachesTheKeyedFileOnlyWhileItIsOpen) {
 
     main->Close();
     EXPECT_FALSE(db::DBEngine().KeyFor(t.path.string()));
-    EXPECT_EQ(ErrorCode([&] { ws.OpenDatabase(t.path.string(), false, false, ";pwd=Krivo"); }) != 0, true);
+    try { // SQLite's 26 is not a runtime number
+        ws.OpenDatabase(t.path.string(), false, false, ";pwd=Krivo");
+        ADD_FAILURE();
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.number, db::kEngineFailed);
+        EXPECT_EQ(e.sqliteCode, SQLITE_NOTADB);
+    }
     EXPECT_EQ(ErrorCode([&] { db::DBEngine().Workspaces(1); }), db::kNoSuchItem);
 }
 
@@ -68,6 +74,11 @@ TEST(Value, StrictConversions) {
     EXPECT_EQ(db::CInt(Value(std::string(" 12,6 "))), 13);
     EXPECT_EQ(db::CDbl(Value(std::string("0.75"))), 0.75);
     EXPECT_EQ(ErrorCode([] { db::CDbl(Value(std::string("12a"))); }), 13);
+    try {
+        db::CDbl(Value(std::string("12a")));
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.sqliteCode, 0); // a type mismatch, not SQLite's 13 (disk full)
+    }
     EXPECT_EQ(ErrorCode([] { db::CDbl(Value(std::string(""))); }), 13);
     EXPECT_EQ(ErrorCode([] { db::CDbl(Value(std::string("nan"))); }), 13);
     EXPECT_EQ(ErrorCode([] { db::CDbl(Value(std::string("-inf"))); }), 13);

@@ -95,13 +95,13 @@ TEST(PageLayout, SettingsThatCannotMakeAPageAreRefusedInWords) {
     try {
         layout.CountPages(*f.list, 0, 1);
         FAIL();
-    } catch (const db::EngineError& e) {
+    } catch (const printing::PrintError& e) {
         EXPECT_NE(std::string(e.what()).find("Broj redova"), std::string::npos);
     }
     Module1::Settings.BrojRedova = 50;
     Module1::Settings.VelicinaFonta = 0;
     RecordingTarget t;
-    EXPECT_THROW(layout.DrawPage(t, *f.list, 1), db::EngineError);
+    EXPECT_THROW(layout.DrawPage(t, *f.list, 1), printing::PrintError);
     EXPECT_TRUE(t.ops.empty()); // nothing half-drawn
 }
 
