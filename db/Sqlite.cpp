@@ -140,6 +140,11 @@ void Statement::Bind(int index, const Value& v) {
     if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
 }
 
+void Statement::BindBlob(int index, std::string_view bytes) {
+    const int rc = sqlite3_bind_blob(stmt_, index, bytes.data(), int(bytes.size()), SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
+}
+
 bool Statement::Step() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
