@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
         for (long long p = 0; p < 40 && p < rs->RowCount(); ++p) rs->FieldAt(p, "Engleski");
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         slow = slow || ms > 500;
-        std::printf("%-44s %7.1f ms %8lld%s\n", c.name, ms, rs->RowCount(), ms > 500 ? "  over 0.5 s" : "");
+        std::printf("%-44s %7.1f ms %8lld%s\n", c.name, ms, static_cast<long long>(rs->RowCount()),
+                    ms > 500 ? "  over 0.5 s" : "");
         std::fflush(stdout);
     }
     return slow ? 1 : 0;

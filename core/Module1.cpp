@@ -155,7 +155,7 @@ void OpenDictionaryAndReadSettings(const QString& appPath) {
         DictDb = DictWorkspace->OpenDatabase(file.toStdString(), false, !ReadOnlyReason.isEmpty(),
                                              ";pwd=" + DbPassword.toStdString());
     } catch (const db::EngineError& e) {
-        const int rc = e.code & 0xff;
+        const int rc = e.sqliteCode & 0xff;
         if (!ReadOnlyReason.isEmpty() ||
             (rc != SQLITE_READONLY && rc != SQLITE_CANTOPEN && rc != SQLITE_PERM && rc != SQLITE_FULL) ||
             !QFileInfo(file).isFile())

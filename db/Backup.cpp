@@ -41,7 +41,7 @@ std::string Why(int rc) {
 }
 
 [[noreturn]] void Fail(const std::string& target, int rc) {
-    throw EngineError(rc, "Kopija rječnika nije napravljena (" + target + "): " + Why(rc) + ".");
+    throw EngineError::FromSqlite(rc, "Kopija rječnika nije napravljena (" + target + "): " + Why(rc) + ".");
 }
 
 // Fills the empty file `file` with a copy of src. Closes what it opened on every path.
@@ -80,8 +80,8 @@ bool Claim(const std::string& path) {
     const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
     if (fd < 0) {
         if (errno == EEXIST) return false;
-        throw EngineError(SQLITE_CANTOPEN, "Kopija rječnika nije napravljena: u mapu " +
-                                               fs::path(path).parent_path().string() + " se ne može pisati.");
+        throw EngineError::FromSqlite(SQLITE_CANTOPEN, "Kopija rječnika nije napravljena: u mapu " +
+                                                           fs::path(path).parent_path().string() + " se ne može pisati.");
     }
     ::close(fd);
     return true;
@@ -114,7 +114,7 @@ void SyncPath(const std::string& path) {
     const int rc = ::fsync(fd);
     ::close(fd);
     if (rc != 0 && errno != EINVAL) // some file systems cannot sync a folder
-        throw EngineError(SQLITE_IOERR, "Zapis na disk nije potvrđen: " + path + ".");
+        throw EngineError::FromSqlite(SQLITE_IOERR, "Zapis na disk nije potvrđen: " + path + ".");
 }
 
 std::string PrepareCopy(sqlite3* src, const std::string& target, const std::string& password) {
@@ -149,7 +149,7 @@ std::string MakeBackup(const std::string& path, const std::string& password, std
     try {
         source = std::make_unique<Connection>(path, password, Connection::Options{});
     } catch (const EngineError& e) {
-        if ((e.code & 0xff) != SQLITE_READONLY && (e.code & 0xff) != SQLITE_CANTOPEN) throw;
+        if ((e.sqliteCode & 0xff) != SQLITE_READONLY && (e.sqliteCode & 0xff) != SQLITE_CANTOPEN) throw;
         source = std::make_unique<Connection>(path, password, Connection::Options{false, true, false});
     }
     return MakeBackupOf(source->handle(), path, password, std::move(folder), keep);
@@ -162,7 +162,8 @@ std::string MakeBackupOf(sqlite3* src, const std::string& path, const std::strin
     fs::create_directories(folder, ec);
     ::chmod(folder.c_str(), 0700);
     if (!fs::is_directory(folder))
-        throw EngineError(SQLITE_CANTOPEN, "Kopija rječnika nije napravljena: mapa " + folder + " ne može se napraviti.");
+        throw EngineError::FromSqlite(SQLITE_CANTOPEN,
+                                      "Kopija rječnika nije napravljena: mapa " + folder + " ne može se napraviti.");
     const fs::path name(path);
     const std::string stem = name.stem().string(), ext = name.has_extension() ? name.extension().string() : ".mdb";
 

@@ -40,16 +40,10 @@ void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
     const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
     const int pn = sqlite3_value_bytes(argv[0]);
-    try {
-        auto pattern = std::make_unique<LikePattern>(std::string_view{p, size_t(pn)});
-        sqlite3_result_int(ctx, pattern->Matches({t, size_t(tn)}) ? 1 : 0);
-        // The engine may drop it at once, so it is handed over only after its use.
-        sqlite3_set_auxdata(ctx, 0, pattern.release(), [](void* kept) { delete static_cast<LikePattern*>(kept); });
-    } catch (const PatternError& e) {
-        sqlite3_result_error(ctx, e.what(), -1);
-    } catch (const std::bad_alloc&) {
-        sqlite3_result_error_nomem(ctx);
-    }
+    auto pattern = std::make_unique<LikePattern>(std::string_view{p, size_t(pn)});
+    sqlite3_result_int(ctx, pattern->Matches({t, size_t(tn)}) ? 1 : 0);
+    // The engine may drop it at once, so it is handed over only after its use.
+    sqlite3_set_auxdata(ctx, 0, pattern.release(), [](void* kept) { delete static_cast<LikePattern*>(kept); });
 }
 
 // The key of the prefix indexes. A blob, so that the range bounds compare byte by byte.
@@ -63,7 +57,23 @@ void FoldFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_blob(ctx, key.data(), int(key.size()), SQLITE_TRANSIENT);
 }
 
-int Collate(void* coll, int na, const void* a, int nb, const void* b) {
+// What the engine calls: no exception may unwind through its C frames, so whatever a function
+// meets (an unreadable pattern, memory running out) ends the statement with an error instead.
+template <void (*Function)(sqlite3_context*, int, sqlite3_value**)>
+void Guarded(sqlite3_context* ctx, int argc, sqlite3_value** argv) noexcept {
+    try {
+        Function(ctx, argc, argv);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    } catch (const std::exception& e) {
+        sqlite3_result_error(ctx, e.what(), -1);
+    } catch (...) {
+        sqlite3_result_error(ctx, "Funkcija baze rječnika nije izvedena.", -1);
+    }
+}
+
+// A collation cannot report a failure, so it never throws and always gives a total order.
+int Collate(void* coll, int na, const void* a, int nb, const void* b) noexcept {
     UErrorCode st = U_ZERO_ERROR;
     const UCollationResult r = ucol_strcollUTF8(static_cast<UCollator*>(coll), static_cast<const char*>(a), na,
                                                 static_cast<const char*>(b), nb, &st);
@@ -74,15 +84,25 @@ int Collate(void* coll, int na, const void* a, int nb, const void* b) {
     return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
 }
 
-void CloseCollator(void* coll) { ucol_close(static_cast<UCollator*>(coll)); }
+void CloseCollator(void* coll) noexcept { ucol_close(static_cast<UCollator*>(coll)); }
 
 // Croatian rules for the Croatian column, root rules for the English one. The default
 // (tertiary) strength orders by letters first and lets case only break ties.
 void RegisterCollation(sqlite3* db, const char* name, const char* locale) {
     UErrorCode st = U_ZERO_ERROR;
     UCollator* coll = ucol_open(locale, &st);
-    if (U_FAILURE(st)) throw EngineError(1, std::string("Pravila abecednog redoslijeda nisu dostupna: ") + locale);
-    sqlite3_create_collation_v2(db, name, SQLITE_UTF8, coll, Collate, CloseCollator);
+    if (U_FAILURE(st))
+        throw EngineError(kEngineFailed, std::string("Pravila abecednog redoslijeda nisu dostupna: ") + locale);
+    // The engine takes the collator over only when the registration succeeds.
+    const int rc = sqlite3_create_collation_v2(db, name, SQLITE_UTF8, coll, Collate, CloseCollator);
+    if (rc != SQLITE_OK) {
+        ucol_close(coll);
+        ThrowSqlite(db, rc);
+    }
+}
+
+void Check(sqlite3* db, int rc) {
+    if (rc != SQLITE_OK) ThrowSqlite(db, rc);
 }
 
 // The term rides along in the prefix indexes, so a sorted search reads no table rows.
@@ -138,15 +158,16 @@ std::string ExistingDictionaryFile(const std::string& path) {
     std::error_code ec;
     const fs::file_status st = fs::status(path, ec);
     if (st.type() == fs::file_type::not_found)
-        throw EngineError(SQLITE_CANTOPEN, DescribeFailure(SQLITE_CANTOPEN, path));
-    if (ec) throw EngineError(SQLITE_PERM, DescribeFailure(SQLITE_PERM, path));
+        throw EngineError::FromSqlite(SQLITE_CANTOPEN, DescribeFailure(SQLITE_CANTOPEN, path));
+    if (ec) throw EngineError::FromSqlite(SQLITE_PERM, DescribeFailure(SQLITE_PERM, path));
     if (st.type() != fs::file_type::regular)
-        throw EngineError(SQLITE_NOTADB, "Datoteka rječnika " + path +
-                                             " nije obična datoteka (nego mapa, uređaj ili slično) pa je program ne otvara.");
+        throw EngineError::FromSqlite(SQLITE_NOTADB, "Datoteka rječnika " + path +
+                                                         " nije obična datoteka (nego mapa, uređaj ili slično) pa je "
+                                                         "program ne otvara.");
     if (fs::file_size(path, ec) == 0 && !ec)
-        throw EngineError(SQLITE_NOTADB, "Datoteka rječnika " + path +
-                                             " je prazna (0 bajtova): nije rječnik ovog programa. Vratite najnoviju "
-                                             "sigurnosnu kopiju naredbom \"vokabis-db restore\".");
+        throw EngineError::FromSqlite(SQLITE_NOTADB, "Datoteka rječnika " + path +
+                                                         " je prazna (0 bajtova): nije rječnik ovog programa. Vratite "
+                                                         "najnoviju sigurnosnu kopiju naredbom \"vokabis-db restore\".");
     const fs::path real = fs::canonical(path, ec);
     return ec ? path : real.string();
 }
@@ -178,14 +199,22 @@ bool DiskFullAt(const std::string& file) {
     return ::statvfs(dir.empty() ? "." : dir.c_str(), &st) == 0 && double(st.f_bavail) * double(st.f_frsize) < 64 * 1024;
 }
 
+void RegisterFunctions(sqlite3* db) {
+    Check(db, sqlite3_create_function(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, Guarded<LikeFunction>,
+                                      nullptr, nullptr));
+    Check(db, sqlite3_create_function(db, "vokabis_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                      Guarded<FoldFunction>, nullptr, nullptr));
+    RegisterCollation(db, "ROOT", "");
+    RegisterCollation(db, "HR", "hr");
+}
+
 namespace {
 
-} // namespace
-
-Connection::Connection(const std::string& path, const std::string& password, Options o) : path_(path) {
-    std::string target = path;
-    int flags = (o.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (o.create ? SQLITE_OPEN_CREATE : 0) |
-                SQLITE_OPEN_NOMUTEX; // each connection is used by one thread only
+// What the engine is given to open, and how: a new file is made private first; an existing one
+// must be a regular file, and is read without locks where the engine could not keep them.
+std::string OpeningTarget(const std::string& path, const Connection::Options& o, int& flags) {
+    flags = (o.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (o.create ? SQLITE_OPEN_CREATE : 0) |
+            SQLITE_OPEN_NOMUTEX; // each connection is used by one thread only
     if (o.create) {
 #ifndef _WIN32
         // A dictionary is private: a new file starts with mode 0600, and the engine gives its
@@ -193,77 +222,84 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) ::close(fd);
 #endif
-    } else {
-        target = ExistingDictionaryFile(path);
-        // Read-only on a medium or in a folder where the engine cannot keep its shared-memory
-        // file: the file is read as it is, without locks (nobody can be writing it here).
-        if (o.readOnly && (!FolderWritable(target) || DiskFullAt(target))) {
-            target = FileUri(target) + "?immutable=1";
-            flags |= SQLITE_OPEN_URI;
-        }
+        return path;
     }
+    std::string target = ExistingDictionaryFile(path);
+    // Read-only on a medium or in a folder where the engine cannot keep its shared-memory
+    // file: the file is read as it is, without locks (nobody can be writing it here).
+    if (o.readOnly && (!FolderWritable(target) || DiskFullAt(target))) {
+        target = FileUri(target) + "?immutable=1";
+        flags |= SQLITE_OPEN_URI;
+    }
+    return target;
+}
+
+// Keys the connection and readies it for the program. The first statement is where a wrong key
+// shows itself: nothing is written before the file has shown that it is a dictionary.
+void SetUp(sqlite3* db, const std::string& path, const std::string& password, const Connection::Options& o) {
+    if (!password.empty()) Check(db, sqlite3_key(db, password.data(), int(password.size())));
+    // While another copy writes, retry every millisecond for about five seconds: the engine's
+    // own timeout backs off to 100 ms steps, and a busy writer then never lets this one in.
+    Check(db, sqlite3_busy_handler(
+                  db,
+                  [](void*, int tries) noexcept {
+                      if (tries >= 5000) return 0;
+                      ::usleep(1000);
+                      return 1;
+                  },
+                  nullptr));
+    RegisterFunctions(db);
+    const int rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_NOTADB)
+        throw EngineError::FromSqlite(rc, "Lozinka ne otvara datoteku rječnika " + path +
+                                              " ili datoteka nije baza podataka ovog programa. Provjerite je naredbom "
+                                              "\"vokabis-db check\" ili vratite najnoviju sigurnosnu kopiju naredbom "
+                                              "\"vokabis-db restore\".");
+    Check(db, rc);
+    if (!o.create) {
+        Statement table(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'Vokabis'");
+        table.Step();
+        if (table.Int(0) == 0)
+            throw EngineError::FromSqlite(SQLITE_NOTADB, "Datoteka " + path +
+                                                             " otvara se lozinkom, ali nema tablicu parova riječi: "
+                                                             "nije rječnik ovog programa.");
+    }
+    if (o.exclusive) ExecSql(db, "PRAGMA locking_mode=EXCLUSIVE");
+    // Write-ahead logging: readers never wait for a writer, so a second window or a second copy
+    // of the program keeps working while pairs are being saved. The mode stays with the file;
+    // setting it again is free.
+    if (!o.readOnly) {
+        ExecSql(db, "PRAGMA journal_mode=WAL");
+        UpgradePrefixIndexes(db);
+    }
+}
+
+} // namespace
+
+Connection::Connection(const std::string& path, const std::string& password, Options o) : path_(path) {
+    int flags = 0;
+    const std::string target = OpeningTarget(path, o, flags);
     const Leftovers leftovers(o.create ? path : target);
-    int rc = sqlite3_open_v2(target.c_str(), &db_, flags, nullptr);
-    if (rc != SQLITE_OK) {
+    const auto giveUp = [&] {
         sqlite3_close(db_);
         db_ = nullptr;
         leftovers.Remove();
-        throw EngineError(rc, DescribeFailure(rc, path));
+    };
+    const int rc = sqlite3_open_v2(target.c_str(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        giveUp();
+        throw EngineError::FromSqlite(rc, DescribeFailure(rc, path));
     }
     try {
-        if (!password.empty()) sqlite3_key(db_, password.data(), int(password.size()));
-        // While another copy writes, retry every millisecond for about five seconds: the
-        // engine's own timeout backs off to 100 ms steps, and a busy writer then never lets
-        // this one in.
-        sqlite3_busy_handler(
-            db_,
-            [](void*, int tries) {
-                if (tries >= 5000) return 0;
-                ::usleep(1000);
-                return 1;
-            },
-            nullptr);
-        sqlite3_create_function(db_, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, LikeFunction, nullptr, nullptr);
-        sqlite3_create_function(db_, "vokabis_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FoldFunction, nullptr, nullptr);
-        RegisterCollation(db_, "ROOT", "");
-        RegisterCollation(db_, "HR", "hr");
-        // The first statement is where a wrong key shows itself. Nothing is written before the
-        // file has shown that it is a dictionary.
-        rc = sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-        if (rc == SQLITE_NOTADB)
-            throw EngineError(rc, "Lozinka ne otvara datoteku rječnika " + path +
-                                      " ili datoteka nije baza podataka ovog programa. Provjerite je naredbom "
-                                      "\"vokabis-db check\" ili vratite najnoviju sigurnosnu kopiju naredbom "
-                                      "\"vokabis-db restore\".");
-        if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
-        if (!o.create) {
-            Statement table(db_, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'Vokabis'");
-            table.Step();
-            if (table.Int(0) == 0)
-                throw EngineError(SQLITE_NOTADB, "Datoteka " + path +
-                                                     " otvara se lozinkom, ali nema tablicu parova riječi: nije rječnik "
-                                                     "ovog programa.");
-        }
-        if (o.exclusive) ExecSql(db_, "PRAGMA locking_mode=EXCLUSIVE");
-        // Write-ahead logging: readers never wait for a writer, so a second window or a second
-        // copy of the program keeps working while pairs are being saved. The mode stays with
-        // the file; setting it again is free.
-        if (!o.readOnly) {
-            ExecSql(db_, "PRAGMA journal_mode=WAL");
-            UpgradePrefixIndexes(db_);
-        }
+        SetUp(db_, path, password, o);
     } catch (const EngineError& e) {
-        sqlite3_close(db_);
-        db_ = nullptr;
-        leftovers.Remove();
+        giveUp();
         // A disk with no room left shows itself as an I/O error of the engine's shared memory.
-        if ((e.code & 0xff) == SQLITE_IOERR && !o.readOnly && DiskFullAt(target))
-            throw EngineError(SQLITE_FULL, DescribeFailure(SQLITE_FULL, path));
+        if ((e.sqliteCode & 0xff) == SQLITE_IOERR && !o.readOnly && DiskFullAt(target))
+            throw EngineError::FromSqlite(SQLITE_FULL, DescribeFailure(SQLITE_FULL, path));
         throw;
     } catch (...) {
-        sqlite3_close(db_);
-        db_ = nullptr;
-        leftovers.Remove();
+        giveUp();
         throw;
     }
 }

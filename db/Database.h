@@ -71,6 +71,10 @@ private:
     std::shared_ptr<Connection> conn_;
 };
 
+// Gives a connection the program's SQL functions (like, vokabis_fold) and collations (ROOT, HR);
+// throws when the engine refuses one.
+void RegisterFunctions(sqlite3* db);
+
 // True when the disk holding file has no room left for the engine's working files.
 bool DiskFullAt(const std::string& file);
 

@@ -5,14 +5,7 @@
 
 namespace db {
 
-// An engine failure, carrying a code and a message meant for the user. Codes below 1000
-// follow the runtime (6 overflow, 13 type mismatch, 94 Null); the rest are the engine's.
-struct EngineError : std::runtime_error {
-    int code;
-    EngineError(int c, const std::string& what) : std::runtime_error(what), code(c) {}
-};
-
-// Codes for the record-set failures callers may want to tell apart.
+// The engine's numbers for the failures callers may want to tell apart.
 enum : int {
     kNoCurrentRecord = 3021,
     kRecordDeleted = 3167,
@@ -25,6 +18,17 @@ enum : int {
     kClosed = 3420,
     kRowChanged = 3197,      // another program changed or deleted the row since it was read
     kWritesRefused = 3051,   // the dictionary is read-only for this run
+    kEngineFailed = 3146,    // SQLite or a library below it failed; sqliteCode says how, if SQLite
+};
+
+// An engine failure with a message meant for the user. `number` is what the program tests:
+// the runtime's (6 overflow, 13 type mismatch, 94 Null) or the engine's (3021 and up).
+// SQLite's own result code is kept apart, so that its 13 (disk full) is never a type mismatch.
+struct EngineError : std::runtime_error {
+    int number;
+    int sqliteCode; // SQLite's (extended) result code; 0 when SQLite did not fail
+    EngineError(int n, const std::string& what, int sqlite = 0) : std::runtime_error(what), number(n), sqliteCode(sqlite) {}
+    static EngineError FromSqlite(int rc, const std::string& what) { return EngineError(kEngineFailed, what, rc); }
 };
 
 // The Croatian sentence for an engine result code: what went wrong with the file at path and

@@ -15,7 +15,8 @@ std::string Utf8(const std::u32string& text) {
         int32_t n = 0;
         UBool err = false;
         U8_APPEND(buf, n, 4, static_cast<UChar32>(c), err);
-        out.append(reinterpret_cast<char*>(buf), size_t(n));
+        if (err) out += "\xEF\xBF\xBD"; // no such character (a surrogate, past U+10FFFF): U+FFFD stands in
+        else out.append(reinterpret_cast<char*>(buf), size_t(n));
     }
     return out;
 }

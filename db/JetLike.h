@@ -27,7 +27,7 @@ private:
         enum Kind { Literal, Any, Digit, Set } kind;
         char32_t ch = 0;
         bool negated = false;
-        std::vector<std::pair<char32_t, char32_t>> ranges;
+        std::vector<std::pair<char32_t, char32_t>> ranges{};
         bool Accepts(char32_t c) const;
     };
     const uint64_t* Mask(char32_t c) const;

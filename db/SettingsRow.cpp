@@ -36,7 +36,7 @@ Value ConvertSetting(const SettingField& field, const Value& v) {
         }
     } catch (const EngineError& e) {
         // The field is named, so the user knows what in the file is wrong.
-        throw EngineError(e.code, std::string("Postavke, polje ") + field.name + ": " + e.what());
+        throw EngineError(e.number, std::string("Postavke, polje ") + field.name + ": " + e.what(), e.sqliteCode);
     }
     return {};
 }

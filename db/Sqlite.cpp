@@ -103,7 +103,7 @@ void ThrowSqlite(sqlite3* db, int rc) {
     const std::string path = file ? file : "";
     const std::string message = DescribeFailure(rc, path, engine);
     if (IsDamage(rc)) ReportDamage(path, message);
-    throw EngineError(rc, message);
+    throw EngineError::FromSqlite(rc, message);
 }
 
 void ExecSql(sqlite3* db, const std::string& sql) {
@@ -137,6 +137,11 @@ void Statement::Bind(int index, const Value& v) {
         const auto& s = std::get<std::string>(v);
         rc = sqlite3_bind_text(stmt_, index, s.data(), int(s.size()), SQLITE_TRANSIENT);
     }
+    if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
+}
+
+void Statement::BindBlob(int index, std::string_view bytes) {
+    const int rc = sqlite3_bind_blob(stmt_, index, bytes.data(), int(bytes.size()), SQLITE_TRANSIENT);
     if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
 }
 

@@ -21,6 +21,7 @@ public:
     Statement& operator=(const Statement&) = delete;
 
     void Bind(int index, const Value& v); // 1-based
+    void BindBlob(int index, std::string_view bytes);
     bool Step();                          // true while a row is ready
     void Reset();
     int ColumnCount() const { return sqlite3_column_count(stmt_); }

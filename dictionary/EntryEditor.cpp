@@ -96,7 +96,7 @@ bool EntryEditor::SaveEntry() {
     } catch (const db::EngineError& e) {
         rs.CancelUpdate(); // nothing half-written stays in the record set
         dictionary::MsgBox(this, "Par nije spremljen.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
-        if (e.code == db::kRowChanged) form4_.ShowFileAsItIs(key, place); // the boxes keep the typed text
+        if (e.number == db::kRowChanged) form4_.ShowFileAsItIs(key, place); // the boxes keep the typed text
         return false;
     } catch (const std::exception& e) {
         rs.CancelUpdate();

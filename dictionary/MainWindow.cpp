@@ -180,7 +180,7 @@ void MainWindow::Load() {
     try {
         RefreshData1();
     } catch (const db::EngineError& e) {
-        if (db::IsDamage(e.code)) return; // the damage has its own message
+        if (db::IsDamage(e.sqliteCode)) return; // the damage has its own message
         QMessageBox::critical(nullptr, "Pogreška", "Popis riječi ne može se otvoriti.\n\n" + QString::fromUtf8(e.what()));
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, "Pogreška", "Popis riječi ne može se otvoriti.\n\n" + QString::fromUtf8(e.what()));
@@ -371,7 +371,7 @@ void MainWindow::cmdDelete_Click() {
         }
     } catch (const db::EngineError& e) {
         dictionary::MsgBox(this, "Brisanje nije dovršeno.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
-        if (e.code == db::kRowChanged) { // the list shows what the file holds now
+        if (e.number == db::kRowChanged) { // the list shows what the file holds now
             DBGrid1->clearSelection();
             ShowFileAsItIs(-1, rows.first() - long(gone.size()));
             return;

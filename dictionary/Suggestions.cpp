@@ -95,10 +95,9 @@ long long Suggester::Probe(const QString& prefix, bool count) {
     ++probes_;
     std::string hi = lo;
     hi.back() = char(static_cast<unsigned char>(hi.back()) + 1); // UTF-8 never holds 0xFF
-    sqlite3_stmt* s = q_->stmt->get();
-    sqlite3_bind_blob(s, 1, lo.data(), int(lo.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_blob(s, 2, hi.data(), int(hi.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_int64(s, 3, count ? kCountCap + 1 : 1);
+    q_->stmt->BindBlob(1, lo);
+    q_->stmt->BindBlob(2, hi);
+    q_->stmt->Bind(3, db::Value(static_cast<long long>(count ? kCountCap + 1 : 1)));
     q_->stmt->Step();
     const long long n = q_->stmt->Int(0);
     q_->stmt->Reset();
@@ -220,8 +219,8 @@ QStringList Suggester::NextLetters(const QString& head) {
     sqlite3_stmt* s = q_->next->get();
     while (probes_ < kMaxProbes) {
         ++probes_;
-        sqlite3_bind_blob(s, 1, from.data(), int(from.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_blob(s, 2, hi.data(), int(hi.size()), SQLITE_TRANSIENT);
+        q_->next->BindBlob(1, from);
+        q_->next->BindBlob(2, hi);
         const bool found = q_->next->Step();
         const std::string key = found ? std::string(static_cast<const char*>(sqlite3_column_blob(s, 0)),
                                                     size_t(sqlite3_column_bytes(s, 0)))

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const double d = db::CDbl(v); // whatever converts to an integer is a number
         if (d < -32768.5 || d > 32767.5 || (i != int16_t(d) && i != int16_t(d) + (d > 0 ? 1 : -1))) std::abort();
     } catch (const db::EngineError& e) {
-        if (e.code != 6 && e.code != 13 && e.code != 94) std::abort();
+        if (e.number != 6 && e.number != 13 && e.number != 94) std::abort();
     }
     try {
         (void)db::CBool(v);

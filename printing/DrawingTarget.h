@@ -2,6 +2,8 @@
 // Where pages are drawn: the preview's page picture, the printer, or a recording for tests.
 // Positions and sizes are twips (1440 per inch) from the target's origin: the picture's
 // top-left corner or the printer's printable origin.
+#include "printing/PrintError.h"
+
 #include <QSizeF>
 #include <QString>
 
@@ -35,7 +37,7 @@ public:
     // start of the next line, as a line printer would.
     void Print(const QString& text);
     virtual void Cls() = 0;
-    // Printer only: end the page, end the job. A failure throws db::EngineError 482.
+    // Printer only: end the page, end the job. A failure throws PrintError 482.
     virtual void NewPage() = 0;
     virtual void EndDoc() = 0;
     // A straight line (drawing option 0), an outlined box (1), or the box with its diagonal

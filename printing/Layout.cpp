@@ -1,7 +1,7 @@
 #include "printing/Layout.h"
 
 #include "core/Module1.h"
-#include "db/Errors.h"
+#include "printing/PrintError.h"
 #include "db/Recordset.h"
 
 #include <QStringList>
@@ -20,10 +20,10 @@ QString Term(const db::Recordset& rs, const char* field) {
 
 void CheckPrintSettings(const Module1::SettingsRecord& s) {
     if (s.BrojRedova < 1)
-        throw db::EngineError(5, "Broj redova po stranici mora biti barem 1 (sada je " + std::to_string(s.BrojRedova) +
+        throw PrintError(kBadPrintSettings, "Broj redova po stranici mora biti barem 1 (sada je " + std::to_string(s.BrojRedova) +
                                      "). Promijenite ga u opcijama ispisa.");
     if (s.VelicinaFonta < 1 || s.VelicinaFonta > kMaxFontSize)
-        throw db::EngineError(5, "Veličina fonta mora biti između 1 i " + std::to_string(kMaxFontSize) + " (sada je " +
+        throw PrintError(kBadPrintSettings, "Veličina fonta mora biti između 1 i " + std::to_string(kMaxFontSize) + " (sada je " +
                                      std::to_string(s.VelicinaFonta) + "). Promijenite je u opcijama ispisa.");
 }
 

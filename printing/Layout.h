@@ -50,7 +50,7 @@ struct PageLayout {
     int32_t PairTotal = 0;
     int32_t PageCount = 0;
 
-    // Takes RowsPerPage from the settings. Throws db::EngineError with a Croatian message when
+    // Takes RowsPerPage from the settings. Throws PrintError with a Croatian message when
     // the settings cannot make a page (fewer than one row per page, a font size no target takes).
     void CountPages(const db::Recordset& list, const Module1::SettingsRecord& settings, int32_t columns);
     // Reads the rows afresh from a clone of the list: the list's own cursor never moves.
@@ -67,6 +67,6 @@ inline DrawingTarget* PrintTarget = nullptr;
 // The header's text, and the check of the settings that counting and drawing make first.
 inline const char* const kHeader = "Englesko-hrvatski vokabis";
 constexpr int kMaxFontSize = 1638; // the largest point size a target is asked to take
-void CheckPrintSettings(const Module1::SettingsRecord& settings); // throws db::EngineError when they cannot print
+void CheckPrintSettings(const Module1::SettingsRecord& settings); // throws PrintError when they cannot print
 
 } // namespace printing

@@ -5,7 +5,9 @@
 #include "db/Recordset.h"
 #include "ui/MsgBox.h"
 #include "ui/Twips.h"
+#include "ui/WaitCursor.h"
 #include "ui/Widgets.h"
+#include "printing/PrintError.h"
 #include "printing/PrintRange.h"
 
 #include <QApplication>
@@ -120,8 +122,8 @@ int PrintPreview::PrintPages(printing::DrawingTarget& printer) {
                 layout.DrawPage(printer, Module1::Settings, list_, p);
                 ++drawn;
                 printer.NewPage();
-            } catch (const db::EngineError& e) {
-                failure = e.what(); // the printer gave up: the rest of the range is not sent
+            } catch (const std::runtime_error& e) { // a printing or a dictionary failure
+                failure = e.what(); // the printer or the list gave up: the rest of the range is not sent
                 return;
             }
         }
@@ -137,7 +139,9 @@ int PrintPreview::PrintPages(printing::DrawingTarget& printer) {
     printer.FontBold = false;
     printer.FontSize = 11;
     printer.EndDoc();
-    if (!failure.empty()) throw db::EngineError(482, "Ispis je prekinut nakon " + std::to_string(drawn) + ". stranice: " + failure);
+    if (!failure.empty())
+        throw printing::PrintError(printing::kPrinterFailed,
+                                   "Ispis je prekinut nakon " + std::to_string(drawn) + ". stranice: " + failure);
     return drawn;
 }
 
@@ -150,13 +154,11 @@ void PrintPreview::cmdIspis_Click() {
         MsgBox(this, fit.Warning() + "\n\nŽelite li ipak ispisati?", "Pozor", 276) != dictionary::kYes)
         return;
     if (MsgBox(this, "Je li pisač spreman za ispis?", "Vokabis", 36) != dictionary::kYes) return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
+        const dictionary::WaitCursor wait;
         printing::PrinterTarget printer(printing::AppPrinter());
         PrintPages(printer);
-        QApplication::restoreOverrideCursor();
     } catch (const std::exception& e) {
-        QApplication::restoreOverrideCursor();
         MsgBox(this, "Ispis nije uspio.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
     }
 }

@@ -1,6 +1,6 @@
 #include "printing/QtTargets.h"
 
-#include "db/Errors.h"
+#include "printing/PrintError.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -104,7 +104,7 @@ QPainter& PrinterTarget::Painter() {
         printer_.setPageMargins(layout.minimumMargins(), layout.units());
         auto p = std::make_unique<QPainter>();
         if (!p->begin(&printer_))
-            throw db::EngineError(482, "Pisač " + printer_.printerName().toStdString() +
+            throw PrintError(kPrinterFailed, "Pisač " + printer_.printerName().toStdString() +
                                            " ne prima ispis (nije dostupan ili je odbio posao).");
         painter_ = std::move(p);
         PainterChanged();
@@ -116,12 +116,12 @@ void PrinterTarget::BeforeInk() {
     Painter();
     if (!pendingBreak_) return;
     pendingBreak_ = false;
-    if (!printer_.newPage()) throw db::EngineError(482, "Pisač nije prihvatio novu stranicu.");
+    if (!printer_.newPage()) throw PrintError(kPrinterFailed, "Pisač nije prihvatio novu stranicu.");
 }
 
 void PrinterTarget::NewPage() {
     Painter(); // a page break before anything else still starts the job
-    if (printer_.printerState() == QPrinter::Error) throw db::EngineError(482, "Pisač je javio pogrešku.");
+    if (printer_.printerState() == QPrinter::Error) throw PrintError(kPrinterFailed, "Pisač je javio pogrešku.");
     pendingBreak_ = true;
 }
 
@@ -132,7 +132,7 @@ void PrinterTarget::EndDoc() {
     painter_.reset();
     PainterChanged();
     if (!ok || printer_.printerState() == QPrinter::Error)
-        throw db::EngineError(482, "Ispis nije dovršen: pisač nije prihvatio posao.");
+        throw PrintError(kPrinterFailed, "Ispis nije dovršen: pisač nije prihvatio posao.");
 }
 
 DeviceCaps PrinterTarget::Caps() const {

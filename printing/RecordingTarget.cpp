@@ -1,6 +1,6 @@
 #include "printing/RecordingTarget.h"
 
-#include "db/Errors.h"
+#include "printing/PrintError.h"
 
 #include <QList>
 
@@ -38,7 +38,7 @@ void RecordingTarget::Cls() {
 }
 
 void RecordingTarget::NewPage() {
-    if (failNewPage) throw db::EngineError(482, "Pogreška pisača.");
+    if (failNewPage) throw PrintError(kPrinterFailed, "Pogreška pisača.");
     ops.push_back(Make(Op::NewPage));
     CurrentX = CurrentY = 0;
 }

@@ -12,8 +12,8 @@ public:
     struct Op {
         enum Kind { Text, Cls, NewPage, EndDoc, Line } kind;
         double x = 0, y = 0, x2 = 0, y2 = 0;
-        QString text;
-        QString fontName;
+        QString text{};
+        QString fontName{};
         double fontSize = 0;
         bool bold = false, italic = false;
         int option = 0;

@@ -517,11 +517,11 @@ std::string KeepReplaced(const std::string& path) {
         // Leaving write-ahead logging moves the log into the file and needs the file to
         // itself: a program still holding it stops the restore here.
         db::Statement mode(old.handle(), "PRAGMA journal_mode=DELETE");
-        if (!mode.Step() || db::CStr(mode.Column(0)) != "delete") throw db::EngineError(SQLITE_BUSY, "");
+        if (!mode.Step() || db::CStr(mode.Column(0)) != "delete") throw db::EngineError::FromSqlite(SQLITE_BUSY, "");
         mode.Reset();
         kept = db::MakeBackupOf(old.handle(), path, kPassword, {}, INT_MAX);
     } catch (const db::EngineError& e) {
-        const int rc = e.code & 0xff;
+        const int rc = e.sqliteCode & 0xff;
         if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) throw std::runtime_error(path + kHeldOpen);
         if (rc != SQLITE_CORRUPT && rc != SQLITE_NOTADB) throw;
         kept = KeepRawCopy(path);

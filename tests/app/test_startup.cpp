@@ -17,7 +17,7 @@ int StartupError(const QString& appPath, std::string* message = nullptr) {
         OpenDictionaryAndReadSettings(appPath);
     } catch (const db::EngineError& e) {
         if (message) *message = e.what();
-        return e.code;
+        return e.number;
     }
     return 0;
 }

@@ -26,8 +26,8 @@ inline void Type(QWidget* target, const QString& text) {
 struct SeenBox {
     QString title, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QStringList buttons;
-    QString defaultButton;
+    QStringList buttons{};
+    QString defaultButton{};
     int count = 0;
 };
 // Answers the next message boxes in turn, each with the button of its text, telling what each said.

@@ -93,7 +93,7 @@ inline int ErrorCode(const std::function<void()>& f) {
     try {
         f();
     } catch (const db::EngineError& e) {
-        return e.code;
+        return e.number;
     }
     return 0;
 }

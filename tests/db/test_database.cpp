@@ -1,6 +1,12 @@
 #include "common/TempFiles.h"
 
+#include "db/Sqlite.h"
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
 
 #include <sys/stat.h>
 
@@ -79,4 +85,50 @@ TEST(Database, EngineFailuresReadAsCroatianSentencesWithThePath) {
         EXPECT_NE(m.find("/d/Vokabis.mdb"), std::string::npos) << rc << ": " << m;
     }
     EXPECT_EQ(db::DescribeFailure(SQLITE_ERROR, "", "Neispravan raspon u uzorku"), "Neispravan raspon u uzorku");
+}
+
+namespace {
+// Allocations larger than this fail, as they do when memory runs out.
+std::atomic<size_t> allocationLimit{SIZE_MAX};
+struct MemoryLimit {
+    explicit MemoryLimit(size_t bytes) { allocationLimit = bytes; }
+    ~MemoryLimit() { allocationLimit = SIZE_MAX; }
+};
+} // namespace
+
+void* operator new(size_t n) {
+    void* p = n <= allocationLimit ? std::malloc(n ? n : 1) : nullptr;
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+// Not inlined, so that the compiler does not pair a visible free() with the new above.
+[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p, size_t) noexcept { std::free(p); }
+
+// A failure inside the program's SQL functions ends the statement with the Croatian sentence
+// instead of unwinding through the engine, and the connection goes on working.
+TEST(Database, AFunctionThatFailsEndsItsStatementWithAMessage) {
+    TempDb f({{"house", "kuća"}});
+    db::Database d = f.Open();
+    for (const char* sql : {"SELECT vokabis_fold(hex(zeroblob(500000)))", "SELECT 'x' LIKE hex(zeroblob(500000))"}) {
+        db::Statement s(d.handle(), sql);
+        try {
+            const MemoryLimit limit(1 << 20);
+            s.Step();
+            ADD_FAILURE() << sql;
+        } catch (const db::EngineError& e) {
+            EXPECT_EQ(e.sqliteCode, SQLITE_NOMEM) << sql;
+            EXPECT_EQ(e.what(), db::DescribeFailure(SQLITE_NOMEM, "")) << sql;
+        }
+    }
+    EXPECT_EQ(d.Count("Select * From Vokabis Where Engleski Like 'h*'"), 1);
+}
+
+// The engine refuses to replace a function while a statement runs: that refusal is reported.
+TEST(Database, ARefusedRegistrationIsReported) {
+    TempDb f({{"house", "kuća"}});
+    db::Database d = f.Open();
+    db::Statement running(d.handle(), "SELECT Engleski FROM Vokabis");
+    ASSERT_TRUE(running.Step());
+    EXPECT_EQ(ErrorCode([&] { db::RegisterFunctions(d.handle()); }), db::kEngineFailed);
 }

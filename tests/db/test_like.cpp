@@ -32,6 +32,7 @@ TEST(JetLike, MatchesAsTheDictionaryPatternsMean) {
     for (const auto& c : cases) EXPECT_EQ(JetLike(c.pattern, c.text), c.match) << c.pattern << " / " << c.text;
     EXPECT_THROW(JetLike("[ab*", "a"), db::PatternError);
     EXPECT_THROW(JetLike("[z-a]", "b"), db::PatternError);
+    EXPECT_EQ(db::Utf8(U"a\xD800" U"b"), "a\xEF\xBF\xBD" "b"); // no character is dropped, not even a lone surrogate
 }
 
 // One compiled pattern answers many texts, and the answers do not depend on what came before.

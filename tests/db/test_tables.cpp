@@ -65,7 +65,13 @@ TEST(Engine, DataSourceReachesTheKeyedFileOnlyWhileItIsOpen) {
 
     main->Close();
     EXPECT_FALSE(db::DBEngine().KeyFor(t.path.string()));
-    EXPECT_NE(ErrorCode([&] { ws.OpenDatabase(t.path.string(), false, false, ";pwd=Krivo"); }), 0);
+    try { // SQLite's 26 is not a runtime number
+        ws.OpenDatabase(t.path.string(), false, false, ";pwd=Krivo");
+        ADD_FAILURE();
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.number, db::kEngineFailed);
+        EXPECT_EQ(e.sqliteCode, SQLITE_NOTADB);
+    }
     EXPECT_EQ(ErrorCode([&] { db::DBEngine().Workspaces(1); }), db::kNoSuchItem);
 }
 
@@ -85,6 +91,11 @@ TEST(Value, StrictConversions) {
     EXPECT_EQ(db::CInt(Value(S(" 12,6 "))), 13);
     EXPECT_EQ(db::CDbl(Value(S("0.75"))), 0.75);
     EXPECT_EQ(db::CBool(Value(S("Istina"))), db::kTrue);
+    try {
+        db::CDbl(Value(S("12a")));
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.sqliteCode, 0); // a type mismatch, not SQLite's 13 (disk full)
+    }
     EXPECT_EQ(db::CBool(Value(0LL)), db::kFalse);
     EXPECT_EQ(db::CBool(Value(-1LL)), db::kTrue);
     EXPECT_EQ(db::CStr(Value(0.5)), "0.5");

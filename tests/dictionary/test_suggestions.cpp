@@ -74,7 +74,9 @@ TEST(Suggester, OffersStemsThenDiacriticsThenOneEditEachWithItsPairs) {
             EXPECT_LE(got.size(), 3) << c.typed;
             EXPECT_EQ(got.mid(0, int(expected.size())), expected)
                 << c.typed << (s == &without ? " without Hunspell: " : ": ") << got.join(", ").toStdString();
-            EXPECT_TRUE(!expected.isEmpty() || got.isEmpty()) << c.typed << ": " << got.join(", ").toStdString();
+            if (expected.isEmpty()) {
+                EXPECT_TRUE(got.isEmpty()) << c.typed << ": " << got.join(", ").toStdString();
+            }
             EXPECT_LE(s->LastProbes(), dictionary::Suggester::kMaxProbes);
         }
     }

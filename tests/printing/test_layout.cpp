@@ -103,12 +103,12 @@ TEST(PageLayout, SettingsThatCannotMakeAPageAreRefusedInWords) {
         try {
             layout.CountPages(*f.list, s, 1);
             ADD_FAILURE() << c.rows << " rows, " << c.size << " pt";
-        } catch (const db::EngineError& e) {
+        } catch (const printing::PrintError& e) {
             EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
         }
         layout.CountPages(*f.list, Defaults(), 1);
         RecordingTarget t;
-        EXPECT_THROW(layout.DrawPage(t, s, *f.list, 1), db::EngineError);
+        EXPECT_THROW(layout.DrawPage(t, s, *f.list, 1), printing::PrintError);
         EXPECT_TRUE(t.ops.empty()); // nothing half-drawn
     }
 }
