@@ -152,21 +152,54 @@ std::string Quoted(const std::string& text) {
     return out + "'";
 }
 
+// Every string the collation contracts, read once: asking the collator takes milliseconds, more
+// than the rest of a keystroke.
+struct Collation {
+    UCollator* coll = nullptr;
+    std::vector<std::u16string> contractions;
+};
+
+Collation LoadCollation(const char* locale) {
+    Collation c;
+    UErrorCode st = U_ZERO_ERROR;
+    c.coll = ucol_open(locale, &st);
+    if (U_FAILURE(st)) return {};
+    USet* set = uset_openEmpty();
+    ucol_getContractionsAndExpansions(c.coll, set, nullptr, false, &st);
+    const int32_t items = uset_getItemCount(set);
+    for (int32_t i = 0; i < items && U_SUCCESS(st); ++i) {
+        UChar32 lo, hi;
+        UChar text[64];
+        const int32_t len = uset_getItem(set, i, &lo, &hi, text, 64, &st);
+        if (len > 0) c.contractions.emplace_back(text, text + len);
+    }
+    uset_close(set);
+    if (U_FAILURE(st)) c.contractions.clear();
+    return c;
+}
+
+const Collation& CollationOf(bool croatian) {
+    if (croatian) {
+        static const Collation hr = LoadCollation("hr");
+        return hr;
+    }
+    static const Collation root = LoadCollation("");
+    return root;
+}
+
+UChar32 FirstOf(const std::u16string& s) {
+    UChar32 c;
+    int32_t at = 0;
+    U16_NEXT(s.data(), at, int32_t(s.size()), c);
+    return c;
+}
+
 // The collated range that holds every term starting with the letter `letter` in any case: from
 // the smallest of its forms, and of the contractions they begin (Croatian "dž", "lj", "nj"), to
 // past the largest of them followed by U+FFFF, which sorts after every other character.
 std::optional<std::pair<std::string, std::string>> FindLetterRange(bool croatian, UChar32 letter) {
-    static UCollator* const collators[2] = {[] {
-                                                UErrorCode st = U_ZERO_ERROR;
-                                                UCollator* c = ucol_open("", &st);
-                                                return U_SUCCESS(st) ? c : nullptr;
-                                            }(),
-                                            [] {
-                                                UErrorCode st = U_ZERO_ERROR;
-                                                UCollator* c = ucol_open("hr", &st);
-                                                return U_SUCCESS(st) ? c : nullptr;
-                                            }()};
-    const UCollator* coll = collators[croatian ? 1 : 0];
+    const Collation& collation = CollationOf(croatian);
+    const UCollator* coll = collation.coll;
     if (!coll || !u_isalpha(letter)) return std::nullopt;
     const UChar32 folded = u_foldCase(letter, U_FOLD_CASE_DEFAULT);
     std::vector<std::u16string> forms;
@@ -174,32 +207,27 @@ std::optional<std::pair<std::string, std::string>> FindLetterRange(bool croatian
     USet* set = uset_openEmpty();
     uset_add(set, folded);
     uset_closeOver(set, USET_CASE_INSENSITIVE);
-    USet* contractions = uset_openEmpty();
-    ucol_getContractionsAndExpansions(coll, contractions, nullptr, false, &st);
-    for (USet* from : {set, contractions}) {
-        const int32_t items = uset_getItemCount(from);
-        for (int32_t i = 0; i < items && U_SUCCESS(st); ++i) {
-            UChar32 lo, hi;
-            UChar text[64];
-            const int32_t len = uset_getItem(from, i, &lo, &hi, text, 64, &st);
-            if (len > 0) { // a string
-                UChar32 first;
-                int32_t at = 0;
-                U16_NEXT(text, at, len, first);
-                if (u_foldCase(first, U_FOLD_CASE_DEFAULT) == folded) forms.emplace_back(text, text + len);
-            } else {
-                for (UChar32 c = lo; c <= hi; ++c) {
-                    if (u_foldCase(c, U_FOLD_CASE_DEFAULT) != folded) continue;
-                    std::u16string one;
-                    if (U_IS_BMP(c)) one += char16_t(c);
-                    else one += {char16_t(U16_LEAD(c)), char16_t(U16_TRAIL(c))};
-                    forms.push_back(one);
-                }
+    const int32_t items = uset_getItemCount(set);
+    for (int32_t i = 0; i < items && U_SUCCESS(st); ++i) {
+        UChar32 lo, hi;
+        UChar text[64];
+        const int32_t len = uset_getItem(set, i, &lo, &hi, text, 64, &st);
+        if (len > 0) { // a string
+            std::u16string form(text, text + len);
+            if (u_foldCase(FirstOf(form), U_FOLD_CASE_DEFAULT) == folded) forms.push_back(std::move(form));
+        } else {
+            for (UChar32 c = lo; c <= hi; ++c) {
+                if (u_foldCase(c, U_FOLD_CASE_DEFAULT) != folded) continue;
+                std::u16string one;
+                if (U_IS_BMP(c)) one += char16_t(c);
+                else one += {char16_t(U16_LEAD(c)), char16_t(U16_TRAIL(c))};
+                forms.push_back(one);
             }
         }
     }
     uset_close(set);
-    uset_close(contractions);
+    for (const std::u16string& c : collation.contractions)
+        if (u_foldCase(FirstOf(c), U_FOLD_CASE_DEFAULT) == folded) forms.push_back(c);
     if (U_FAILURE(st) || forms.empty()) return std::nullopt;
     auto less = [&](const std::u16string& a, const std::u16string& b) {
         return ucol_strcoll(coll, a.data(), int32_t(a.size()), b.data(), int32_t(b.size())) == UCOL_LESS;
@@ -210,7 +238,7 @@ std::optional<std::pair<std::string, std::string>> FindLetterRange(bool croatian
     return std::pair{Utf8Of(low), Utf8Of(high)};
 }
 
-// Looking through the collation's contractions takes milliseconds: once per letter is enough.
+// Once per letter is enough.
 std::optional<std::pair<std::string, std::string>> LetterRange(bool croatian, UChar32 letter) {
     static std::mutex guard;
     static std::map<std::pair<bool, UChar32>, std::optional<std::pair<std::string, std::string>>> known;
