@@ -86,7 +86,7 @@ std::string ViewBody(sqlite3* db, const std::string& sql) {
 } // namespace
 
 struct Keyset {
-    static constexpr size_t kPage = 64;
+    static constexpr size_t kPage = 16; // a screenful of the grid as the window opens: read before it paints
     static constexpr size_t kFirstIds = 1024; // more than a screenful, read when the query runs
     std::shared_ptr<Connection> conn;
     uint64_t id = nextKeysetId++;
