@@ -11,6 +11,7 @@
 #include <unicode/ucol.h>
 #include <unicode/uchar.h>
 #include <unicode/uset.h>
+#include <unicode/ustring.h>
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
@@ -238,6 +239,110 @@ std::optional<std::pair<std::string, std::string>> FindLetterRange(bool croatian
     return std::pair{Utf8Of(low), Utf8Of(high)};
 }
 
+std::u16string Utf16Of(std::string_view utf8) {
+    std::u16string out;
+    for (int32_t i = 0, n = int32_t(utf8.size()); i < n;) {
+        UChar32 c;
+        U8_NEXT(utf8.data(), i, n, c);
+        if (c < 0) return {};
+        if (U_IS_BMP(c)) out += char16_t(c);
+        else out += {char16_t(U16_LEAD(c)), char16_t(U16_TRAIL(c))};
+    }
+    return out;
+}
+
+std::u16string FoldOf(const std::u16string& s) {
+    std::u16string out;
+    for (size_t i = 0; i < s.size();) {
+        UChar32 c;
+        U16_NEXT(s.data(), i, s.size(), c);
+        c = u_foldCase(c, U_FOLD_CASE_DEFAULT);
+        if (U_IS_BMP(c)) out += char16_t(c);
+        else out += {char16_t(U16_LEAD(c)), char16_t(U16_TRAIL(c))};
+    }
+    return out;
+}
+
+// A letter the collation writes with several characters (Croatian "lj", "nj", "dž"): the range of
+// its spellings the collation contracts, and the ranges of those it does not ("lJ" sorts as "l"
+// followed by "J", among the words of "l"), which lie apart from it.
+struct LetterRanges {
+    std::pair<std::string, std::string> contracted;
+    std::vector<std::pair<std::string, std::string>> apart;
+};
+
+std::optional<LetterRanges> FindContractedLetterRanges(bool croatian, const std::string& prefix) {
+    const Collation& collation = CollationOf(croatian);
+    const std::u16string typed = Utf16Of(prefix);
+    const int32_t points = u_countChar32(typed.data(), int32_t(typed.size()));
+    if (!collation.coll || points < 2 || points > 3) return std::nullopt;
+    const std::u16string folded = FoldOf(typed);
+    const auto& all = collation.contractions;
+    if (std::none_of(all.begin(), all.end(), [&](const std::u16string& c) { return FoldOf(c) == folded; }))
+        return std::nullopt;
+    // Every spelling in any case, one character for one.
+    std::vector<std::u16string> spellings = {u""};
+    for (size_t i = 0; i < folded.size();) {
+        UChar32 c;
+        U16_NEXT(folded.data(), i, folded.size(), c);
+        if (!u_isalpha(c)) return std::nullopt;
+        USet* set = uset_openEmpty();
+        uset_add(set, c);
+        uset_closeOver(set, USET_CASE_INSENSITIVE);
+        std::vector<std::u16string> longer;
+        for (int32_t k = 0, n = uset_size(set); k < n; ++k) {
+            const UChar32 form = uset_charAt(set, k);
+            if (form < 0 || u_foldCase(form, U_FOLD_CASE_DEFAULT) != c) continue;
+            for (const std::u16string& s : spellings) {
+                std::u16string t = s;
+                if (U_IS_BMP(form)) t += char16_t(form);
+                else t += {char16_t(U16_LEAD(form)), char16_t(U16_TRAIL(form))};
+                longer.push_back(std::move(t));
+            }
+        }
+        uset_close(set);
+        spellings = std::move(longer);
+    }
+    auto less = [&](const std::u16string& a, const std::u16string& b) {
+        return ucol_strcoll(collation.coll, a.data(), int32_t(a.size()), b.data(), int32_t(b.size())) == UCOL_LESS;
+    };
+    // A term starting with a spelling lies from it to past it followed by U+FFFF, unless its end
+    // begins a contraction with what follows: those contractions bound the range as well.
+    auto range = [&](const std::vector<std::u16string>& group) {
+        std::vector<std::u16string> bounds;
+        for (const std::u16string& s : group) {
+            bounds.push_back(s);
+            for (size_t k = 1; k <= s.size(); ++k) {
+                if (U16_IS_TRAIL(s[s.size() - k])) continue;
+                const std::u16string_view tail = std::u16string_view(s).substr(s.size() - k);
+                for (const std::u16string& c : all)
+                    if (c.size() > k && c.starts_with(tail)) bounds.push_back(s.substr(0, s.size() - k) + c);
+            }
+        }
+        std::u16string high = *std::max_element(bounds.begin(), bounds.end(), less);
+        high += char16_t(0xFFFF);
+        return std::pair{Utf8Of(*std::min_element(bounds.begin(), bounds.end(), less)), Utf8Of(high)};
+    };
+    std::vector<std::u16string> contracted;
+    LetterRanges ranges;
+    for (const std::u16string& s : spellings) {
+        if (std::find(all.begin(), all.end(), s) != all.end()) contracted.push_back(s);
+        else ranges.apart.push_back(range({s}));
+    }
+    if (contracted.empty()) return std::nullopt;
+    ranges.contracted = range(contracted);
+    return ranges;
+}
+
+std::optional<LetterRanges> ContractedLetterRanges(bool croatian, const std::string& prefix) {
+    static std::mutex guard;
+    static std::map<std::pair<bool, std::string>, std::optional<LetterRanges>> known;
+    const std::lock_guard<std::mutex> lock(guard);
+    auto it = known.find({croatian, prefix});
+    if (it == known.end()) it = known.emplace(std::pair{croatian, prefix}, FindContractedLetterRanges(croatian, prefix)).first;
+    return it->second;
+}
+
 // Once per letter is enough.
 std::optional<std::pair<std::string, std::string>> LetterRange(bool croatian, UChar32 letter) {
     static std::mutex guard;
@@ -283,7 +388,7 @@ std::vector<Word> WordsOf(std::string_view sql) {
 
 } // namespace
 
-std::string InTypedOrder(const std::string& sql) {
+std::string InTypedOrder(const std::string& sql, std::string* apart) {
     // A query with an order, or with a clause an ORDER BY could not simply follow, keeps its own.
     const std::vector<Word> words = WordsOf(sql);
     for (size_t i = 0; i < words.size(); ++i) {
@@ -323,11 +428,23 @@ std::string InTypedOrder(const std::string& sql) {
     UChar32 c = -1;
     if (length > 0) U8_NEXT(typed.prefix.data(), at, length, c);
     const bool otherPrefix = std::any_of(found.begin() + 1, found.end(), [](const Condition& k) { return !k.prefix.empty(); });
-    if (c < 0 || at != length || otherPrefix) return out;
-    if (auto range = LetterRange(EqualsNoCase(typed.column, "Hrvatski"), c)) {
-        out = sql.substr(0, typed.at) + "(" + typed.column + " >= " + Quoted(range->first) + " AND " + typed.column + " < " +
-              Quoted(range->second) + " AND +" + sql.substr(typed.at, typed.end - typed.at) + ")" + out.substr(typed.end);
+    if (c < 0 || otherPrefix) return out;
+    const bool croatian = EqualsNoCase(typed.column, "Hrvatski");
+    const std::string like = sql.substr(typed.at, typed.end - typed.at);
+    auto within = [&](const std::pair<std::string, std::string>& r) {
+        return typed.column + " >= " + Quoted(r.first) + " AND " + typed.column + " < " + Quoted(r.second);
+    };
+    std::optional<std::pair<std::string, std::string>> range;
+    if (at == length) {
+        range = LetterRange(croatian, c);
+    } else if (apart) { // a letter of several characters, as many rows as one of one character
+        const auto ranges = ContractedLetterRanges(croatian, typed.prefix);
+        if (!ranges) return out;
+        range = ranges->contracted;
+        for (const auto& r : ranges->apart) *apart += (apart->empty() ? "(" : " OR ") + within(r);
+        if (!apart->empty()) *apart += ") AND +" + like;
     }
+    if (range) out = sql.substr(0, typed.at) + "(" + within(*range) + " AND +" + like + ")" + out.substr(typed.end);
     return out;
 }
 

@@ -96,6 +96,9 @@ struct Keyset {
     // The query's ids are read in its order as far as they are needed; how many it gave is
     // counted when it runs. The ids after the query's own are the rows added since.
     std::string keysSql, countSql;
+    // When keysSql reads a letter's range that leaves some spellings out: the query that finds
+    // rows spelled so, and the keys in the order of a sort, to read instead if there are any.
+    std::string apartSql, sortedKeysSql;
     int keyColumn = 0;
     size_t total = 0;               // rows the query gave
     std::vector<long long> rowids;  // the query's ids read so far
@@ -116,10 +119,20 @@ struct Keyset {
 
     // Runs the query: its first ids, and when there are more, how many, all as of one moment.
     void Start() {
-        Statement keys(db(), keysSql);
-        while (rowids.size() < kFirstIds && keys.Step()) rowids.push_back(keys.Int(keyColumn));
+        auto keys = std::make_unique<Statement>(db(), keysSql);
+        bool more = keys->Step();
+        if (!apartSql.empty()) {
+            // Asked while the keys' statement is open: of the same state of the file.
+            Statement apart(db(), apartSql);
+            if (apart.Step()) {
+                keysSql = sortedKeysSql;
+                keys = std::make_unique<Statement>(db(), keysSql);
+                more = keys->Step();
+            }
+        }
+        for (; more && rowids.size() < kFirstIds; more = keys->Step()) rowids.push_back(keys->Int(keyColumn));
         total = rowids.size();
-        if (total == kFirstIds && keys.Step()) {
+        if (more) {
             // The id statement is still open, so these read the same state of the file.
             Statement count(db(), countSql);
             count.Step();
@@ -228,7 +241,8 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) :
     ks->conn = std::move(conn);
     sqlite3* db = ks->db();
     const std::string base = ViewBody(db, sql);
-    const std::string runnable = AddPrefixRanges(InTypedOrder(base));
+    std::string apart;
+    const std::string runnable = AddPrefixRanges(InTypedOrder(base, &apart));
     // Learn which table the rows come from and which column is its row key.
     int keyColumn = -1;
     {
@@ -276,6 +290,10 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) :
     // is of the prefix conditions alone, which their index answers without reading the rows.
     ks->countSql = CountSql(keysOnly(AddPrefixRanges(base)));
     ks->keysSql = keysSql;
+    if (!apart.empty()) {
+        ks->apartSql = "SELECT 1 FROM " + QuoteName(ks->table) + " WHERE " + AddPrefixRanges(apart) + " LIMIT 1";
+        ks->sortedKeysSql = keysOnly(AddPrefixRanges(InTypedOrder(base)));
+    }
     ks->keyColumn = keyColumn;
     ks->Start();
     ks_ = std::move(ks);

@@ -114,6 +114,8 @@ TEST(Recordset, FilteredListsComeInTheTypedTermsAlphabeticalOrder) {
                           Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE '*'", ""},
                           Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'L*'", "l"},
                           Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'nj*'", "nj"},
+                          Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'Lj*'", "lj"},
+                          Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'DŽ*'", "dž"},
                           Case{"Engleski", "Select * from Vokabis where Engleski LIKE 's*'", "s"},
                           Case{"Engleski", "Select * from Vokabis where Engleski LIKE 'sa*' and Hrvatski LIKE '*'", "sa"}}) {
         const bool hr = std::string(c.field) == "Hrvatski";
@@ -133,8 +135,10 @@ TEST(Recordset, FilteredListsComeInTheTypedTermsAlphabeticalOrder) {
     d.AddPair("y", "dz\u030Cep");
     d.AddPair("z", "LJUBAV");
     d.AddPair("w", "\u01C6ep");
+    d.AddPair("v", "lJuta");
     for (const char* sql : {"Select * from Vokabis where Hrvatski LIKE 'd*'", "Select * from Vokabis where Hrvatski LIKE 'L*'",
-                            "Select * from Vokabis where Hrvatski LIKE '\u01C4*'"})
+                            "Select * from Vokabis where Hrvatski LIKE '\u01C4*'", "Select * from Vokabis where Hrvatski LIKE 'dž*'",
+                            "Select * from Vokabis where Hrvatski LIKE 'lj*'"})
         EXPECT_EQ(long(Column(*d.OpenRecordset(sql), "Hrvatski").size()), d.Count(sql)) << sql;
 }
 
