@@ -188,6 +188,11 @@ const Collation& CollationOf(bool croatian) {
     return root;
 }
 
+void AppendPoint(std::u16string& s, UChar32 c) {
+    if (U_IS_BMP(c)) s += char16_t(c);
+    else s += {char16_t(U16_LEAD(c)), char16_t(U16_TRAIL(c))};
+}
+
 UChar32 FirstOf(const std::u16string& s) {
     UChar32 c;
     int32_t at = 0;
@@ -220,8 +225,7 @@ std::optional<std::pair<std::string, std::string>> FindLetterRange(bool croatian
             for (UChar32 c = lo; c <= hi; ++c) {
                 if (u_foldCase(c, U_FOLD_CASE_DEFAULT) != folded) continue;
                 std::u16string one;
-                if (U_IS_BMP(c)) one += char16_t(c);
-                else one += {char16_t(U16_LEAD(c)), char16_t(U16_TRAIL(c))};
+                AppendPoint(one, c);
                 forms.push_back(one);
             }
         }
@@ -245,8 +249,7 @@ std::u16string Utf16Of(std::string_view utf8) {
         UChar32 c;
         U8_NEXT(utf8.data(), i, n, c);
         if (c < 0) return {};
-        if (U_IS_BMP(c)) out += char16_t(c);
-        else out += {char16_t(U16_LEAD(c)), char16_t(U16_TRAIL(c))};
+        AppendPoint(out, c);
     }
     return out;
 }
@@ -256,11 +259,35 @@ std::u16string FoldOf(const std::u16string& s) {
     for (size_t i = 0; i < s.size();) {
         UChar32 c;
         U16_NEXT(s.data(), i, s.size(), c);
-        c = u_foldCase(c, U_FOLD_CASE_DEFAULT);
-        if (U_IS_BMP(c)) out += char16_t(c);
-        else out += {char16_t(U16_LEAD(c)), char16_t(U16_TRAIL(c))};
+        AppendPoint(out, u_foldCase(c, U_FOLD_CASE_DEFAULT));
     }
     return out;
+}
+
+// Every spelling of folded letters in any case, one character for one; none when one of them
+// is not a letter.
+std::vector<std::u16string> SpellingsOf(const std::u16string& folded) {
+    std::vector<std::u16string> spellings = {u""};
+    for (size_t i = 0; i < folded.size();) {
+        UChar32 c;
+        U16_NEXT(folded.data(), i, folded.size(), c);
+        if (!u_isalpha(c)) return {};
+        USet* set = uset_openEmpty();
+        uset_add(set, c);
+        uset_closeOver(set, USET_CASE_INSENSITIVE);
+        std::vector<std::u16string> longer;
+        for (int32_t k = 0, n = uset_size(set); k < n; ++k) {
+            const UChar32 form = uset_charAt(set, k);
+            if (form < 0 || u_foldCase(form, U_FOLD_CASE_DEFAULT) != c) continue;
+            for (const std::u16string& s : spellings) {
+                longer.push_back(s);
+                AppendPoint(longer.back(), form);
+            }
+        }
+        uset_close(set);
+        spellings = std::move(longer);
+    }
+    return spellings;
 }
 
 // A letter the collation writes with several characters (Croatian "lj", "nj", "dž"): the range of
@@ -280,29 +307,8 @@ std::optional<LetterRanges> FindContractedLetterRanges(bool croatian, const std:
     const auto& all = collation.contractions;
     if (std::none_of(all.begin(), all.end(), [&](const std::u16string& c) { return FoldOf(c) == folded; }))
         return std::nullopt;
-    // Every spelling in any case, one character for one.
-    std::vector<std::u16string> spellings = {u""};
-    for (size_t i = 0; i < folded.size();) {
-        UChar32 c;
-        U16_NEXT(folded.data(), i, folded.size(), c);
-        if (!u_isalpha(c)) return std::nullopt;
-        USet* set = uset_openEmpty();
-        uset_add(set, c);
-        uset_closeOver(set, USET_CASE_INSENSITIVE);
-        std::vector<std::u16string> longer;
-        for (int32_t k = 0, n = uset_size(set); k < n; ++k) {
-            const UChar32 form = uset_charAt(set, k);
-            if (form < 0 || u_foldCase(form, U_FOLD_CASE_DEFAULT) != c) continue;
-            for (const std::u16string& s : spellings) {
-                std::u16string t = s;
-                if (U_IS_BMP(form)) t += char16_t(form);
-                else t += {char16_t(U16_LEAD(form)), char16_t(U16_TRAIL(form))};
-                longer.push_back(std::move(t));
-            }
-        }
-        uset_close(set);
-        spellings = std::move(longer);
-    }
+    const std::vector<std::u16string> spellings = SpellingsOf(folded);
+    if (spellings.empty()) return std::nullopt;
     auto less = [&](const std::u16string& a, const std::u16string& b) {
         return ucol_strcoll(collation.coll, a.data(), int32_t(a.size()), b.data(), int32_t(b.size())) == UCOL_LESS;
     };

@@ -145,6 +145,25 @@ struct Keyset {
         }
         tree.Reset(total);
     }
+    // Which of the query's columns is the table's row key (an alias of its row id); -1 if none.
+    int KeyColumn() const {
+        Statement info(db(), "PRAGMA table_info(" + QuoteName(table) + ")");
+        std::string key;
+        int keys = 0;
+        while (info.Step()) {
+            if (info.Int(5) > 0) {
+                ++keys;
+                key = std::get<std::string>(info.Column(1));
+                const Value type = info.Column(2);
+                if (IsNull(type) || std::get<std::string>(type).empty() ||
+                    std::toupper(static_cast<unsigned char>(std::get<std::string>(type)[0])) != 'I')
+                    keys = 2; // not a row-id alias
+            }
+        }
+        for (size_t i = 0; keys == 1 && i < columns.size(); ++i)
+            if (columns[i] == key) return int(i);
+        return -1;
+    }
     long long DataVersion() const {
         Statement v(db(), "PRAGMA data_version");
         v.Step();
@@ -257,21 +276,7 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) :
             ks->columns.push_back(origin);
         }
         if (ks->table.empty()) throw EngineError(kNotUpdatable, "Upit ne daje nijedno polje.");
-        Statement info(db, "PRAGMA table_info(" + QuoteName(ks->table) + ")");
-        std::string key;
-        int keys = 0;
-        while (info.Step()) {
-            if (info.Int(5) > 0) {
-                ++keys;
-                key = std::get<std::string>(info.Column(1));
-                const Value type = info.Column(2);
-                if (IsNull(type) || std::get<std::string>(type).empty() ||
-                    std::toupper(static_cast<unsigned char>(std::get<std::string>(type)[0])) != 'I')
-                    keys = 2; // not a row-id alias
-            }
-        }
-        for (size_t i = 0; keys == 1 && i < ks->columns.size(); ++i)
-            if (ks->columns[i] == key) keyColumn = int(i);
+        keyColumn = ks->KeyColumn();
         if (keyColumn < 0)
             throw EngineError(kNotUpdatable, "Upit ne daje ključ zapisa tablice " + ks->table + " pa se ne može uređivati.");
     }
