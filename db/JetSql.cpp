@@ -394,7 +394,7 @@ std::vector<Word> WordsOf(std::string_view sql) {
 
 } // namespace
 
-std::string InTypedOrder(const std::string& sql, std::string* apart) {
+std::string InTypedOrder(const std::string& sql, std::string* apart, std::string* counted) {
     // A query with an order, or with a clause an ORDER BY could not simply follow, keeps its own.
     const std::vector<Word> words = WordsOf(sql);
     for (size_t i = 0; i < words.size(); ++i) {
@@ -443,6 +443,13 @@ std::string InTypedOrder(const std::string& sql, std::string* apart) {
     std::optional<std::pair<std::string, std::string>> range;
     if (at == length) {
         range = LetterRange(croatian, c);
+        if (range && counted) { // a term starts with the letter exactly when its first character folds to it
+            std::string forms;
+            for (const std::u16string& form : SpellingsOf(FoldOf(Utf16Of(typed.prefix))))
+                forms += (forms.empty() ? "" : ", ") + Quoted(Utf8Of(form));
+            *counted = sql.substr(0, typed.at) + "(" + within(*range) + " AND substr(" + typed.column + ", 1, 1) IN (" +
+                       forms + "))" + sql.substr(typed.end);
+        }
     } else if (apart) { // a letter of several characters, as many rows as one of one character
         const auto ranges = ContractedLetterRanges(croatian, typed.prefix);
         if (!ranges) return out;

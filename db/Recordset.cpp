@@ -260,8 +260,8 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) :
     ks->conn = std::move(conn);
     sqlite3* db = ks->db();
     const std::string base = ViewBody(db, sql);
-    std::string apart;
-    const std::string runnable = AddPrefixRanges(InTypedOrder(base, &apart));
+    std::string apart, counted;
+    const std::string runnable = AddPrefixRanges(InTypedOrder(base, &apart, &counted));
     // Learn which table the rows come from and which column is its row key.
     int keyColumn = -1;
     {
@@ -292,8 +292,9 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) :
     const std::string keysSql = keysOnly(runnable);
     if (keysSql != runnable) keyColumn = 0;
     // The order and the collated range it reads do not change which rows there are: the count
-    // is of the prefix conditions alone, which their index answers without reading the rows.
-    ks->countSql = CountSql(keysOnly(AddPrefixRanges(base)));
+    // is of the prefix conditions alone, which an index answers without reading the rows (for a
+    // single letter the collated one, by the first character).
+    ks->countSql = CountSql(keysOnly(AddPrefixRanges(counted.empty() ? base : counted)));
     ks->keysSql = keysSql;
     if (!apart.empty()) {
         ks->apartSql = "SELECT 1 FROM " + QuoteName(ks->table) + " WHERE " + AddPrefixRanges(apart) + " LIMIT 1";
