@@ -392,23 +392,12 @@ std::vector<Word> WordsOf(std::string_view sql) {
     return words;
 }
 
-} // namespace
-
-std::string InTypedOrder(const std::string& sql, std::string* apart, std::string* counted) {
-    // A query with an order, or with a clause an ORDER BY could not simply follow, keeps its own.
-    const std::vector<Word> words = WordsOf(sql);
-    for (size_t i = 0; i < words.size(); ++i) {
-        const std::string& w = words[i].text;
-        const bool by = i + 1 < words.size() && words[i + 1].text == "by";
-        if (((w == "order" || w == "group") && by) || w == "limit" || w == "union" || w == "intersect" || w == "except" ||
-            w == ";")
-            return sql;
-    }
-    // The prefix conditions: a term, LIKE, and a quoted pattern whose only wildcard is its last "*".
-    struct Condition {
-        std::string column, prefix;
-        size_t at, end;
-    };
+// The prefix conditions: a term, LIKE, and a quoted pattern whose only wildcard is its last "*".
+struct Condition {
+    std::string column, prefix;
+    size_t at, end;
+};
+std::vector<Condition> PrefixConditions(const std::string& sql, const std::vector<Word>& words) {
     std::vector<Condition> found;
     for (size_t i = 0; i + 1 < words.size(); ++i) {
         const Word& w = words[i];
@@ -423,6 +412,22 @@ std::string InTypedOrder(const std::string& sql, std::string* apart, std::string
             continue;
         found.push_back({sql.substr(w.at, w.end - w.at), pattern.substr(0, pattern.size() - 1), w.at, end});
     }
+    return found;
+}
+
+} // namespace
+
+std::string InTypedOrder(const std::string& sql, std::string* apart, std::string* counted) {
+    // A query with an order, or with a clause an ORDER BY could not simply follow, keeps its own.
+    const std::vector<Word> words = WordsOf(sql);
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i].text;
+        const bool by = i + 1 < words.size() && words[i + 1].text == "by";
+        if (((w == "order" || w == "group") && by) || w == "limit" || w == "union" || w == "intersect" || w == "except" ||
+            w == ";")
+            return sql;
+    }
+    const std::vector<Condition> found = PrefixConditions(sql, words);
     if (found.empty()) return sql;
     const Condition& typed = found.front();
     std::string out = sql + " ORDER BY " + typed.column;
