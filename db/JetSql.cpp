@@ -11,6 +11,7 @@
 #include <unicode/ucol.h>
 #include <unicode/uchar.h>
 #include <unicode/uset.h>
+#include <unicode/ustring.h>
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
@@ -189,21 +190,59 @@ std::string Quoted(const std::string& text) {
     return out + "'";
 }
 
+// Every string the collation contracts, read once: asking the collator takes milliseconds, more
+// than the rest of a keystroke.
+struct Collation {
+    UCollator* coll = nullptr;
+    std::vector<std::u16string> contractions;
+};
+
+Collation LoadCollation(const char* locale) {
+    Collation c;
+    UErrorCode st = U_ZERO_ERROR;
+    c.coll = ucol_open(locale, &st);
+    if (U_FAILURE(st)) return {};
+    USet* set = uset_openEmpty();
+    ucol_getContractionsAndExpansions(c.coll, set, nullptr, false, &st);
+    const int32_t items = uset_getItemCount(set);
+    for (int32_t i = 0; i < items && U_SUCCESS(st); ++i) {
+        UChar32 lo, hi;
+        UChar text[64];
+        const int32_t len = uset_getItem(set, i, &lo, &hi, text, 64, &st);
+        if (len > 0) c.contractions.emplace_back(text, text + len);
+    }
+    uset_close(set);
+    if (U_FAILURE(st)) c.contractions.clear();
+    return c;
+}
+
+const Collation& CollationOf(bool croatian) {
+    if (croatian) {
+        static const Collation hr = LoadCollation("hr");
+        return hr;
+    }
+    static const Collation root = LoadCollation("");
+    return root;
+}
+
+void AppendPoint(std::u16string& s, UChar32 c) {
+    if (U_IS_BMP(c)) s += char16_t(c);
+    else s += {char16_t(U16_LEAD(c)), char16_t(U16_TRAIL(c))};
+}
+
+UChar32 FirstOf(const std::u16string& s) {
+    UChar32 c;
+    int32_t at = 0;
+    U16_NEXT(s.data(), at, int32_t(s.size()), c);
+    return c;
+}
+
 // The collated range that holds every term starting with the letter `letter` in any case: from
 // the smallest of its forms, and of the contractions they begin (Croatian "dž", "lj", "nj"), to
 // past the largest of them followed by U+FFFF, which sorts after every other character.
 std::optional<std::pair<std::string, std::string>> FindLetterRange(bool croatian, UChar32 letter) {
-    static UCollator* const collators[2] = {[] {
-                                                UErrorCode st = U_ZERO_ERROR;
-                                                UCollator* c = ucol_open("", &st);
-                                                return U_SUCCESS(st) ? c : nullptr;
-                                            }(),
-                                            [] {
-                                                UErrorCode st = U_ZERO_ERROR;
-                                                UCollator* c = ucol_open("hr", &st);
-                                                return U_SUCCESS(st) ? c : nullptr;
-                                            }()};
-    const UCollator* coll = collators[croatian ? 1 : 0];
+    const Collation& collation = CollationOf(croatian);
+    const UCollator* coll = collation.coll;
     if (!coll || !u_isalpha(letter)) return std::nullopt;
     const UChar32 folded = u_foldCase(letter, U_FOLD_CASE_DEFAULT);
     std::vector<std::u16string> forms;
@@ -211,32 +250,26 @@ std::optional<std::pair<std::string, std::string>> FindLetterRange(bool croatian
     USet* set = uset_openEmpty();
     uset_add(set, folded);
     uset_closeOver(set, USET_CASE_INSENSITIVE);
-    USet* contractions = uset_openEmpty();
-    ucol_getContractionsAndExpansions(coll, contractions, nullptr, false, &st);
-    for (USet* from : {set, contractions}) {
-        const int32_t items = uset_getItemCount(from);
-        for (int32_t i = 0; i < items && U_SUCCESS(st); ++i) {
-            UChar32 lo, hi;
-            UChar text[64];
-            const int32_t len = uset_getItem(from, i, &lo, &hi, text, 64, &st);
-            if (len > 0) { // a string
-                UChar32 first;
-                int32_t at = 0;
-                U16_NEXT(text, at, len, first);
-                if (u_foldCase(first, U_FOLD_CASE_DEFAULT) == folded) forms.emplace_back(text, text + len);
-            } else {
-                for (UChar32 c = lo; c <= hi; ++c) {
-                    if (u_foldCase(c, U_FOLD_CASE_DEFAULT) != folded) continue;
-                    std::u16string one;
-                    if (U_IS_BMP(c)) one += char16_t(c);
-                    else one += {char16_t(U16_LEAD(c)), char16_t(U16_TRAIL(c))};
-                    forms.push_back(one);
-                }
+    const int32_t items = uset_getItemCount(set);
+    for (int32_t i = 0; i < items && U_SUCCESS(st); ++i) {
+        UChar32 lo, hi;
+        UChar text[64];
+        const int32_t len = uset_getItem(set, i, &lo, &hi, text, 64, &st);
+        if (len > 0) { // a string
+            std::u16string form(text, text + len);
+            if (u_foldCase(FirstOf(form), U_FOLD_CASE_DEFAULT) == folded) forms.push_back(std::move(form));
+        } else {
+            for (UChar32 c = lo; c <= hi; ++c) {
+                if (u_foldCase(c, U_FOLD_CASE_DEFAULT) != folded) continue;
+                std::u16string one;
+                AppendPoint(one, c);
+                forms.push_back(one);
             }
         }
     }
     uset_close(set);
-    uset_close(contractions);
+    for (const std::u16string& c : collation.contractions)
+        if (u_foldCase(FirstOf(c), U_FOLD_CASE_DEFAULT) == folded) forms.push_back(c);
     if (U_FAILURE(st) || forms.empty()) return std::nullopt;
     auto less = [&](const std::u16string& a, const std::u16string& b) {
         return ucol_strcoll(coll, a.data(), int32_t(a.size()), b.data(), int32_t(b.size())) == UCOL_LESS;
@@ -247,7 +280,113 @@ std::optional<std::pair<std::string, std::string>> FindLetterRange(bool croatian
     return std::pair{Utf8Of(low), Utf8Of(high)};
 }
 
-// Looking through the collation's contractions takes milliseconds: once per letter is enough.
+std::u16string Utf16Of(std::string_view utf8) {
+    std::u16string out;
+    for (int32_t i = 0, n = int32_t(utf8.size()); i < n;) {
+        UChar32 c;
+        U8_NEXT(utf8.data(), i, n, c);
+        if (c < 0) return {};
+        AppendPoint(out, c);
+    }
+    return out;
+}
+
+std::u16string FoldOf(const std::u16string& s) {
+    std::u16string out;
+    for (size_t i = 0; i < s.size();) {
+        UChar32 c;
+        U16_NEXT(s.data(), i, s.size(), c);
+        AppendPoint(out, u_foldCase(c, U_FOLD_CASE_DEFAULT));
+    }
+    return out;
+}
+
+// Every spelling of folded letters in any case, one character for one; none when one of them
+// is not a letter.
+std::vector<std::u16string> SpellingsOf(const std::u16string& folded) {
+    std::vector<std::u16string> spellings = {u""};
+    for (size_t i = 0; i < folded.size();) {
+        UChar32 c;
+        U16_NEXT(folded.data(), i, folded.size(), c);
+        if (!u_isalpha(c)) return {};
+        USet* set = uset_openEmpty();
+        uset_add(set, c);
+        uset_closeOver(set, USET_CASE_INSENSITIVE);
+        std::vector<std::u16string> longer;
+        for (int32_t k = 0, n = uset_size(set); k < n; ++k) {
+            const UChar32 form = uset_charAt(set, k);
+            if (form < 0 || u_foldCase(form, U_FOLD_CASE_DEFAULT) != c) continue;
+            for (const std::u16string& s : spellings) {
+                longer.push_back(s);
+                AppendPoint(longer.back(), form);
+            }
+        }
+        uset_close(set);
+        spellings = std::move(longer);
+    }
+    return spellings;
+}
+
+// A letter the collation writes with several characters (Croatian "lj", "nj", "dž"): the range of
+// its spellings the collation contracts, and the ranges of those it does not ("lJ" sorts as "l"
+// followed by "J", among the words of "l"), which lie apart from it.
+struct LetterRanges {
+    std::pair<std::string, std::string> contracted;
+    std::vector<std::pair<std::string, std::string>> apart;
+};
+
+std::optional<LetterRanges> FindContractedLetterRanges(bool croatian, const std::string& prefix) {
+    const Collation& collation = CollationOf(croatian);
+    const std::u16string typed = Utf16Of(prefix);
+    const int32_t points = u_countChar32(typed.data(), int32_t(typed.size()));
+    if (!collation.coll || points < 2 || points > 3) return std::nullopt;
+    const std::u16string folded = FoldOf(typed);
+    const auto& all = collation.contractions;
+    if (std::none_of(all.begin(), all.end(), [&](const std::u16string& c) { return FoldOf(c) == folded; }))
+        return std::nullopt;
+    const std::vector<std::u16string> spellings = SpellingsOf(folded);
+    if (spellings.empty()) return std::nullopt;
+    auto less = [&](const std::u16string& a, const std::u16string& b) {
+        return ucol_strcoll(collation.coll, a.data(), int32_t(a.size()), b.data(), int32_t(b.size())) == UCOL_LESS;
+    };
+    // A term starting with a spelling lies from it to past it followed by U+FFFF, unless its end
+    // begins a contraction with what follows: those contractions bound the range as well.
+    auto range = [&](const std::vector<std::u16string>& group) {
+        std::vector<std::u16string> bounds;
+        for (const std::u16string& s : group) {
+            bounds.push_back(s);
+            for (size_t k = 1; k <= s.size(); ++k) {
+                if (U16_IS_TRAIL(s[s.size() - k])) continue;
+                const std::u16string_view tail = std::u16string_view(s).substr(s.size() - k);
+                for (const std::u16string& c : all)
+                    if (c.size() > k && c.starts_with(tail)) bounds.push_back(s.substr(0, s.size() - k) + c);
+            }
+        }
+        std::u16string high = *std::max_element(bounds.begin(), bounds.end(), less);
+        high += char16_t(0xFFFF);
+        return std::pair{Utf8Of(*std::min_element(bounds.begin(), bounds.end(), less)), Utf8Of(high)};
+    };
+    std::vector<std::u16string> contracted;
+    LetterRanges ranges;
+    for (const std::u16string& s : spellings) {
+        if (std::find(all.begin(), all.end(), s) != all.end()) contracted.push_back(s);
+        else ranges.apart.push_back(range({s}));
+    }
+    if (contracted.empty()) return std::nullopt;
+    ranges.contracted = range(contracted);
+    return ranges;
+}
+
+std::optional<LetterRanges> ContractedLetterRanges(bool croatian, const std::string& prefix) {
+    static std::mutex guard;
+    static std::map<std::pair<bool, std::string>, std::optional<LetterRanges>> known;
+    const std::lock_guard<std::mutex> lock(guard);
+    auto it = known.find({croatian, prefix});
+    if (it == known.end()) it = known.emplace(std::pair{croatian, prefix}, FindContractedLetterRanges(croatian, prefix)).first;
+    return it->second;
+}
+
+// Once per letter is enough.
 std::optional<std::pair<std::string, std::string>> LetterRange(bool croatian, UChar32 letter) {
     static std::mutex guard;
     static std::map<std::pair<bool, UChar32>, std::optional<std::pair<std::string, std::string>>> known;
@@ -290,23 +429,12 @@ std::vector<Word> WordsOf(std::string_view sql) {
     return words;
 }
 
-} // namespace
-
-std::string InTypedOrder(const std::string& sql) {
-    // A query with an order, or with a clause an ORDER BY could not simply follow, keeps its own.
-    const std::vector<Word> words = WordsOf(sql);
-    for (size_t i = 0; i < words.size(); ++i) {
-        const std::string& w = words[i].text;
-        const bool by = i + 1 < words.size() && words[i + 1].text == "by";
-        if (((w == "order" || w == "group") && by) || w == "limit" || w == "union" || w == "intersect" || w == "except" ||
-            w == ";")
-            return sql;
-    }
-    // The prefix conditions: a term, LIKE, and a quoted pattern whose only wildcard is its last "*".
-    struct Condition {
-        std::string column, prefix;
-        size_t at, end;
-    };
+// The prefix conditions: a term, LIKE, and a quoted pattern whose only wildcard is its last "*".
+struct Condition {
+    std::string column, prefix;
+    size_t at, end;
+};
+std::vector<Condition> PrefixConditions(const std::string& sql, const std::vector<Word>& words) {
     std::vector<Condition> found;
     for (size_t i = 0; i + 1 < words.size(); ++i) {
         const Word& w = words[i];
@@ -321,6 +449,22 @@ std::string InTypedOrder(const std::string& sql) {
             continue;
         found.push_back({sql.substr(w.at, w.end - w.at), pattern.substr(0, pattern.size() - 1), w.at, end});
     }
+    return found;
+}
+
+} // namespace
+
+std::string InTypedOrder(const std::string& sql, std::string* apart, std::string* counted) {
+    // A query with an order, or with a clause an ORDER BY could not simply follow, keeps its own.
+    const std::vector<Word> words = WordsOf(sql);
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i].text;
+        const bool by = i + 1 < words.size() && words[i + 1].text == "by";
+        if (((w == "order" || w == "group") && by) || w == "limit" || w == "union" || w == "intersect" || w == "except" ||
+            w == ";")
+            return sql;
+    }
+    const std::vector<Condition> found = PrefixConditions(sql, words);
     if (found.empty()) return sql;
     const Condition& typed = found.front();
     std::string out = sql + " ORDER BY " + typed.column;
@@ -332,11 +476,30 @@ std::string InTypedOrder(const std::string& sql) {
     UChar32 c = -1;
     if (length > 0) U8_NEXT(typed.prefix.data(), at, length, c);
     const bool otherPrefix = std::any_of(found.begin() + 1, found.end(), [](const Condition& k) { return !k.prefix.empty(); });
-    if (c < 0 || at != length || otherPrefix) return out;
-    if (auto range = LetterRange(EqualsNoCase(typed.column, "Hrvatski"), c)) {
-        out = sql.substr(0, typed.at) + "(" + typed.column + " >= " + Quoted(range->first) + " AND " + typed.column + " < " +
-              Quoted(range->second) + " AND +" + sql.substr(typed.at, typed.end - typed.at) + ")" + out.substr(typed.end);
+    if (c < 0 || otherPrefix) return out;
+    const bool croatian = EqualsNoCase(typed.column, "Hrvatski");
+    const std::string like = sql.substr(typed.at, typed.end - typed.at);
+    auto within = [&](const std::pair<std::string, std::string>& r) {
+        return typed.column + " >= " + Quoted(r.first) + " AND " + typed.column + " < " + Quoted(r.second);
+    };
+    std::optional<std::pair<std::string, std::string>> range;
+    if (at == length) {
+        range = LetterRange(croatian, c);
+        if (range && counted) { // a term starts with the letter exactly when its first character folds to it
+            std::string forms;
+            for (const std::u16string& form : SpellingsOf(FoldOf(Utf16Of(typed.prefix))))
+                forms += (forms.empty() ? "" : ", ") + Quoted(Utf8Of(form));
+            *counted = sql.substr(0, typed.at) + "(" + within(*range) + " AND substr(" + typed.column + ", 1, 1) IN (" +
+                       forms + "))" + sql.substr(typed.end);
+        }
+    } else if (apart) { // a letter of several characters, as many rows as one of one character
+        const auto ranges = ContractedLetterRanges(croatian, typed.prefix);
+        if (!ranges) return out;
+        range = ranges->contracted;
+        for (const auto& r : ranges->apart) *apart += (apart->empty() ? "(" : " OR ") + within(r);
+        if (!apart->empty()) *apart += ") AND +" + like;
     }
+    if (range) out = sql.substr(0, typed.at) + "(" + within(*range) + " AND +" + like + ")" + out.substr(typed.end);
     return out;
 }
 

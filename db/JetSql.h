@@ -23,7 +23,15 @@ std::string AddPrefixRanges(std::string_view sql);
 // A list filtered by term prefixes and not ordered by itself comes in the alphabetical order of
 // the first term with a condition (`Engleski LIKE 'abc*'` or `LIKE '*'`), the one being typed:
 // an ORDER BY that term, by its column's collation, is added to the Jet text.
-std::string InTypedOrder(const std::string& sql);
+// With `apart`, a letter the collation writes with several characters ("lj") is read from the
+// collated index too, in the range of its spellings the collation contracts; *apart is then the
+// condition that finds the rows spelled otherwise ("lJ..."), which that range leaves out: when
+// there are any, the text without `apart` is the one to run.
+// With `counted`, a one-letter prefix also gives *counted: the same rows, found within the letter's
+// collated range by their first character. Counting them there reads the collated index, whose
+// entries are smaller and which the list's other reads (and the count of a whole list) keep in
+// memory more often, and calls no function of ours for each row.
+std::string InTypedOrder(const std::string& sql, std::string* apart = nullptr, std::string* counted = nullptr);
 
 // A query that counts the rows of `sql` (a query of row keys) without reading them one by one
 // where it can: an order does not change a count, and a whole table, or its rows whose term is

@@ -86,7 +86,7 @@ std::string ViewBody(sqlite3* db, const std::string& sql) {
 } // namespace
 
 struct Keyset {
-    static constexpr size_t kPage = 64;
+    static constexpr size_t kPage = 16; // a screenful of the grid as the window opens: read before it paints
     static constexpr size_t kFirstIds = 1024; // more than a screenful, read when the query runs
     std::shared_ptr<Connection> conn;
     uint64_t id = nextKeysetId++;
@@ -96,6 +96,9 @@ struct Keyset {
     // The query's ids are read in its order as far as they are needed; how many it gave is
     // counted when it runs. The ids after the query's own are the rows added since.
     std::string keysSql, countSql;
+    // When keysSql reads a letter's range that leaves some spellings out: the query that finds
+    // rows spelled so, and the keys in the order of a sort, to read instead if there are any.
+    std::string apartSql, sortedKeysSql;
     int keyColumn = 0;
     size_t total = 0;               // rows the query gave
     std::vector<long long> rowids;  // the query's ids read so far
@@ -116,10 +119,20 @@ struct Keyset {
 
     // Runs the query: its first ids, and when there are more, how many, all as of one moment.
     void Start() {
-        Statement keys(db(), keysSql);
-        while (rowids.size() < kFirstIds && keys.Step()) rowids.push_back(keys.Int(keyColumn));
+        auto keys = std::make_unique<Statement>(db(), keysSql);
+        bool more = keys->Step();
+        if (!apartSql.empty()) {
+            // Asked while the keys' statement is open: of the same state of the file.
+            Statement apart(db(), apartSql);
+            if (apart.Step()) {
+                keysSql = sortedKeysSql;
+                keys = std::make_unique<Statement>(db(), keysSql);
+                more = keys->Step();
+            }
+        }
+        for (; more && rowids.size() < kFirstIds; more = keys->Step()) rowids.push_back(keys->Int(keyColumn));
         total = rowids.size();
-        if (total == kFirstIds && keys.Step()) {
+        if (more) {
             // The id statement is still open, so these read the same state of the file.
             Statement count(db(), countSql);
             count.Step();
@@ -131,6 +144,25 @@ struct Keyset {
             ownChanges = sqlite3_total_changes(db());
         }
         tree.Reset(total);
+    }
+    // Which of the query's columns is the table's row key (an alias of its row id); -1 if none.
+    int KeyColumn() const {
+        Statement info(db(), "PRAGMA table_info(" + QuoteName(table) + ")");
+        std::string key;
+        int keys = 0;
+        while (info.Step()) {
+            if (info.Int(5) > 0) {
+                ++keys;
+                key = std::get<std::string>(info.Column(1));
+                const Value type = info.Column(2);
+                if (IsNull(type) || std::get<std::string>(type).empty() ||
+                    std::toupper(static_cast<unsigned char>(std::get<std::string>(type)[0])) != 'I')
+                    keys = 2; // not a row-id alias
+            }
+        }
+        for (size_t i = 0; keys == 1 && i < columns.size(); ++i)
+            if (columns[i] == key) return int(i);
+        return -1;
     }
     long long DataVersion() const {
         Statement v(db(), "PRAGMA data_version");
@@ -228,7 +260,8 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) {
     ks->conn = std::move(conn);
     sqlite3* db = ks->db();
     const std::string base = ViewBody(db, sql);
-    const std::string runnable = AddPrefixRanges(InTypedOrder(base));
+    std::string apart, counted;
+    const std::string runnable = AddPrefixRanges(InTypedOrder(base, &apart, &counted));
     // Learn which table the rows come from and which column is its row key.
     int keyColumn = -1;
     {
@@ -243,21 +276,7 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) {
             ks->columns.push_back(origin);
         }
         if (ks->table.empty()) throw EngineError(kNotUpdatable, "Upit ne daje nijedno polje.");
-        Statement info(db, "PRAGMA table_info(" + QuoteName(ks->table) + ")");
-        std::string key;
-        int keys = 0;
-        while (info.Step()) {
-            if (info.Int(5) > 0) {
-                ++keys;
-                key = std::get<std::string>(info.Column(1));
-                const Value type = info.Column(2);
-                if (IsNull(type) || std::get<std::string>(type).empty() ||
-                    std::toupper(static_cast<unsigned char>(std::get<std::string>(type)[0])) != 'I')
-                    keys = 2; // not a row-id alias
-            }
-        }
-        for (size_t i = 0; keys == 1 && i < ks->columns.size(); ++i)
-            if (ks->columns[i] == key) keyColumn = int(i);
+        keyColumn = ks->KeyColumn();
         if (keyColumn < 0)
             throw EngineError(kNotUpdatable, "Upit ne daje ključ zapisa tablice " + ks->table + " pa se ne može uređivati.");
     }
@@ -273,9 +292,14 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) {
     const std::string keysSql = keysOnly(runnable);
     if (keysSql != runnable) keyColumn = 0;
     // The order and the collated range it reads do not change which rows there are: the count
-    // is of the prefix conditions alone, which their index answers without reading the rows.
-    ks->countSql = CountSql(keysOnly(AddPrefixRanges(base)));
+    // is of the prefix conditions alone, which an index answers without reading the rows (for a
+    // single letter the collated one, by the first character).
+    ks->countSql = CountSql(keysOnly(AddPrefixRanges(counted.empty() ? base : counted)));
     ks->keysSql = keysSql;
+    if (!apart.empty()) {
+        ks->apartSql = "SELECT 1 FROM " + QuoteName(ks->table) + " WHERE " + AddPrefixRanges(apart) + " LIMIT 1";
+        ks->sortedKeysSql = keysOnly(AddPrefixRanges(InTypedOrder(base)));
+    }
     ks->keyColumn = keyColumn;
     ks->Start();
     ks_ = std::move(ks);

@@ -134,6 +134,8 @@ TEST(Recordset, FilteredListsComeInTheTypedTermsAlphabeticalOrder) {
                           Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE '*'", ""},
                           Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'L*'", "l"},
                           Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'nj*'", "nj"},
+                          Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'Lj*'", "lj"},
+                          Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'DŽ*'", "dž"},
                           Case{"Engleski", "Select * from Vokabis where Engleski LIKE 's*'", "s"},
                           Case{"Engleski", "Select * from Vokabis where Engleski LIKE 'sa*' and Hrvatski LIKE '*'", "sa"}}) {
         const bool hr = std::string(c.field) == "Hrvatski";
@@ -153,8 +155,10 @@ TEST(Recordset, FilteredListsComeInTheTypedTermsAlphabeticalOrder) {
     d.AddPair("y", "dz\u030Cep");
     d.AddPair("z", "LJUBAV");
     d.AddPair("w", "\u01C6ep");
+    d.AddPair("v", "lJuta");
     for (const char* sql : {"Select * from Vokabis where Hrvatski LIKE 'd*'", "Select * from Vokabis where Hrvatski LIKE 'L*'",
-                            "Select * from Vokabis where Hrvatski LIKE '\u01C4*'"})
+                            "Select * from Vokabis where Hrvatski LIKE '\u01C4*'", "Select * from Vokabis where Hrvatski LIKE 'dž*'",
+                            "Select * from Vokabis where Hrvatski LIKE 'lj*'"})
         EXPECT_EQ(long(Column(*d.OpenRecordset(sql), "Hrvatski").size()), d.Count(sql)) << sql;
 }
 
@@ -281,9 +285,11 @@ TEST(Recordset, ALongListIsTheQuerysOwnWhenReadLater) {
     }
     // Each kind of query is counted without reading its ids; the count is the rows it gives.
     auto d = t.Open();
-    d.Exec("INSERT INTO Vokabis (Engleski, Hrvatski) VALUES (NULL, 'bez'), ('w5000', NULL)");
+    // "ŵ" lies within the collated range of "w" without being a "w".
+    d.Exec("INSERT INTO Vokabis (Engleski, Hrvatski) VALUES (NULL, 'bez'), ('w5000', NULL), ('ŵales', 'x'), ('Wales', 'y')");
     for (const char* sql : {"OrderByEngleski", "Select * from Vokabis where Engleski LIKE '*'",
                             "Select * from Vokabis where Hrvatski LIKE '*'", "Select * From Vokabis Order By Hrvatski Desc",
+                            "Select * from Vokabis where Engleski LIKE 'W*'",
                             "Select * from Vokabis where Engleski LIKE 'w1*' and Hrvatski LIKE '*'",
                             "Select * From Vokabis Order By Engleski LIMIT 2000",
                             "Select * from Vokabis where Engleski LIKE 'w1*' LIMIT 5"})
