@@ -16,7 +16,11 @@ protected:
         OnNextModal([&](QWidget* m) {
             auto* e = qobject_cast<EntryEditor*>(m);
             ran = e != nullptr;
-            if (e) steps(*e);
+            // Focus set before the window is active gives no focus-in (select-all) on a busy machine.
+            if (e) {
+                EXPECT_TRUE(QTest::qWaitForWindowActive(e));
+                steps(*e);
+            }
             if (Form5) Form5->cmdIzlaz->click();
         });
         Click(Find(command));
