@@ -2,10 +2,7 @@
 
 #include "db/Engine.h"
 #include "db/Errors.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "db/Files.h"
 
 #include <algorithm>
 #include <chrono>
@@ -77,20 +74,16 @@ void WriteCopy(sqlite3* src, const std::string& file, const std::string& passwor
 
 // An empty file only this process writes, mode 0600; false when the name is taken.
 bool Claim(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        if (errno == EEXIST) return false;
+    const files::Made made = files::CreatePrivate(path);
+    if (made == files::Made::Failed)
         throw EngineError::FromSqlite(SQLITE_CANTOPEN, "Kopija rječnika nije napravljena: u mapu " +
                                                            fs::path(path).parent_path().string() + " se ne može pisati.");
-    }
-    ::close(fd);
-    return true;
+    return made == files::Made::Yes;
 }
 
 std::string Stamp() {
     const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
+    const std::tm tm = files::LocalTime(now);
     char buf[32];
     std::strftime(buf, sizeof buf, "%Y-%m-%d-%H%M%S", &tm);
     return buf;
@@ -109,12 +102,7 @@ std::string BackupFolder(const std::string& path) {
 }
 
 void SyncPath(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    const int rc = ::fsync(fd);
-    ::close(fd);
-    if (rc != 0 && errno != EINVAL) // some file systems cannot sync a folder
-        throw EngineError::FromSqlite(SQLITE_IOERR, "Zapis na disk nije potvrđen: " + path + ".");
+    if (!files::Sync(path)) throw EngineError::FromSqlite(SQLITE_IOERR, "Zapis na disk nije potvrđen: " + path + ".");
 }
 
 std::string PrepareCopy(sqlite3* src, const std::string& target, const std::string& password) {
@@ -160,7 +148,7 @@ std::string MakeBackupOf(sqlite3* src, const std::string& path, const std::strin
     if (folder.empty()) folder = BackupFolder(path);
     std::error_code ec;
     fs::create_directories(folder, ec);
-    ::chmod(folder.c_str(), 0700);
+    files::MakeFolderPrivate(folder);
     if (!fs::is_directory(folder))
         throw EngineError::FromSqlite(SQLITE_CANTOPEN,
                                       "Kopija rječnika nije napravljena: mapa " + folder + " ne može se napraviti.");
@@ -175,13 +163,12 @@ std::string MakeBackupOf(sqlite3* src, const std::string& path, const std::strin
         try {
             WriteCopy(src, partial, password);
             // Never over a backup another process finished in the same second.
-            if (::renameat2(AT_FDCWD, partial.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
-                if (errno == EEXIST) {
-                    fs::remove(partial);
-                    continue;
-                }
-                Fail(target, SQLITE_CANTOPEN);
+            const files::Made moved = files::RenameNoReplace(partial, target);
+            if (moved == files::Made::Exists) {
+                fs::remove(partial);
+                continue;
             }
+            if (moved == files::Made::Failed) Fail(target, SQLITE_CANTOPEN);
         } catch (...) {
             fs::remove(partial, ec);
             throw;
@@ -235,8 +222,8 @@ long long ChangesMade(const std::string& path) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    std::error_code ec;
+    return fs::equivalent(a, b, ec) && !ec;
 }
 
 } // namespace db

@@ -1,6 +1,7 @@
 #include "db/Database.h"
 
 #include "db/Backup.h"
+#include "db/Files.h"
 #include "db/JetLike.h"
 #include "db/JetSql.h"
 #include "db/Recordset.h"
@@ -10,17 +11,9 @@
 
 #include <unicode/ucol.h>
 
-#include <sys/statvfs.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cstring>
 #include <filesystem>
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace db {
 namespace {
@@ -174,7 +167,7 @@ std::string ExistingDictionaryFile(const std::string& path) {
 
 bool FolderWritable(const std::string& file) {
     const std::string dir = std::filesystem::path(file).parent_path().string();
-    return ::access(dir.empty() ? "." : dir.c_str(), W_OK) == 0;
+    return files::FolderWritable(dir);
 }
 
 // The engine's files beside the dictionary that a failed opening made and left empty.
@@ -194,9 +187,10 @@ struct Leftovers {
 } // namespace
 
 bool DiskFullAt(const std::string& file) {
-    struct statvfs st {};
-    const std::string dir = std::filesystem::path(file).parent_path().string();
-    return ::statvfs(dir.empty() ? "." : dir.c_str(), &st) == 0 && double(st.f_bavail) * double(st.f_frsize) < 64 * 1024;
+    const std::filesystem::path dir = std::filesystem::path(file).parent_path();
+    std::error_code ec;
+    const auto space = std::filesystem::space(dir.empty() ? "." : dir, ec);
+    return !ec && space.available < 64 * 1024;
 }
 
 void RegisterFunctions(sqlite3* db) {
@@ -216,12 +210,9 @@ std::string OpeningTarget(const std::string& path, const Connection::Options& o,
     flags = (o.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (o.create ? SQLITE_OPEN_CREATE : 0) |
             SQLITE_OPEN_NOMUTEX; // each connection is used by one thread only
     if (o.create) {
-#ifndef _WIN32
         // A dictionary is private: a new file starts with mode 0600, and the engine gives its
         // -wal and -shm files the mode of the database file.
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) ::close(fd);
-#endif
+        files::CreatePrivate(path);
         return path;
     }
     std::string target = ExistingDictionaryFile(path);
