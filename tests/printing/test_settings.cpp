@@ -157,8 +157,8 @@ TEST_F(SettingsTest, TheFontDialogSetsNameAndFlagsAtOnceAndCancelChangesNothing)
         d->accept();
     });
     w->cmdFont_Click();
-    EXPECT_EQ(std::tuple(Settings.MojFontIme, Settings.MojFontBold, w->chkBold->isChecked(), w->chkBold->isEnabled()),
-              std::tuple(QString("DejaVu Serif"), db::kTrue, true, false));
+    EXPECT_EQ(std::tuple(Settings.MojFontIme.toStdString(), Settings.MojFontBold, w->chkBold->isChecked(), w->chkBold->isEnabled()),
+              std::tuple(std::string("DejaVu Serif"), db::kTrue, true, false));
     EXPECT_EQ(db::CStr(Stored("MojFontIme")), "Times New Roman CE"); // the row waits for Prihvati
 }
 
