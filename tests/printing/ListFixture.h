@@ -5,7 +5,8 @@
 #include "core/Module1.h"
 #include "db/Recordset.h"
 
-#include <QString>
+#include <QProcess>
+#include <QRegularExpression>
 
 #include <cstdio>
 #include <memory>
@@ -30,3 +31,17 @@ struct ListFixture {
         Module1::Settings = {0, 0, 0, 0, "DejaVu Serif", 11, db::kFalse, db::kFalse, 50, db::kTrue};
     }
 };
+
+inline QString RunTool(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+inline int PdfPages(const QString& file) {
+    const auto found = QRegularExpression("Pages:\\s+(\\d+)").match(RunTool("pdfinfo", {file}));
+    return found.hasMatch() ? found.captured(1).toInt() : -1;
+}
+inline QString PdfPage(const QString& file, int page) {
+    return RunTool("pdftotext", {"-layout", "-f", QString::number(page), "-l", QString::number(page), file, "-"});
+}
