@@ -38,7 +38,7 @@ void TellDamage(const std::string&, const std::string& message) {
     QMetaObject::invokeMethod(
         qApp,
         [text = QString::fromUtf8(message.c_str())] {
-            dictionary::MsgBox(QApplication::activeWindow(), text + "\n\nDo kraja rada rječnik se samo čita: parovi se ne mogu dodavati, "
+            ui::MsgBox(QApplication::activeWindow(), text + "\n\nDo kraja rada rječnik se samo čita: parovi se ne mogu dodavati, "
                                                  "mijenjati ni brisati.",
                                "Pogreška", 16);
         },
@@ -81,7 +81,7 @@ void WatchDictionary() {
     // Both wait for the event loop, so the window is up first.
     QTimer::singleShot(0, qApp, [] {
         if (Module1::ReadOnlyReason.isEmpty()) return;
-        dictionary::MsgBox(QApplication::activeWindow(),
+        ui::MsgBox(QApplication::activeWindow(),
                            Module1::ReadOnlyReason +
                                "\n\nRječnik je otvoren samo za čitanje: riječi možete tražiti, ali ne možete dodavati, "
                                "mijenjati ni brisati parove niti spremati postavke ispisa.",

@@ -15,9 +15,9 @@
 
 #include <limits>
 
-using dictionary::Put;
-using dictionary::Px;
-using dictionary::Twips;
+using ui::Put;
+using ui::Px;
+using ui::Twips;
 
 EntryEditor& Form5Ref(MainWindow& form4) {
     if (!Form5) Form5 = new EntryEditor(form4);
@@ -25,10 +25,10 @@ EntryEditor& Form5Ref(MainWindow& form4) {
 }
 
 EntryEditor::EntryEditor(MainWindow& form4) : QDialog(&form4), form4_(form4) {
-    dictionary::SetUpDialog(this, "Form5", "Izmjena i dodavanje riječi", 7005, 2520);
-    Shape1 = dictionary::Outline(this, "Shape1", Twips(90, 195, 6800, 1530));
+    ui::SetUpDialog(this, "Form5", "Izmjena i dodavanje riječi", 7005, 2520);
+    Shape1 = ui::Outline(this, "Shape1", Twips(90, 195, 6800, 1530));
 
-    Text4 = dictionary::HeadingBox(this, "Text4", "Izmjenite ili dodajte novi pojam", Twips(360, 90, 2415, 225),
+    Text4 = ui::HeadingBox(this, "Text4", "Izmjenite ili dodajte novi pojam", Twips(360, 90, 2415, 225),
                                    Shape1->width() - Px(360));
     Text4->setFocusPolicy(Qt::StrongFocus); // Tab reaches it, and it hands the focus on
     Text4->setAccessibleName(Text4->text());
@@ -50,8 +50,8 @@ EntryEditor::EntryEditor(MainWindow& form4) : QDialog(&form4), form4_(form4) {
     cmdIzlaz = Put<QPushButton>(this, "cmdIzlaz", Twips(5760, 2040, 1095, 375), "Kraj");
     connect(cmdIzlaz, &QPushButton::clicked, this, [this] { reject(); });
 
-    dictionary::TabOrder({cmdSpremi, cmdIzlaz, Text4, txtEngleski, txtHrvatski});
-    dictionary::EnterPressesFocusedButton(this);
+    ui::TabOrder({cmdSpremi, cmdIzlaz, Text4, txtEngleski, txtHrvatski});
+    ui::EnterPressesFocusedButton(this);
     cmdSpremi->setFocus();
 }
 
@@ -62,12 +62,12 @@ void EntryEditor::reject() {
 
 void EntryEditor::cmdSpremi_Click() {
     if (txtEngleski->text().isEmpty()) {
-        dictionary::MsgBox(this, "Morate unijeti englesku riječ!", "Vokabis", 64);
+        ui::MsgBox(this, "Morate unijeti englesku riječ!", "Vokabis", 64);
         txtEngleski->setFocus();
         return;
     }
     if (txtHrvatski->text().isEmpty()) {
-        dictionary::MsgBox(this, "Morate unijeti hrvatsku riječ!", "Vokabis", 64);
+        ui::MsgBox(this, "Morate unijeti hrvatsku riječ!", "Vokabis", 64);
         txtHrvatski->setFocus();
         return;
     }
@@ -95,12 +95,12 @@ bool EntryEditor::SaveEntry() {
         rs.Update();
     } catch (const db::EngineError& e) {
         rs.CancelUpdate(); // nothing half-written stays in the record set
-        dictionary::MsgBox(this, "Par nije spremljen.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
+        ui::MsgBox(this, "Par nije spremljen.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
         if (e.number == db::kRowChanged) form4_.ShowFileAsItIs(key, place); // the boxes keep the typed text
         return false;
     } catch (const std::exception& e) {
         rs.CancelUpdate();
-        dictionary::MsgBox(this, "Par nije spremljen.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
+        ui::MsgBox(this, "Par nije spremljen.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
         return false;
     }
     saved_ = true;
@@ -114,7 +114,7 @@ void EntryEditor::EnterIn(QLineEdit* box) {
         (english ? static_cast<QWidget*>(txtHrvatski) : cmdSpremi)->setFocus();
         return;
     }
-    dictionary::MsgBox(this, english ? "Morate unijeti englesku riječ!" : "Morate unijeti hrvatsku riječ!", "Pozor", 64);
+    ui::MsgBox(this, english ? "Morate unijeti englesku riječ!" : "Morate unijeti hrvatsku riječ!", "Pozor", 64);
     box->setFocus();
 }
 
@@ -125,9 +125,9 @@ bool EntryEditor::eventFilter(QObject* watched, QEvent* event) {
         if (box == Text4) {
             cmdSpremi->setFocus();
             QTimer::singleShot(0, box, [box] { box->deselect(); }); // Tab selected it on the way in
-        } else dictionary::SelectWholeTextOnFocus(box);
+        } else ui::SelectWholeTextOnFocus(box);
     } else if (event->type() == QEvent::FocusOut && box == txtHrvatski) {
-        dictionary::FocusOnLeaving(event, this, cmdSpremi); // whichever way the user left it
+        ui::FocusOnLeaving(event, this, cmdSpremi); // whichever way the user left it
     } else if (event->type() == QEvent::KeyPress && box != Text4) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

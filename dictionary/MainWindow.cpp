@@ -26,9 +26,9 @@
 #include <QTimer>
 #include <QToolButton>
 
-using dictionary::Put;
-using dictionary::Px;
-using dictionary::Twips;
+using ui::Put;
+using ui::Px;
+using ui::Twips;
 
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
@@ -41,7 +41,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     auto* central = new QWidget(this);
     central->setObjectName("Form4Client");
     setCentralWidget(central);
-    Shape1 = dictionary::Outline(central, "Shape1", Twips(90, 720, 7310, 4815));
+    Shape1 = ui::Outline(central, "Shape1", Twips(90, 720, 7310, 4815));
 
     BuildToolbar();
     BuildSearchBoxes();
@@ -50,12 +50,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     BuildStatusBar();
     setFixedSize(Px(7485), Px(5955));
 
-    dictionary::TabOrder({cmdNova, cmdOk, cmdDelete, cmdPregledaj, cmdAsc, cmdDesc, cmdAlati, cmdHelp, cmdIzlaz, Text3,
+    ui::TabOrder({cmdNova, cmdOk, cmdDelete, cmdPregledaj, cmdAsc, cmdDesc, cmdAlati, cmdHelp, cmdIzlaz, Text3,
                           txtNadjiEngleski, txtNadjiHrvatski, Text2, Text1, CmdPrevious, DBGrid1, cmdNext, cmdFirst,
                           cmdLast});
     cmdNova->setFocus();
     BuildShortcuts();
-    dictionary::EnterPressesFocusedButton(this);
+    ui::EnterPressesFocusedButton(this);
 
     Load();
     new dictionary::SuggestionLine(this); // what an empty search may have meant, in the status bar
@@ -128,15 +128,15 @@ void MainWindow::BuildToolbar() {
     picToolbar->setMouseTracking(true);
     picToolbar->installEventFilter(this);
     auto at = [](int left) { return Twips(left, 15, 540, 540); };
-    cmdNova = dictionary::PictureButton(picToolbar, "cmdNova", "nova", at(15));
-    cmdOk = dictionary::PictureButton(picToolbar, "cmdOk", "ok", at(570));
-    cmdDelete = dictionary::PictureButton(picToolbar, "cmdDelete", "delete", at(1125));
-    cmdPregledaj = dictionary::PictureButton(picToolbar, "cmdPregledaj", "pregledaj", at(1680));
-    cmdAsc = dictionary::PictureButton(picToolbar, "cmdAsc", "asc", at(2235));
-    cmdDesc = dictionary::PictureButton(picToolbar, "cmdDesc", "desc", at(2790));
-    cmdAlati = dictionary::PictureButton(picToolbar, "cmdAlati", "alati", at(3345));
-    cmdHelp = dictionary::PictureButton(picToolbar, "cmdHelp", "help", at(6260));
-    cmdIzlaz = dictionary::PictureButton(picToolbar, "cmdIzlaz", "izlaz", at(6800));
+    cmdNova = ui::PictureButton(picToolbar, "cmdNova", "nova", at(15));
+    cmdOk = ui::PictureButton(picToolbar, "cmdOk", "ok", at(570));
+    cmdDelete = ui::PictureButton(picToolbar, "cmdDelete", "delete", at(1125));
+    cmdPregledaj = ui::PictureButton(picToolbar, "cmdPregledaj", "pregledaj", at(1680));
+    cmdAsc = ui::PictureButton(picToolbar, "cmdAsc", "asc", at(2235));
+    cmdDesc = ui::PictureButton(picToolbar, "cmdDesc", "desc", at(2790));
+    cmdAlati = ui::PictureButton(picToolbar, "cmdAlati", "alati", at(3345));
+    cmdHelp = ui::PictureButton(picToolbar, "cmdHelp", "help", at(6260));
+    cmdIzlaz = ui::PictureButton(picToolbar, "cmdIzlaz", "izlaz", at(6800));
     for (QObject* b : picToolbar->children()) b->installEventFilter(this);
     connect(cmdAsc, &QToolButton::clicked, this, [this] { SortCommand(true); });
     connect(cmdDesc, &QToolButton::clicked, this, [this] { SortCommand(false); });
@@ -150,7 +150,7 @@ void MainWindow::BuildToolbar() {
 }
 
 void MainWindow::BuildCounterRow() {
-    dictionary::PutCounterRow(centralWidget(), 180, 5085, {cmdFirst, CmdPrevious, Text1, Text2, Text3, cmdNext, cmdLast});
+    ui::PutCounterRow(centralWidget(), 180, 5085, {cmdFirst, CmdPrevious, Text1, Text2, Text3, cmdNext, cmdLast});
     for (QLineEdit* t : {Text1, Text2, Text3}) t->installEventFilter(this);
     for (QToolButton* b : {cmdFirst, CmdPrevious, cmdNext, cmdLast}) b->installEventFilter(this);
     connect(cmdFirst, &QToolButton::clicked, this, &MainWindow::cmdFirst_Click);
@@ -358,7 +358,7 @@ void MainWindow::cmdDelete_Click() {
     const QList<int> rows = DBGrid1->SelectedRows();
     if (rows.isEmpty()) return; // the current row alone is never deleted
     if (!MayWrite()) return;
-    if (dictionary::MsgBox(this, "Želite li izbrisati označene zapise?", "Vokabis", 276) == dictionary::kNo) return;
+    if (ui::MsgBox(this, "Želite li izbrisati označene zapise?", "Vokabis", 276) == ui::kNo) return;
     db::Recordset& rs = Data1.recordset();
     std::vector<db::Bookmark> marks;
     for (int row : rows) marks.push_back(rs.BookmarkAt(row)); // positions shift as rows go
@@ -370,7 +370,7 @@ void MainWindow::cmdDelete_Click() {
             gone << rows[int(i)];
         }
     } catch (const db::EngineError& e) {
-        dictionary::MsgBox(this, "Brisanje nije dovršeno.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
+        ui::MsgBox(this, "Brisanje nije dovršeno.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
         if (e.number == db::kRowChanged) { // the list shows what the file holds now
             DBGrid1->clearSelection();
             ShowFileAsItIs(-1, rows.first() - long(gone.size()));
@@ -418,7 +418,7 @@ void MainWindow::SearchChanged(QLineEdit* typed) {
                                                english ? "Hrvatski" : "Engleski"));
 }
 
-void MainWindow::SearchGotFocus(QLineEdit* box) { dictionary::SelectWholeTextOnFocus(box); }
+void MainWindow::SearchGotFocus(QLineEdit* box) { ui::SelectWholeTextOnFocus(box); }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     auto* box = qobject_cast<QLineEdit*>(watched);

@@ -27,7 +27,7 @@ public:
     ~MainWindow() override;
 
     db::DataSource Data1;
-    dictionary::ActiveLink ActiveLink1;
+    ui::ActiveLink ActiveLink1;
     QString SqlTail;
 
     // The window's controls, named as everywhere else in the program.

@@ -18,14 +18,14 @@
 #include <QScrollArea>
 #include <QToolButton>
 
-using dictionary::MsgBox;
-using dictionary::Put;
-using dictionary::Px;
-using dictionary::Twips;
+using ui::MsgBox;
+using ui::Put;
+using ui::Px;
+using ui::Twips;
 
 
 PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(parent), list_(list) {
-    dictionary::SetUpDialog(this, "Form9", "Pregled za ispis", 9330, 6705);
+    ui::SetUpDialog(this, "Form9", "Pregled za ispis", 9330, 6705);
     BuildToolStrip();
     BuildSheet();
 
@@ -39,7 +39,7 @@ PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(paren
         close();
     });
 
-    dictionary::EnterPressesFocusedButton(this);
+    ui::EnterPressesFocusedButton(this);
 
     // Load: count the pages, then draw the first one before the window is shown.
     CurrentPage = 1;
@@ -57,9 +57,9 @@ PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(paren
 void PrintPreview::BuildToolStrip() {
     Picture2 = Put<QFrame>(this, "Picture2", Twips(0, 0, 9330, 630));
     Picture2->setFrameShape(QFrame::StyledPanel);
-    dictionary::PutCounterRow(Picture2, 120, 120, {cmdFirst, CmdPrevious, Text1, Text2, Text3, cmdNext, cmdLast});
-    cmdIspis = dictionary::PictureButton(Picture2, "cmdIspis", "ispis", Twips(5160, 30, 540, 540));
-    cmdIzlaz = dictionary::PictureButton(Picture2, "cmdIzlaz", "izlaz", Twips(8700, 35, 540, 540));
+    ui::PutCounterRow(Picture2, 120, 120, {cmdFirst, CmdPrevious, Text1, Text2, Text3, cmdNext, cmdLast});
+    cmdIspis = ui::PictureButton(Picture2, "cmdIspis", "ispis", Twips(5160, 30, 540, 540));
+    cmdIzlaz = ui::PictureButton(Picture2, "cmdIzlaz", "izlaz", Twips(8700, 35, 540, 540));
     for (QLineEdit* t : {Text1, Text2, Text3}) t->installEventFilter(this);
     // In the free part of the strip, before the close button.
     lblUpozorenje = Put<QLabel>(Picture2, "lblUpozorenje", Twips(5820, 30, 2820, 540));
@@ -151,11 +151,11 @@ void PrintPreview::cmdIspis_Click() {
     if (Module1::PrintAccepted == db::kFalse) return;
     // Rows that would fall off the sheet or overprint are never lost without a word.
     if (!fit.Warning().isEmpty() &&
-        MsgBox(this, fit.Warning() + "\n\nŽelite li ipak ispisati?", "Pozor", 276) != dictionary::kYes)
+        MsgBox(this, fit.Warning() + "\n\nŽelite li ipak ispisati?", "Pozor", 276) != ui::kYes)
         return;
-    if (MsgBox(this, "Je li pisač spreman za ispis?", "Vokabis", 36) != dictionary::kYes) return;
+    if (MsgBox(this, "Je li pisač spreman za ispis?", "Vokabis", 36) != ui::kYes) return;
     try {
-        const dictionary::WaitCursor wait;
+        const ui::WaitCursor wait;
         printing::PrinterTarget printer(printing::AppPrinter());
         PrintPages(printer);
     } catch (const std::exception& e) {

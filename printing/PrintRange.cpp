@@ -15,10 +15,10 @@
 #include <climits>
 #include <cmath>
 
-using dictionary::MsgBox;
-using dictionary::Put;
-using dictionary::Px;
-using dictionary::Twips;
+using ui::MsgBox;
+using ui::Put;
+using ui::Px;
+using ui::Twips;
 
 bool IsNumeric(const QString& text) {
     try {
@@ -41,7 +41,7 @@ int32_t PageNumber(const QString& text) {
 }
 
 PrintRangeDialog::PrintRangeDialog(int32_t pageCount, QWidget* parent) : QDialog(parent), pageCount_(pageCount) {
-    dictionary::SetUpDialog(this, "Form1", "Opcije ispisa", 4440, 2445);
+    ui::SetUpDialog(this, "Form1", "Opcije ispisa", 4440, 2445);
 
     optTekucaStranica = Put<QRadioButton>(this, "optTekucaStranica", Twips(240, 165, 1815, 375), "Ispis tekuće stranice");
     optOdStrDoStr = Put<QRadioButton>(this, "optOdStrDoStr", Twips(240, 645, 1215, 375), "Ispis stranica");
@@ -69,8 +69,8 @@ PrintRangeDialog::PrintRangeDialog(int32_t pageCount, QWidget* parent) : QDialog
     connect(cmdOdbaci, &QPushButton::clicked, this, [this] { cmdOdbaci_Click(); });
     connect(cmdPrihvati, &QPushButton::clicked, this, [this] { cmdPrihvati_Click(); });
 
-    dictionary::TabOrder({optTekucaStranica, optOdStrDoStr, txtOd, txtDo, optSveStranice, cmdOdbaci, cmdPrihvati});
-    dictionary::EnterPressesFocusedButton(this);
+    ui::TabOrder({optTekucaStranica, optOdStrDoStr, txtOd, txtDo, optSveStranice, cmdOdbaci, cmdPrihvati});
+    ui::EnterPressesFocusedButton(this);
     optTekucaStranica->setFocus();
 }
 
@@ -146,9 +146,9 @@ bool PrintRangeDialog::eventFilter(QObject* watched, QEvent* event) {
     auto* box = qobject_cast<QLineEdit*>(watched);
     if (!box) return QDialog::eventFilter(watched, event);
     if (event->type() == QEvent::FocusIn) {
-        dictionary::SelectWholeTextOnFocus(box);
+        ui::SelectWholeTextOnFocus(box);
     } else if (event->type() == QEvent::FocusOut && box == txtDo) {
-        dictionary::FocusOnLeaving(event, this, cmdPrihvati);
+        ui::FocusOnLeaving(event, this, cmdPrihvati);
     } else if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

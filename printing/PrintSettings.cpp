@@ -24,10 +24,10 @@
 
 #include <cmath>
 
-using dictionary::MsgBox;
-using dictionary::Put;
-using dictionary::Px;
-using dictionary::Twips;
+using ui::MsgBox;
+using ui::Put;
+using ui::Px;
+using ui::Twips;
 using Module1::Settings;
 
 namespace {
@@ -35,13 +35,13 @@ namespace {
 // A group: its container, the framing rectangle and the heading on the frame's top edge.
 QWidget* Group(QWidget* page, int yOffset, const char* name, QRect at, const char* shape) {
     auto* box = Put<QWidget>(page, name, at.translated(0, -yOffset));
-    dictionary::Outline(box, shape, QRect(0, Px(120), box->width(), box->height() - Px(120)));
+    ui::Outline(box, shape, QRect(0, Px(120), box->width(), box->height() - Px(120)));
     return box;
 }
 
 QLineEdit* Heading(QWidget* box, const char* name, const char* text, QRect at) {
     box->setAccessibleName(QString::fromUtf8(text)); // the group is known by its heading
-    return dictionary::HeadingBox(box, name, QString::fromUtf8(text), at, box->width() - at.left() - 4);
+    return ui::HeadingBox(box, name, QString::fromUtf8(text), at, box->width() - at.left() - 4);
 }
 
 } // namespace
@@ -52,7 +52,7 @@ QString FontNameForSettings(const QString& chosen) {
 }
 
 PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
-    dictionary::SetUpDialog(this, "Form8", "Vokabis", 6510, 4695);
+    ui::SetUpDialog(this, "Form8", "Vokabis", 6510, 4695);
     // The densest window of the program: its groups were drawn for an 8-point font.
     QFont small = font();
     small.setPointSizeF(std::min(small.pointSizeF(), 8.0));
@@ -78,7 +78,7 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
     FitAndDescribe();
 
     // The order Tab visits the controls, lowest tab index first.
-    dictionary::TabOrder({cmdPrihvati, cmdIzlaz, optTab, Label1, cmdMarginr, cmdPrinter, optHrvatski, optEngleski, txtTopM,
+    ui::TabOrder({cmdPrihvati, cmdIzlaz, optTab, Label1, cmdMarginr, cmdPrinter, optHrvatski, optEngleski, txtTopM,
                           txtLeftM, cmdOk, txtHPomak, optDesno, optLijevo, cmdFont, txtVPomak, optGore, optDolje,
                           txtBrojRedova, txtFontSizeOstalo});
 
@@ -93,7 +93,7 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
     });
 
     optTab->setCurrentIndex(0);
-    dictionary::EnterPressesFocusedButton(this); // neither Prihvati nor Izlaz is the default
+    ui::EnterPressesFocusedButton(this); // neither Prihvati nor Izlaz is the default
     Load();
     cmdPrihvati->setFocus();
 }
@@ -305,7 +305,7 @@ void PrintSettingsWindow::cmdMarginr_Click() {
 }
 
 void PrintSettingsWindow::cmdOk_Click() {
-    if (MsgBox(this, "Želite li ispisati test sliku", "Vokabis", 36) != dictionary::kYes) return;
+    if (MsgBox(this, "Želite li ispisati test sliku", "Vokabis", 36) != ui::kYes) return;
     try {
         printing::PrinterTarget printer(printing::AppPrinter());
         printer.Line(20, 0, 0, 5670, 5670, 0);
@@ -326,9 +326,9 @@ bool PrintSettingsWindow::eventFilter(QObject* watched, QEvent* event) {
     const bool heading = box->isReadOnly();
     if (event->type() == QEvent::FocusIn) {
         if (heading) optTab->tabBar()->setFocus();
-        else dictionary::SelectWholeTextOnFocus(box);
+        else ui::SelectWholeTextOnFocus(box);
     } else if (event->type() == QEvent::FocusOut && box == txtTopM) {
-        dictionary::FocusOnLeaving(event, this, cmdPrihvati);
+        ui::FocusOnLeaving(event, this, cmdPrihvati);
     } else if (event->type() == QEvent::KeyPress && !heading) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

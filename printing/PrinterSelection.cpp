@@ -9,11 +9,11 @@
 #include <QLabel>
 #include <QPushButton>
 
-using dictionary::Put;
-using dictionary::Twips;
+using ui::Put;
+using ui::Twips;
 
 PrinterSelection::PrinterSelection(QWidget* parent) : QDialog(parent) {
-    dictionary::SetUpDialog(this, "Form2", "Odabir pisača", 4200, 1365);
+    ui::SetUpDialog(this, "Form2", "Odabir pisača", 4200, 1365);
 
     Label1 = Put<QLabel>(this, "Label1", Twips(120, 120, 2055, 255), "Odaberite pisač");
     cboPrinter = Put<QComboBox>(this, "cboPrinter", Twips(120, 360, 3975, 315));
@@ -26,7 +26,7 @@ PrinterSelection::PrinterSelection(QWidget* parent) : QDialog(parent) {
     connect(cboPrinter, &QComboBox::activated, this, [this] { cmdSelect->setEnabled(cboPrinter->currentIndex() >= 0); });
     connect(cmdSelect, &QPushButton::clicked, this, [this] {
         if (printing::SelectPrinter(cboPrinter->currentText()))
-            dictionary::MsgBox(this, "Printer nije pronađen!", "Pogreška", 64);
+            ui::MsgBox(this, "Printer nije pronađen!", "Pogreška", 64);
         else
             cmdSelect->setEnabled(false);
     });
@@ -39,7 +39,7 @@ PrinterSelection::PrinterSelection(QWidget* parent) : QDialog(parent) {
     cmdSelect->setEnabled(cboPrinter->currentIndex() >= 0);
     cboPrinter->setVisible(cboPrinter->count() > 0);
     lblNoPrinter->setVisible(cboPrinter->count() == 0);
-    dictionary::EnterPressesFocusedButton(this);
+    ui::EnterPressesFocusedButton(this);
     cmdSelect->setFocus();
 }
 

@@ -3,8 +3,8 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-namespace dictionary {
+namespace ui {
 
 bool ActiveLink::Open() const { return QDesktopServices::openUrl(QUrl::fromLocalFile(Address)); }
 
-} // namespace dictionary
+} // namespace ui

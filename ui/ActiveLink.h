@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-namespace dictionary {
+namespace ui {
 
 // Holds the address of the help page and opens it in the user's browser on request.
 struct ActiveLink {
@@ -9,4 +9,4 @@ struct ActiveLink {
     bool Open() const; // false when no program would open it
 };
 
-} // namespace dictionary
+} // namespace ui

@@ -6,7 +6,7 @@
 
 #include <utility>
 
-namespace dictionary {
+namespace ui {
 namespace {
 
 constexpr int kSize = 64; // drawn large, scaled down smoothly
@@ -204,4 +204,4 @@ QIcon ButtonIcon(const QString& name) {
     return QIcon(pm);
 }
 
-} // namespace dictionary
+} // namespace ui

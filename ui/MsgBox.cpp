@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-namespace dictionary {
+namespace ui {
 
 int MsgBox(QWidget* parent, const QString& prompt, const QString& title, int style) {
     QMessageBox box(parent);
@@ -35,4 +35,4 @@ int MsgBox(QWidget* parent, const QString& prompt, const QString& title, int sty
     return 1;
 }
 
-} // namespace dictionary
+} // namespace ui

@@ -3,7 +3,7 @@
 
 class QWidget;
 
-namespace dictionary {
+namespace ui {
 
 // The program's message boxes, by style number: 0 OK alone, 64 OK with the information
 // icon, 36 Yes/No with the question icon, 276 Yes/No with the stop icon and No as default.
@@ -12,4 +12,4 @@ constexpr int kYes = 6;
 constexpr int kNo = 7;
 int MsgBox(QWidget* parent, const QString& prompt, const QString& title, int style);
 
-} // namespace dictionary
+} // namespace ui

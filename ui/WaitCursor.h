@@ -1,7 +1,7 @@
 #pragma once
 #include <QGuiApplication>
 
-namespace dictionary {
+namespace ui {
 
 // The wait cursor for as long as it lives: it goes again however the work ends, a thrown
 // failure included, before any message about it is shown.
@@ -13,4 +13,4 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-} // namespace dictionary
+} // namespace ui

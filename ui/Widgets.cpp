@@ -16,7 +16,7 @@
 
 #include <algorithm>
 
-namespace dictionary {
+namespace ui {
 
 void SetUpDialog(QDialog* window, const char* name, const QString& title, int widthTwips, int heightTwips) {
     window->setObjectName(name);
@@ -139,4 +139,4 @@ void CentreOnScreen(QWidget* window) {
                  area.y() + std::max(0, (area.height() - outer.height()) / 2));
 }
 
-} // namespace dictionary
+} // namespace ui

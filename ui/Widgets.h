@@ -13,7 +13,7 @@ class QLineEdit;
 class QToolButton;
 class QWidget;
 
-namespace dictionary {
+namespace ui {
 
 // The frame of a window of the program over its parent: its object name and caption, a fixed
 // size in twips, a title bar with only the close button; it is deleted when it closes and
@@ -71,4 +71,4 @@ void FocusOnLeaving(const QEvent* focusOut, QWidget* window, QWidget* target);
 // primary one), rather than over its parent; call it once its size is fixed.
 void CentreOnScreen(QWidget* window);
 
-} // namespace dictionary
+} // namespace ui

@@ -303,6 +303,6 @@ TEST(PrintWindows, OpenCentredOnTheScreenWithEveryControlNamedForAScreenReader) 
     }
     QDialog huge(&main); // larger than the screen: its title bar stays on it
     huge.resize(main.screen()->availableGeometry().size() * 2);
-    dictionary::CentreOnScreen(&huge);
+    ui::CentreOnScreen(&huge);
     EXPECT_EQ(huge.pos(), main.screen()->availableGeometry().topLeft());
 }
