@@ -1,14 +1,11 @@
 #include "core/Module1.h"
 
+#include "db/Files.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 #include <cerrno>
 
@@ -56,15 +53,6 @@ constexpr int kCannotMake = 3024; // the engine's "file not found", as for a mis
 
 [[noreturn]] void Fail(const QString& message) { throw db::EngineError(kCannotMake, message.toStdString()); }
 
-#ifdef Q_OS_UNIX
-void SyncFolder(const QString& dir) { // makes a rename survive a power cut
-    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-#endif
-
 } // namespace
 
 void MakeUserDictionary(const Layout& l) {
@@ -90,9 +78,7 @@ void MakeUserDictionary(const Layout& l) {
         ok = !chunk.isEmpty() && to.write(chunk) == chunk.size();
     }
     ok = ok && to.flush();
-#ifdef Q_OS_UNIX
-    ok = ok && ::fsync(to.handle()) == 0;
-#endif
+    ok = ok && db::files::Sync(QFile::encodeName(to.fileName()).toStdString());
     if (!ok)
         Fail(QString("Početni rječnik ne može se kopirati u %1 (nema mjesta na disku ili se ne može pisati).")
                  .arg(dir));
@@ -101,9 +87,7 @@ void MakeUserDictionary(const Layout& l) {
         to.setAutoRemove(false); // it now carries the dictionary's name
     else if (!QFileInfo::exists(l.dictionary))
         Fail(QString("Vaš rječnik ne može se spremiti kao %1.").arg(l.dictionary));
-#ifdef Q_OS_UNIX
-    SyncFolder(dir);
-#endif
+    db::files::Sync(QFile::encodeName(dir).toStdString()); // makes the rename survive a power cut
 }
 
 namespace {
