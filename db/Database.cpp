@@ -1,6 +1,7 @@
 #include "db/Database.h"
 
 #include "db/Backup.h"
+#include "db/Counts.h"
 #include "db/Files.h"
 #include "db/JetLike.h"
 #include "db/JetSql.h"
@@ -261,7 +262,11 @@ void SetUp(sqlite3* db, const std::string& path, const std::string& password, co
     // setting it again is free.
     if (!o.readOnly) {
         ExecSql(db, "PRAGMA journal_mode=WAL");
+        // A pair replaced on a conflict is then deleted through the triggers too, so the stored
+        // counts stay right whatever statement a writer uses.
+        ExecSql(db, "PRAGMA recursive_triggers = ON");
         UpgradePrefixIndexes(db);
+        if (!o.create) AddCountsIfMissing(db);
     }
 }
 
@@ -330,9 +335,11 @@ void Database::CreateIndexes() {
     Exec("CREATE INDEX IF NOT EXISTS VokabisEngleski ON Vokabis (Engleski);"
          "CREATE INDEX IF NOT EXISTS VokabisHrvatski ON Vokabis (Hrvatski);"
          + std::string(kPrefixIndexes));
+    CreateCounts(handle());
 }
 
 void Database::DropIndexes() {
+    DropCounts(handle());
     Exec("DROP INDEX IF EXISTS VokabisEngleski; DROP INDEX IF EXISTS VokabisHrvatski;"
          "DROP INDEX IF EXISTS VokabisEngleskiPrefiks; DROP INDEX IF EXISTS VokabisHrvatskiPrefiks;");
 }

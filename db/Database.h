@@ -52,7 +52,8 @@ public:
     void Exec(const std::string& sql);
     // Builds the tables, the indexes, the stored query and a settings row 1 with defaults.
     void CreateSchema();
-    // The search and ordering indexes; a bulk load drops them first and builds them once after.
+    // The search and ordering indexes and the stored counts; a bulk load drops them first and
+    // builds them once after.
     void CreateIndexes();
     void DropIndexes();
     void AddPair(const std::string& english, const std::string& croatian);

@@ -301,6 +301,20 @@ std::u16string FoldOf(const std::u16string& s) {
     return out;
 }
 
+// The characters that fold to `folded`, itself among them.
+std::vector<UChar32> CaseFormsOf(UChar32 folded) {
+    std::vector<UChar32> forms;
+    USet* set = uset_openEmpty();
+    uset_add(set, folded);
+    uset_closeOver(set, USET_CASE_INSENSITIVE);
+    for (int32_t k = 0, n = uset_size(set); k < n; ++k) {
+        const UChar32 form = uset_charAt(set, k);
+        if (form >= 0 && u_foldCase(form, U_FOLD_CASE_DEFAULT) == folded) forms.push_back(form);
+    }
+    uset_close(set);
+    return forms;
+}
+
 // Every spelling of folded letters in any case, one character for one; none when one of them
 // is not a letter.
 std::vector<std::u16string> SpellingsOf(const std::u16string& folded) {
@@ -309,19 +323,13 @@ std::vector<std::u16string> SpellingsOf(const std::u16string& folded) {
         UChar32 c;
         U16_NEXT(folded.data(), i, folded.size(), c);
         if (!u_isalpha(c)) return {};
-        USet* set = uset_openEmpty();
-        uset_add(set, c);
-        uset_closeOver(set, USET_CASE_INSENSITIVE);
         std::vector<std::u16string> longer;
-        for (int32_t k = 0, n = uset_size(set); k < n; ++k) {
-            const UChar32 form = uset_charAt(set, k);
-            if (form < 0 || u_foldCase(form, U_FOLD_CASE_DEFAULT) != c) continue;
+        for (const UChar32 form : CaseFormsOf(c)) {
             for (const std::u16string& s : spellings) {
                 longer.push_back(s);
                 AppendPoint(longer.back(), form);
             }
         }
-        uset_close(set);
         spellings = std::move(longer);
     }
     return spellings;
@@ -540,6 +548,77 @@ std::string CountSql(const std::string& sql) {
                    " IS NULL)";
     }
     return "SELECT count(*) FROM (" + base + ")";
+}
+
+namespace {
+
+// Reads the fixed words of a query one by one, skipping the spaces between them.
+struct Cursor {
+    std::string_view sql;
+    size_t at = 0;
+    void Skip() {
+        while (at < sql.size() && std::isspace(static_cast<unsigned char>(sql[at]))) ++at;
+    }
+    bool Take(std::string_view word) { // a keyword or name, not the start of a longer one
+        Skip();
+        if (!EqualsNoCase(sql.substr(at, word.size()), word)) return false;
+        const size_t end = at + word.size();
+        if (IsWordChar(word.back()) && end < sql.size() && IsWordChar(sql[end])) return false;
+        at = end;
+        return true;
+    }
+    bool TakeTable() {
+        Skip();
+        if (at >= sql.size() || sql[at] != '"') return Take("Vokabis");
+        if (!EqualsNoCase(sql.substr(at, 9), "\"Vokabis\"")) return false;
+        at += 9;
+        return true;
+    }
+    bool AtEnd() {
+        Skip();
+        return at == sql.size();
+    }
+};
+
+// Nothing, or an ORDER BY of plain names: an order that does not change which rows there are.
+bool OnlyAnOrder(std::string_view tail) {
+    Cursor c{tail};
+    if (c.AtEnd()) return true;
+    if (!c.Take("order") || !c.Take("by")) return false;
+    for (const Word& w : WordsOf(tail))
+        if (w.text == "limit") return false;
+    return tail.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_\" \t\r\n,", c.at) ==
+           std::string_view::npos;
+}
+
+} // namespace
+
+std::string StoredCountSql(const std::string& sql) {
+    // select * from Vokabis [where TERM LIKE 'p*'] [order by ...], and nothing else.
+    Cursor head{sql};
+    if (!head.Take("select") || !head.Take("*") || !head.Take("from") || !head.TakeTable()) return {};
+    const std::string every = "(SELECT Broj FROM VokabisBrojevi WHERE Polje = '' AND Znak = '')";
+    const std::vector<Condition> found = PrefixConditions(sql, WordsOf(sql));
+    if (found.empty()) return OnlyAnOrder(std::string_view(sql).substr(head.at)) ? "SELECT " + every : std::string();
+    const Condition& c = found.front();
+    if (!head.Take("where") || (head.Skip(), head.at != c.at) ||
+        !OnlyAnOrder(std::string_view(sql).substr(c.end)))
+        return {};
+    const std::string field = EqualsNoCase(c.column, "Engleski") ? "Engleski" : "Hrvatski";
+    if (c.prefix.empty()) return "SELECT " + every + " - (SELECT count(*) FROM Vokabis WHERE " + field + " IS NULL)";
+    // One character: the terms that begin with any character folding as it does.
+    int32_t at = 0;
+    const int32_t length = int32_t(c.prefix.size());
+    UChar32 first;
+    U8_NEXT(c.prefix.data(), at, length, first);
+    if (first < 0 || at != length) return {};
+    std::string forms;
+    for (const UChar32 form : CaseFormsOf(u_foldCase(first, U_FOLD_CASE_DEFAULT))) {
+        std::u16string text;
+        AppendPoint(text, form);
+        forms += (forms.empty() ? "" : ", ") + Quoted(Utf8Of(text));
+    }
+    return "SELECT coalesce(sum(Broj), 0) FROM VokabisBrojevi WHERE Polje = '" + field + "' AND Znak IN (" + forms + ")";
 }
 
 } // namespace db

@@ -38,4 +38,9 @@ std::string InTypedOrder(const std::string& sql, std::string* apart = nullptr, s
 // not Null, are counted from the b-tree and from the index of Nulls alone.
 std::string CountSql(const std::string& sql);
 
+// The count of a list from the stored counts (db/Counts.h), when they answer it: every pair, the
+// pairs whose term is not Null (`LIKE '*'`), or those whose term begins with one given character
+// in any case. Empty for any other query.
+std::string StoredCountSql(const std::string& sql);
+
 } // namespace db

@@ -1,5 +1,6 @@
 #include "db/Recordset.h"
 
+#include "db/Counts.h"
 #include "db/Database.h"
 #include "db/JetSql.h"
 #include "db/Sqlite.h"
@@ -294,7 +295,9 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) {
     // The order and the collated range it reads do not change which rows there are: the count
     // is of the prefix conditions alone, which an index answers without reading the rows (for a
     // single letter the collated one, by the first character).
-    ks->countSql = CountSql(keysOnly(AddPrefixRanges(counted.empty() ? base : counted)));
+    // The stored counts answer the longest lists at once, where the file has them.
+    const std::string stored = CountsUsable(db) ? StoredCountSql(base) : std::string();
+    ks->countSql = !stored.empty() ? stored : CountSql(keysOnly(AddPrefixRanges(counted.empty() ? base : counted)));
     ks->keysSql = keysSql;
     if (!apart.empty()) {
         ks->apartSql = "SELECT 1 FROM " + QuoteName(ks->table) + " WHERE " + AddPrefixRanges(apart) + " LIMIT 1";

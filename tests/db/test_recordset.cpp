@@ -289,7 +289,10 @@ TEST(Recordset, ALongListIsTheQuerysOwnWhenReadLater) {
                             "Select * from Vokabis where Hrvatski LIKE '*'", "Select * From Vokabis Order By Hrvatski Desc",
                             "Select * from Vokabis where Engleski LIKE 'W*'",
                             "Select * from Vokabis where Engleski LIKE 'w1*' and Hrvatski LIKE '*'",
+                            "Select * from Vokabis where Engleski LIKE 'w*' Order By Engleski Desc",
                             "Select * From Vokabis Order By Engleski LIMIT 2000",
+                            "Select * from Vokabis where Engleski LIKE 'w*' order by Engleski limit 2000",
+                            "Select * from Vokabis where Engleski LIKE 'w*' or Hrvatski LIKE 'y*'",
                             "Select * from Vokabis where Engleski LIKE 'w1*' LIMIT 5"})
         EXPECT_EQ(d.OpenRecordset(sql)->RowCount(), d.Count(sql)) << sql;
 }

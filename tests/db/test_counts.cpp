@@ -1,0 +1,68 @@
+// The counts stored with the pairs, which the longest lists are counted from.
+#include "common/TempFiles.h"
+
+#include "db/Counts.h"
+#include "db/Recordset.h"
+
+#include <gtest/gtest.h>
+
+TEST(Counts, StayExactWhateverWritesThePairs) {
+    TempDb t({{"apple", "jabuka"}, {"Apple", "Jabuka"}, {"čaj", "čaj"}, {"ljeto", "ljeto"}, {"", "prazno"}});
+    auto d = t.Open(), other = t.Open();
+    EXPECT_TRUE(db::CountsMatch(d.handle())) << "a new file";
+    // The program's own writes go through a list.
+    auto rs = d.OpenRecordset("OrderByEngleski");
+    rs->AddNew();
+    rs->SetField("Engleski", std::string("Éclair"));
+    rs->SetField("Hrvatski", std::string("ekler"));
+    rs->Update();
+    rs->MoveFirst();
+    rs->Edit();
+    rs->SetField("Hrvatski", std::string("Zebra"));
+    rs->Update();
+    rs->MoveLast();
+    rs->Delete();
+    EXPECT_TRUE(db::CountsMatch(d.handle())) << "a list's writes";
+    // Any other writer, on another connection, whatever its statement.
+    for (const char* sql : {
+             "INSERT INTO Vokabis (Engleski, Hrvatski) VALUES (NULL, 'bez'), ('ŵales', NULL), ('', ''), ('Wales', 'Đak')",
+             "UPDATE Vokabis SET Engleski = 'zebra' WHERE Engleski = 'apple'",
+             "UPDATE Vokabis SET Engleski = upper(Engleski)",
+             "UPDATE Vokabis SET Hrvatski = NULL WHERE Hrvatski = 'čaj'",
+             "UPDATE Vokabis SET Hrvatski = '' WHERE Hrvatski = 'ljeto'",
+             "UPDATE Vokabis SET Hrvatski = 'ćup' WHERE Hrvatski IS NULL",
+             "UPDATE Vokabis SET Id = Id + 1000",
+             "INSERT OR REPLACE INTO Vokabis (Id, Engleski, Hrvatski) SELECT min(Id), 'Replaced', 'zamijenjen' FROM Vokabis",
+             "BEGIN; DELETE FROM Vokabis; ROLLBACK",
+             "DELETE FROM Vokabis WHERE Engleski LIKE 'Z*'",
+         }) {
+        other.Exec(sql);
+        EXPECT_TRUE(db::CountsMatch(d.handle())) << sql;
+    }
+    // A bulk load takes the indexes and counts away and makes them once, at its end.
+    other.Exec("BEGIN");
+    other.DropIndexes();
+    other.AddPair("bulk", "teret");
+    other.CreateIndexes();
+    other.Exec("COMMIT");
+    EXPECT_TRUE(db::CountsMatch(d.handle())) << "a bulk load";
+}
+
+TEST(Counts, AFileWithoutThemGetsThemWhenOpenedForWritingAndOnlyThen) {
+    Rows rows;
+    for (int i = 0; i < 1500; ++i) rows.emplace_back((i % 3 ? "a" : "A") + std::to_string(i), "x");
+    TempDb t(rows);
+    db::DropCounts(t.Open().handle()); // as in a file made before them
+    const std::string before = Slurp(t.path);
+    const char* sql = "Select * from Vokabis where Engleski LIKE 'a*'";
+    {
+        db::Database reader(t.path.string(), db::kPassword, db::Connection::Options{false, true, false});
+        EXPECT_FALSE(db::CountsUsable(reader.handle()));
+        EXPECT_EQ(reader.OpenRecordset(sql)->RowCount(), 1500); // counted from the pairs
+    }
+    EXPECT_EQ(Slurp(t.path), before) << "a reader wrote to the file";
+    auto d = t.Open();
+    ASSERT_TRUE(db::CountsUsable(d.handle()));
+    EXPECT_TRUE(db::CountsMatch(d.handle()));
+    EXPECT_EQ(d.OpenRecordset(sql)->RowCount(), 1500);
+}
