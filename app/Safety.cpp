@@ -1,7 +1,9 @@
 #include "app/Safety.h"
 
 #include "core/Module1.h"
+#include "db/Counts.h"
 #include "db/Sqlite.h"
+#include "dictionary/MainWindow.h"
 #include "ui/MsgBox.h"
 
 #include <QApplication>
@@ -45,6 +47,21 @@ void TellDamage(const std::string&, const std::string& message) {
         Qt::QueuedConnection);
 }
 
+// The stored counts were found wrong (something wrote the file past its triggers): the lists
+// already count their own rows; the file gets its counts again, and the list on screen runs
+// again, so no pair stays left out of it.
+void RecountAndShowAgain() {
+    if (!Module1::DictDb || !db::WritesRefusedReason().empty()) return;
+    try {
+        db::RecountPairs(Module1::DictDb->handle());
+    } catch (const db::EngineError&) {
+        // Counted from the pairs for the rest of this run; the next run tries again.
+    }
+    if (QApplication::activeModalWidget()) return; // an open dialog keeps the list it works on
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* form4 = qobject_cast<MainWindow*>(w)) form4->RunListAgain();
+}
+
 // A whole-file check on a connection of its own, off the user's thread.
 void CheckWholeFile(std::string path, std::string key) {
     try {
@@ -59,11 +76,17 @@ void CheckWholeFile(std::string path, std::string key) {
             db::Statement s(d.handle(), "PRAGMA quick_check");
             while (s.Step()) verdict += db::CStr(s.Column(0));
         }
+        const bool countsWrong = verdict == "ok" && db::CountsUsable(d.handle()) && !db::CountsMatch(d.handle());
         {
             std::lock_guard lock(check.mutex);
             check.running = nullptr;
         }
-        if (verdict != "ok") db::ReportDamage(path, db::DescribeFailure(SQLITE_CORRUPT, path));
+        if (verdict != "ok") {
+            db::ReportDamage(path, db::DescribeFailure(SQLITE_CORRUPT, path));
+        } else if (countsWrong) {
+            db::DistrustCounts();
+            QMetaObject::invokeMethod(qApp, RecountAndShowAgain, Qt::QueuedConnection);
+        }
     } catch (const db::EngineError& e) {
         std::lock_guard lock(check.mutex);
         check.running = nullptr;

@@ -281,6 +281,13 @@ void MainWindow::RecordsetWritten() {
     GridFollowRecordset();
 }
 
+void MainWindow::RunListAgain() {
+    if (!Data1.HasRecordset()) return;
+    const db::Recordset& rs = Data1.recordset();
+    const long at = rs.AbsolutePosition();
+    ShowFileAsItIs(at >= 0 ? rs.CurrentKey() : -1, std::max(0L, at));
+}
+
 void MainWindow::ShowFileAsItIs(long long currentKey, long place) {
     if (!RunRecordSource(QString::fromStdString(Data1.RecordSource)) || !Data1.HasRecordset()) return;
     db::Recordset& rs = Data1.recordset();

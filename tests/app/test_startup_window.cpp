@@ -1,8 +1,10 @@
 #include "common/Modal.h"
 #include "common/ProgramFolder.h"
 
+#include "app/Safety.h"
 #include "app/Session.h"
 #include "app/Startup.h"
+#include "db/Counts.h"
 #include "dictionary/MainWindow.h"
 
 #include <gtest/gtest.h>
@@ -147,4 +149,23 @@ TEST(StartupWindow, ADamagedFileIsReportedOnceAndThenOnlyRead) {
         delete w;
         db::SetDamageHandler(nullptr);
     }
+}
+
+// Counts that something wrote past (here: a total five short) must not hide pairs: the background
+// check finds them wrong, the list is counted from the pairs, and the file gets them right again.
+TEST(StartupWindow, WrongStoredCountsHideNoPairAndAreCountedAgain) {
+    ProgramFolder f;
+    f.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+           "INSERT INTO Vokabis (Engleski, Hrvatski) SELECT 'word' || i, 'riječ' || i FROM n");
+    f.Exec("UPDATE VokabisBrojevi SET Broj = Broj - 5 WHERE Polje IN ('', 'Engleski')");
+    QPointer<MainWindow> w = StartUp(f.app());
+    ASSERT_TRUE(w);
+    for (int i = 0; i < 500 && w->Text3->text() != "3000"; ++i) QTest::qWait(10);
+    EXPECT_EQ(w->Text3->text(), "3000");
+    EXPECT_EQ(w->Data1.recordset().RowCount(), 3000);
+    QTest::keyClicks(w->txtNadjiEngleski, "w");
+    EXPECT_EQ(w->Text3->text(), "3000");
+    delete w;
+    StopWatchingDictionary();
+    EXPECT_TRUE(db::CountsMatch(f.Open().handle()));
 }
