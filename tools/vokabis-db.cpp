@@ -2,6 +2,7 @@
 // command line; everything done to a file from outside it is done here.
 #include "core/Module1.h"
 #include "db/Backup.h"
+#include "db/Counts.h"
 #include "db/Database.h"
 #include "db/Sqlite.h"
 #include "tools/Formats.h"
@@ -399,6 +400,15 @@ bool Verify(db::Database& d, std::ostream& out) {
     }
     out << "Cjelovitost datoteke: u redu\n";
     out << "Parova riječi: " << d.Count("Select Id From Vokabis") << "\n";
+    if (!db::CountsUsable(d.handle())) {
+        out << "Brojevi parova po početnom znaku: još nisu spremljeni (program ih sprema kad prvi put otvori datoteku).\n";
+    } else if (db::CountsMatch(d.handle())) {
+        out << "Brojevi parova po početnom znaku: u redu\n";
+    } else { // the pairs are whole; the program counts them again when it next opens the file
+        out << "Spremljeni brojevi parova po početnom znaku ne odgovaraju parovima; program ih ponovno broji kad sljedeći "
+               "put otvori datoteku.\n";
+        ok = false;
+    }
     try {
         const Module1::SettingsRecord s = Module1::ReadSettings(d);
         out << "Postavke ispisa: u redu (" << s.MojFontIme.toStdString() << ", " << s.VelicinaFonta << " pt, "

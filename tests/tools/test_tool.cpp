@@ -118,6 +118,9 @@ TEST(Tool, CheckAndTheOtherReadersNeverWriteAndSayWhatIsWrongInCroatian) {
     ASSERT_EQ(Tool("create " + view).rc, 0);
     db::Database(view, db::kPassword).Exec("DROP VIEW OrderByEngleski");
     ASSERT_EQ(Tool("create " + damaged).rc, 0);
+    const std::string counts = d / "counts.mdb";
+    ASSERT_EQ(Tool("create " + counts).rc, 0);
+    db::Database(counts, db::kPassword).Exec("UPDATE VokabisBrojevi SET Broj = Broj + 1");
     EXPECT_EQ(fs::status(damaged).permissions(), fs::perms::owner_read | fs::perms::owner_write); // private
     {
         std::fstream f(damaged, std::ios::in | std::ios::out | std::ios::binary);
@@ -132,7 +135,8 @@ TEST(Tool, CheckAndTheOtherReadersNeverWriteAndSayWhatIsWrongInCroatian) {
         EXPECT_TRUE(NoEngineEnglish(r.out)) << r.out;
         EXPECT_EQ(fs::file_size(empty), 0u) << command;
     }
-    for (auto [file, says] : {std::pair{view, "OrderByEngleski nedostaje"}, {damaged, "oštećena"}}) {
+    for (auto [file, says] :
+         {std::pair{view, "OrderByEngleski nedostaje"}, {damaged, "oštećena"}, {counts, "ne odgovaraju parovima"}}) {
         const Result r = Tool("check " + file);
         EXPECT_EQ(r.rc, 1);
         EXPECT_NE(r.out.find(says), std::string::npos) << r.out;
