@@ -462,12 +462,31 @@ std::vector<Condition> PrefixConditions(const std::string& sql, const std::vecto
 
 } // namespace
 
+namespace {
+
+// The term a query's own order ends it with, `ORDER BY term [ASC|DESC]` and nothing else; empty
+// when its order is any other.
+std::string OrderedTerm(const std::string& sql, const std::vector<Word>& words, size_t order) {
+    const size_t n = words.size() - order;
+    if ((n != 3 && n != 4) || (n == 4 && words.back().text != "asc" && words.back().text != "desc")) return {};
+    const size_t from = words[order].at;
+    if (sql.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_ \t\r\n", from) !=
+        std::string::npos)
+        return {};
+    return words[order + 2].text;
+}
+
+} // namespace
+
 std::string InTypedOrder(const std::string& sql, std::string* apart, std::string* counted) {
-    // A query with an order, or with a clause an ORDER BY could not simply follow, keeps its own.
+    // A query with an order, or with a clause an ORDER BY could not simply follow, keeps its own;
+    // an order by the typed term alone is read from its collated index as the typed order is.
     const std::vector<Word> words = WordsOf(sql);
+    std::string ordered;
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& w = words[i].text;
         const bool by = i + 1 < words.size() && words[i + 1].text == "by";
+        if (w == "order" && by && !(ordered = OrderedTerm(sql, words, i)).empty()) break;
         if (((w == "order" || w == "group") && by) || w == "limit" || w == "union" || w == "intersect" || w == "except" ||
             w == ";")
             return sql;
@@ -475,7 +494,8 @@ std::string InTypedOrder(const std::string& sql, std::string* apart, std::string
     const std::vector<Condition> found = PrefixConditions(sql, words);
     if (found.empty()) return sql;
     const Condition& typed = found.front();
-    std::string out = sql + " ORDER BY " + typed.column;
+    if (!ordered.empty() && !EqualsNoCase(ordered, typed.column)) return sql;
+    std::string out = !ordered.empty() ? sql : sql + " ORDER BY " + typed.column;
     // One letter alone finds many rows, and sorting them by the collation costs more than the
     // rest of a keystroke: they are read from the collated index in its order instead, within the
     // range of the letter, the prefix condition still deciding which rows belong. Not when the

@@ -128,6 +128,7 @@ TEST(Recordset, FilteredListsComeInTheTypedTermsAlphabeticalOrder) {
         const char* field;
         const char* sql;
         const char* prefix; // of the typed term
+        bool descending = false;
     };
     for (const Case& c : {Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'č*'", "č"},
                           Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'd*' and Engleski LIKE '*'", "d"},
@@ -137,13 +138,17 @@ TEST(Recordset, FilteredListsComeInTheTypedTermsAlphabeticalOrder) {
                           Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'Lj*'", "lj"},
                           Case{"Hrvatski", "Select * from Vokabis where Hrvatski LIKE 'DŽ*'", "dž"},
                           Case{"Engleski", "Select * from Vokabis where Engleski LIKE 's*'", "s"},
+                          Case{"Hrvatski", "Select * From Vokabis where Hrvatski LIKE 'č*'Order By Hrvatski Asc", "č"},
+                          Case{"Hrvatski", "Select * From Vokabis where Hrvatski LIKE 'l*'Order By Hrvatski Desc", "l", true},
+                          Case{"Engleski", "Select * From Vokabis where Engleski LIKE 'S*'Order By Engleski Desc", "s", true},
                           Case{"Engleski", "Select * from Vokabis where Engleski LIKE 'sa*' and Hrvatski LIKE '*'", "sa"}}) {
         const bool hr = std::string(c.field) == "Hrvatski";
         std::set<std::string> matching;
         for (const std::string& w : hr ? croatian : english)
             if (db::FoldKey(w).starts_with(db::FoldKey(c.prefix))) matching.insert(w);
-        const std::vector<std::string> expected =
+        std::vector<std::string> expected =
             SortedBySystem(hr ? "hr_HR.UTF-8" : "en_US.UTF-8", {matching.begin(), matching.end()});
+        if (c.descending) std::reverse(expected.begin(), expected.end());
         ASSERT_EQ(expected.size(), matching.size()) << "the system's locales are missing (scripts/setup makes them)";
         auto rs = d.OpenRecordset(c.sql);
         std::vector<std::string> shown = Column(*rs, c.field);
