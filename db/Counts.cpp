@@ -19,13 +19,12 @@ std::atomic<bool> distrusted{false};
 const char* const kTable = "CREATE TABLE IF NOT EXISTS VokabisBrojevi (Polje TEXT NOT NULL, Znak TEXT NOT NULL, "
                            "Broj INTEGER NOT NULL, PRIMARY KEY (Polje, Znak)) WITHOUT ROWID;";
 
-std::string Counted(const char* from) {
-    return std::string("SELECT '', '', count(*) FROM ") + from +
-           " UNION ALL SELECT 'Engleski', substr(Engleski, 1, 1), count(*) FROM " + from +
-           " WHERE length(Engleski) > 0 GROUP BY 2"
-           " UNION ALL SELECT 'Hrvatski', substr(Hrvatski, 1, 1), count(*) FROM " + from +
-           " WHERE length(Hrvatski) > 0 GROUP BY 2";
-}
+// The counts as the pairs give them, in the table's columns.
+const char* const kCounted = "SELECT '', '', count(*) FROM Vokabis"
+                             " UNION ALL SELECT 'Engleski', substr(Engleski, 1, 1), count(*) FROM Vokabis"
+                             " WHERE length(Engleski) > 0 GROUP BY 2"
+                             " UNION ALL SELECT 'Hrvatski', substr(Hrvatski, 1, 1), count(*) FROM Vokabis"
+                             " WHERE length(Hrvatski) > 0 GROUP BY 2";
 
 // One term's first character counted once more (+1) or once less (-1). The row for a new
 // character is made when needed; without ON CONFLICT, so a policy of the firing statement
@@ -68,7 +67,7 @@ bool CountsUsable(sqlite3* db) { return !distrusted && HasCounts(db); }
 
 void CreateCounts(sqlite3* db) {
     if (HasCounts(db)) return;
-    ExecSql(db, std::string(kTable) + "INSERT INTO VokabisBrojevi " + Counted("Vokabis") + ";" + Triggers());
+    ExecSql(db, std::string(kTable) + "INSERT INTO VokabisBrojevi " + kCounted + ";" + Triggers());
 }
 
 void DropCounts(sqlite3* db) {
@@ -91,7 +90,7 @@ void AddCountsIfMissing(sqlite3* db) {
 bool CountsMatch(sqlite3* db) {
     // Rows counted down to nothing stay behind; they say nothing.
     const std::string stored = "SELECT Polje, Znak, Broj FROM VokabisBrojevi WHERE Broj <> 0 OR Polje = ''";
-    Statement s(db, "WITH Stvarni AS (" + Counted("Vokabis") + ") SELECT (SELECT count(*) FROM (SELECT * FROM Stvarni EXCEPT " +
+    Statement s(db, "WITH Stvarni AS (" + std::string(kCounted) + ") SELECT (SELECT count(*) FROM (SELECT * FROM Stvarni EXCEPT " +
                         stored + ")) + (SELECT count(*) FROM (" + stored + " EXCEPT SELECT * FROM Stvarni))");
     s.Step();
     return s.Int(0) == 0;

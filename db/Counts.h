@@ -7,8 +7,6 @@
 
 namespace db {
 
-inline constexpr const char* kCountsTable = "VokabisBrojevi";
-
 // True when the file has its counts and nothing in this run has shown them to be wrong.
 bool CountsUsable(sqlite3* db);
 // Makes the table, fills it from the pairs and adds its triggers, unless the file has them;

@@ -464,15 +464,54 @@ std::vector<Condition> PrefixConditions(const std::string& sql, const std::vecto
 
 namespace {
 
+// What plain names are made of.
+const char* const kNameChars = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_";
+
+// Reads the fixed words of a query one by one, skipping the spaces between them.
+struct Cursor {
+    std::string_view sql;
+    size_t at = 0;
+    void Skip() {
+        while (at < sql.size() && std::isspace(static_cast<unsigned char>(sql[at]))) ++at;
+    }
+    bool Take(std::string_view word) { // a keyword or name, not the start of a longer one
+        Skip();
+        if (!EqualsNoCase(sql.substr(at, word.size()), word)) return false;
+        const size_t end = at + word.size();
+        if (IsWordChar(word.back()) && end < sql.size() && IsWordChar(sql[end])) return false;
+        at = end;
+        return true;
+    }
+    bool TakeTable() {
+        Skip();
+        if (at >= sql.size() || sql[at] != '"') return Take("Vokabis");
+        if (!EqualsNoCase(sql.substr(at, 9), "\"Vokabis\"")) return false;
+        at += 9;
+        return true;
+    }
+    bool AtEnd() {
+        Skip();
+        return at == sql.size();
+    }
+};
+
+// Nothing, or an ORDER BY of plain names: an order that does not change which rows there are.
+bool OnlyAnOrder(std::string_view tail) {
+    Cursor c{tail};
+    if (c.AtEnd()) return true;
+    if (!c.Take("order") || !c.Take("by")) return false;
+    for (const Word& w : WordsOf(tail))
+        if (w.text == "limit") return false;
+    return tail.find_first_not_of(std::string(kNameChars) + "\" \t\r\n,", c.at) == std::string_view::npos;
+}
+
 // The term a query's own order ends it with, `ORDER BY term [ASC|DESC]` and nothing else; empty
 // when its order is any other.
 std::string OrderedTerm(const std::string& sql, const std::vector<Word>& words, size_t order) {
     const size_t n = words.size() - order;
     if ((n != 3 && n != 4) || (n == 4 && words.back().text != "asc" && words.back().text != "desc")) return {};
     const size_t from = words[order].at;
-    if (sql.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_ \t\r\n", from) !=
-        std::string::npos)
-        return {};
+    if (sql.find_first_not_of(std::string(kNameChars) + " \t\r\n", from) != std::string::npos) return {};
     return words[order + 2].text;
 }
 
@@ -537,11 +576,7 @@ std::string CountSql(const std::string& sql) {
     const std::vector<Word> words = WordsOf(sql);
     for (size_t i = words.size(); i-- > 1;) {
         if (words[i - 1].text != "order" || words[i].text != "by") continue;
-        const std::string tail = sql.substr(words[i - 1].at);
-        bool plain = tail.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_\" \t\r\n,") ==
-                     std::string::npos;
-        for (size_t k = i; k < words.size(); ++k) plain = plain && words[k].text != "limit";
-        if (plain) base = sql.substr(0, words[i - 1].at);
+        if (OnlyAnOrder(std::string_view(sql).substr(words[i - 1].at))) base = sql.substr(0, words[i - 1].at);
         break;
     }
     // select KEY from TABLE [where (TERM IS NOT NULL)]
@@ -569,49 +604,6 @@ std::string CountSql(const std::string& sql) {
     }
     return "SELECT count(*) FROM (" + base + ")";
 }
-
-namespace {
-
-// Reads the fixed words of a query one by one, skipping the spaces between them.
-struct Cursor {
-    std::string_view sql;
-    size_t at = 0;
-    void Skip() {
-        while (at < sql.size() && std::isspace(static_cast<unsigned char>(sql[at]))) ++at;
-    }
-    bool Take(std::string_view word) { // a keyword or name, not the start of a longer one
-        Skip();
-        if (!EqualsNoCase(sql.substr(at, word.size()), word)) return false;
-        const size_t end = at + word.size();
-        if (IsWordChar(word.back()) && end < sql.size() && IsWordChar(sql[end])) return false;
-        at = end;
-        return true;
-    }
-    bool TakeTable() {
-        Skip();
-        if (at >= sql.size() || sql[at] != '"') return Take("Vokabis");
-        if (!EqualsNoCase(sql.substr(at, 9), "\"Vokabis\"")) return false;
-        at += 9;
-        return true;
-    }
-    bool AtEnd() {
-        Skip();
-        return at == sql.size();
-    }
-};
-
-// Nothing, or an ORDER BY of plain names: an order that does not change which rows there are.
-bool OnlyAnOrder(std::string_view tail) {
-    Cursor c{tail};
-    if (c.AtEnd()) return true;
-    if (!c.Take("order") || !c.Take("by")) return false;
-    for (const Word& w : WordsOf(tail))
-        if (w.text == "limit") return false;
-    return tail.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_\" \t\r\n,", c.at) ==
-           std::string_view::npos;
-}
-
-} // namespace
 
 std::string StoredCountSql(const std::string& sql) {
     // select * from Vokabis [where TERM LIKE 'p*'] [order by ...], and nothing else.
