@@ -296,8 +296,11 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) {
     // is of the prefix conditions alone, which an index answers without reading the rows (for a
     // single letter the collated one, by the first character).
     // The stored counts answer the longest lists at once, where the file has them.
-    const std::string stored = CountsUsable(db) ? StoredCountSql(base) : std::string();
-    ks->countSql = !stored.empty() ? stored : CountSql(keysOnly(AddPrefixRanges(counted.empty() ? base : counted)));
+    // The text decides first, so a keystroke the counts cannot answer does not ask for them.
+    const std::string stored = StoredCountSql(base);
+    ks->countSql = !stored.empty() && CountsUsable(db)
+                       ? stored
+                       : CountSql(keysOnly(AddPrefixRanges(counted.empty() ? base : counted)));
     ks->keysSql = keysSql;
     if (!apart.empty()) {
         ks->apartSql = "SELECT 1 FROM " + QuoteName(ks->table) + " WHERE " + AddPrefixRanges(apart) + " LIMIT 1";
