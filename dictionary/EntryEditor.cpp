@@ -41,6 +41,7 @@ EntryEditor::EntryEditor(MainWindow& form4) : QDialog(&form4), form4_(form4) {
     Label2->setBuddy(txtHrvatski);
     for (QLineEdit* box : {txtEngleski, txtHrvatski}) {
         box->setMaxLength(std::numeric_limits<int>::max()); // no limit of our own
+        ui::KeepOnOneLine(box);
         box->installEventFilter(this);
     }
     Text4->installEventFilter(this);

@@ -84,6 +84,7 @@ void MainWindow::BuildSearchBoxes() {
     for (QLineEdit* box : {txtNadjiEngleski, txtNadjiHrvatski}) {
         box->setMouseTracking(true);
         box->installEventFilter(this);
+        ui::KeepOnOneLine(box);
         connect(box, &QLineEdit::textChanged, this, [this, box] { SearchChanged(box); });
     }
 }

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
+#include <QValidator>
 
 #include <algorithm>
 
@@ -114,6 +115,39 @@ void SelectWholeTextOnFocus(QLineEdit* box) {
     QTimer::singleShot(0, box, [box] {
         if (box->hasFocus()) box->selectAll(); // any length: a very long term must not overflow a count
     });
+}
+
+namespace {
+bool BreaksLine(QChar c) {
+    const auto kind = c.category();
+    return kind == QChar::Other_Control || kind == QChar::Separator_Line || kind == QChar::Separator_Paragraph;
+}
+
+class OneLine : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& text, int& cursor) const override {
+        if (std::none_of(text.cbegin(), text.cend(), BreaksLine))
+            return Acceptable; // what is typed; the box's text stays exactly as it is
+        QString out;
+        int outCursor = 0;
+        for (int i = 0; i < text.size();) {
+            int end = i;
+            while (end < text.size() && BreaksLine(text[end])) ++end;
+            if (end == i) out += text[end++];
+            else if (i > 0 && end < text.size()) out += u' '; // a run inside the text, never at an end
+            if (cursor >= end) outCursor = int(out.size());
+            i = end;
+        }
+        text = out;
+        cursor = outCursor;
+        return Acceptable;
+    }
+};
+} // namespace
+
+void KeepOnOneLine(QLineEdit* box) {
+    box->setValidator(new OneLine(box));
 }
 
 void FocusOnLeaving(const QEvent* focusOut, QWidget* window, QWidget* target) {

@@ -2,6 +2,8 @@
 
 #include "dictionary/EntryEditor.h"
 
+#include <QClipboard>
+
 namespace {
 const Rows kPairs = {{"apple", "jabuka"}, {"bread", "kruh"}, {"cat", "mačka"}, {"dog", "pas"}};
 } // namespace
@@ -115,6 +117,31 @@ TEST_F(EditorTest, ChangeModeWritesTheCurrentPairOnceAndThenAddsPairs) {
     EXPECT_EQ(folder.Pairs(), expected);
     EXPECT_EQ(Column(0), (QStringList{"apple", "bread", "cat", "dog", "loaf", "bun"}));
     EXPECT_EQ(Counter(), "2/6");
+}
+
+// A word copied with its line end, or a line with a tab, pasted where a term goes.
+TEST_F(EditorTest, APastedTermKeepsToOneLine) {
+    Start(kPairs);
+    auto* hr = Find<QLineEdit>("txtNadjiHrvatski");
+    hr->setFocus();
+    QApplication::clipboard()->setText("mač\r\n");
+    Key(hr, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(Source(), "Select * from Vokabis where Hrvatski LIKE 'mač*'");
+    EXPECT_EQ(Column(0), QStringList{"cat"});
+    hr->clear();
+    WithEditor("cmdNova", [&](EntryEditor& e) {
+        e.txtEngleski->setFocus();
+        QApplication::clipboard()->setText("\tloaf\n");
+        Key(e.txtEngleski, Qt::Key_V, Qt::ControlModifier);
+        Type(e.txtEngleski, "s");
+        QApplication::clipboard()->setText("bijela\n\nštruca\u2029");
+        e.txtHrvatski->setFocus();
+        Key(e.txtHrvatski, Qt::Key_V, Qt::ControlModifier);
+        e.cmdSpremi->click();
+    });
+    ::Rows expected = kPairs;
+    expected.push_back({"loafs", "bijela štruca"});
+    EXPECT_EQ(folder.Pairs(), expected);
 }
 
 TEST_F(EditorTest, FocusRulesAndKrajOrEscLoseOnlyWhatWasNotSaved) {

@@ -35,21 +35,23 @@ TEST_F(Form4Test, BadInputInTheSearchBoxesAndTheEditorNeverCrashesOrLosesAPair) 
     long stored = 4;
     for (const QString& input : BadInputs()) {
         SeenBox box;
+        QString shown; // control characters, kept to one line, may leave nothing
         OnNextModal<EntryEditor>([&](EntryEditor* e) {
             e->txtEngleski->setText(input);
             e->txtHrvatski->setText(input);
-            if (input.isEmpty()) AnswerBox(&box);
+            shown = e->txtEngleski->text();
+            if (shown.isEmpty()) AnswerBox(&box);
             e->cmdSpremi->click();
             e->cmdIzlaz->click();
         });
         w->cmdNova_Click();
-        if (input.isEmpty()) {
+        if (shown.isEmpty()) {
             EXPECT_EQ(box.text, "Morate unijeti englesku riječ!");
             continue;
         }
         const ::Rows pairs = folder.Pairs();
         ASSERT_EQ(long(pairs.size()), ++stored) << input.left(40).toStdString();
-        EXPECT_EQ(pairs.back().first, input.toStdString()); // exactly as typed
+        EXPECT_EQ(pairs.back().first, shown.toStdString()); // exactly as the box showed it
     }
 }
 
