@@ -63,8 +63,9 @@ void EnterPressesFocusedButton(QWidget* window);
 // Selects the whole text of a box that has just got the focus, after the click that brought
 // the focus has placed the caret.
 void SelectWholeTextOnFocus(QLineEdit* box);
-// A term is one line: text pasted or dropped into the box loses the line breaks at its ends,
-// and a tab or line break inside it becomes one space, as the box shows it.
+// A term is one line: text the box gets (pasted, dropped, or a stored term shown for a change)
+// loses the line breaks at its ends, and a tab or line break inside it becomes one space, as
+// the box shows it.
 void KeepOnOneLine(QLineEdit* box);
 // For a box's FocusOut event: when the user left it (Tab, Shift+Tab, a click), the focus goes
 // on to target; a message box or another window taking it for a moment does not count.
