@@ -149,6 +149,7 @@ deb)
 
     # Novi pojam, a pair typed into the editor and accepted with Enter, the editor closed, Završi rad.
     # A window that has just appeared may not take keys yet: each click and typing waits a moment.
+    focused "$w" "the main window"
     sleep 0.5; xdotool mousemove --window "$w" 19 19 click 1
     e=$(window "Izmjena i dodavanje riječi") || fail "the entry editor did not open"
     focused "$e" "the entry editor"
@@ -158,6 +159,7 @@ deb)
     # key for an instant, and a program busy in that instant reads the key as nothing.
     xclip -quiet -selection clipboard -i <<<"instalirano čšž" >/dev/null 2>&1 &
     pids+=($!)
+    for _ in $(seq 100); do [ "$(xclip -o -selection clipboard 2>/dev/null)" = "instalirano čšž" ] && break; sleep 0.1; done
     sleep 0.3; xdotool key ctrl+v Return; sleep 0.3; xdotool key Return
     sleep 0.5; xdotool key Escape
     sleep 0.5; xdotool mousemove --window "$w" 471 19 click 1
