@@ -39,15 +39,50 @@ std::string Step(const char* field, const char* row, const char* sign) {
            " AND length(" + f + ") > 0;";
 }
 
+// A pair another client replaces (INSERT OR REPLACE, UPDATE OR REPLACE of the key) is deleted
+// without the delete trigger unless that client turned recursive triggers on. So the row about
+// to be replaced is noted first; the delete trigger, when it does fire, counts it out and drops
+// the note, and otherwise the insert or key change counts out what the note holds. A note left
+// by a statement that ignored its conflict is dropped with its row.
+const char* const kNotes = "CREATE TABLE IF NOT EXISTS VokabisZamjena (Id INTEGER PRIMARY KEY, Engleski, Hrvatski);";
+
+std::string Note(const char* id) {
+    return std::string("DELETE FROM VokabisZamjena WHERE Id = ") + id + ";INSERT INTO VokabisZamjena SELECT Id, Engleski, "
+           "Hrvatski FROM Vokabis WHERE Id = " + id + ";";
+}
+
+// Counts out the pair noted under id, if the delete trigger has not, and drops the note.
+std::string CountOutNoted(const char* id) {
+    std::string sql = "UPDATE VokabisBrojevi SET Broj = Broj - (SELECT count(*) FROM VokabisZamjena WHERE Id = " +
+                      std::string(id) + ") WHERE Polje = '' AND Znak = '';";
+    for (const char* field : {"Engleski", "Hrvatski"}) {
+        const std::string first = std::string("substr(") + field + ", 1, 1)";
+        sql += std::string("UPDATE VokabisBrojevi SET Broj = Broj - 1 WHERE Polje = '") + field + "' AND Znak = (SELECT " +
+               first + " FROM VokabisZamjena WHERE Id = " + id + " AND length(" + field + ") > 0);";
+    }
+    return sql + "DELETE FROM VokabisZamjena WHERE Id = " + id + ";";
+}
+
+const char* const kTriggerNames[] = {"VokabisBrojeviDodan",    "VokabisBrojeviIzbrisan",  "VokabisBrojeviEngleski",
+                                     "VokabisBrojeviHrvatski", "VokabisBrojeviZamjena",   "VokabisBrojeviNoviKljuc",
+                                     "VokabisBrojeviKljuc"};
+
 std::string Triggers() {
-    return "CREATE TRIGGER VokabisBrojeviDodan AFTER INSERT ON Vokabis BEGIN "
+    return std::string(kNotes) +
+           "CREATE TRIGGER VokabisBrojeviZamjena BEFORE INSERT ON Vokabis BEGIN " + Note("NEW.Id") + "END;"
+           "CREATE TRIGGER VokabisBrojeviDodan AFTER INSERT ON Vokabis BEGIN " + CountOutNoted("NEW.Id") +
            "UPDATE VokabisBrojevi SET Broj = Broj + 1 WHERE Polje = '' AND Znak = '';" +
            Step("Engleski", "NEW", "+") + Step("Hrvatski", "NEW", "+") +
            "END;"
            "CREATE TRIGGER VokabisBrojeviIzbrisan AFTER DELETE ON Vokabis BEGIN "
            "UPDATE VokabisBrojevi SET Broj = Broj - 1 WHERE Polje = '' AND Znak = '';" +
            Step("Engleski", "OLD", "-") + Step("Hrvatski", "OLD", "-") +
+           "DELETE FROM VokabisZamjena WHERE Id = OLD.Id;"
            "END;"
+           "CREATE TRIGGER VokabisBrojeviNoviKljuc BEFORE UPDATE OF Id ON Vokabis WHEN NEW.Id IS NOT OLD.Id BEGIN " +
+           Note("NEW.Id") + "END;"
+           "CREATE TRIGGER VokabisBrojeviKljuc AFTER UPDATE OF Id ON Vokabis WHEN NEW.Id IS NOT OLD.Id BEGIN " +
+           CountOutNoted("NEW.Id") + "END;"
            "CREATE TRIGGER VokabisBrojeviEngleski AFTER UPDATE OF Engleski ON Vokabis BEGIN " +
            Step("Engleski", "OLD", "-") + Step("Engleski", "NEW", "+") +
            "END;"
@@ -55,11 +90,19 @@ std::string Triggers() {
            Step("Hrvatski", "OLD", "-") + Step("Hrvatski", "NEW", "+") + "END;";
 }
 
-bool HasCounts(sqlite3* db) {
-    Statement s(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'VokabisBrojevi'");
+std::string DropTriggers() {
+    std::string sql;
+    for (const char* name : kTriggerNames) sql += std::string("DROP TRIGGER IF EXISTS ") + name + ";";
+    return sql + "DROP TABLE IF EXISTS VokabisZamjena;";
+}
+
+bool HasTable(sqlite3* db, const char* name) {
+    Statement s(db, std::string("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = '") + name + "'");
     s.Step();
     return s.Int(0) > 0;
 }
+
+bool HasCounts(sqlite3* db) { return HasTable(db, "VokabisBrojevi"); }
 
 } // namespace
 
@@ -70,17 +113,17 @@ void CreateCounts(sqlite3* db) {
     ExecSql(db, std::string(kTable) + "INSERT INTO VokabisBrojevi " + kCounted + ";" + Triggers());
 }
 
-void DropCounts(sqlite3* db) {
-    ExecSql(db, "DROP TRIGGER IF EXISTS VokabisBrojeviDodan; DROP TRIGGER IF EXISTS VokabisBrojeviIzbrisan;"
-                "DROP TRIGGER IF EXISTS VokabisBrojeviEngleski; DROP TRIGGER IF EXISTS VokabisBrojeviHrvatski;"
-                "DROP TABLE IF EXISTS VokabisBrojevi;");
-}
+void DropCounts(sqlite3* db) { ExecSql(db, DropTriggers() + "DROP TABLE IF EXISTS VokabisBrojevi;"); }
 
 void AddCountsIfMissing(sqlite3* db) {
-    if (HasCounts(db)) return;
+    if (HasCounts(db) && HasTable(db, "VokabisZamjena")) return;
     try {
         Transaction t(db);
-        CreateCounts(db); // asks again: another copy may have added them meanwhile
+        // Asks again: another copy may have added them meanwhile. Counts made before replaced
+        // pairs were noted keep their numbers and get the new triggers; the background check
+        // counts them again if a replace ever left them wrong.
+        if (HasCounts(db) && !HasTable(db, "VokabisZamjena")) ExecSql(db, DropTriggers() + Triggers());
+        CreateCounts(db);
         t.Commit();
     } catch (const EngineError&) {
         // Rolled back: the lists count their rows themselves.
