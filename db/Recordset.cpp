@@ -181,8 +181,11 @@ struct Keyset {
         if (DataVersion() == dataVersion && sqlite3_total_changes(db()) == ownChanges) {
             const size_t want = std::min(total, std::max(count + kPage, rowids.size() * 2));
             Statement keys(db(), keysSql);
-            for (size_t skip = rowids.size(); skip > 0 && keys.Step();) --skip;
-            while (rowids.size() < want && keys.Step()) rowids.push_back(keys.Int(keyColumn));
+            // A finished statement is never stepped again: the engine would start it over.
+            bool more = true;
+            for (size_t skip = rowids.size(); skip > 0 && (more = keys.Step());) --skip;
+            while (more && rowids.size() < want && (more = keys.Step())) rowids.push_back(keys.Int(keyColumn));
+            if (!more && rowids.size() < total) EndsShort();
         } else {
             // Rows the query did not give then are left out: those already read, and those
             // added since (ids only grow). Rows gone since read as empty, at the end.
@@ -197,6 +200,15 @@ struct Keyset {
             return;
         }
         rowids.resize(std::max(rowids.size(), std::min(count, total)), 0);
+    }
+
+    // The query ran out before its count (stored counts written past their triggers): the
+    // rows it does not have are not in the list, and no list trusts the counts again this run.
+    void EndsShort() {
+        DistrustCounts();
+        const size_t found = rowids.size();
+        rowids.resize(total, 0);
+        for (size_t i = found; i < total; ++i) Kill(i);
     }
 
     void Append(long long rowid) {

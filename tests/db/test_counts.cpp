@@ -101,3 +101,23 @@ TEST(Counts, StayExactWhenAnotherClientReplacesPairs) {
         }
     }
 }
+
+// Counts raised past the pairs (something wrote the file past its triggers): the list read to
+// its end shows each pair once and no row that is not in it.
+TEST(Counts, TooHighNeverRepeatTheTopOfTheList) {
+    Rows rows;
+    for (int i = 0; i < 3000; ++i) rows.emplace_back("a" + std::to_string(10000 + i), "x");
+    TempDb t(rows);
+    t.Exec("UPDATE VokabisBrojevi SET Broj = Broj + 5 WHERE Polje = 'Engleski' AND Znak = 'a'");
+    auto d = t.Open();
+    auto rs = d.OpenRecordset("Select * from Vokabis where Engleski LIKE 'a*' Order By Engleski");
+    std::vector<std::string> shown;
+    for (long i = 0; i < rs->RowCount(); ++i) {
+        const db::Value v = rs->FieldAt(i, "Engleski");
+        shown.push_back(db::IsNull(v) ? "" : db::CStr(v));
+    }
+    std::vector<std::string> expected;
+    for (const auto& r : rows) expected.push_back(r.first);
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(rs->RowCount(), 3000);
+}
