@@ -16,6 +16,11 @@
 #include <cstring>
 #include <filesystem>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace db {
 namespace {
 
@@ -226,9 +231,26 @@ std::string OpeningTarget(const std::string& path, const Connection::Options& o,
     return target;
 }
 
-// Keys the connection and readies it for the program. The first statement is where a wrong key
+// Which file a path names now: device and inode (nothing on Windows, where a file held open
+// cannot be renamed over).
+struct FileId {
+    unsigned long long dev = 0, ino = 0;
+    bool operator==(const FileId&) const = default;
+};
+FileId IdOf(const std::string& path) {
+#ifdef _WIN32
+    (void)path;
+    return {};
+#else
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+#endif
+}
+
+// Keys the connection and reads from the file for the first time, which is where a wrong key
 // shows itself: nothing is written before the file has shown that it is a dictionary.
-void SetUp(sqlite3* db, const std::string& path, const std::string& password, const Connection::Options& o) {
+void Unlock(sqlite3* db, const std::string& path, const std::string& password) {
     if (!password.empty()) Check(db, sqlite3_key(db, password.data(), int(password.size())));
     // While another copy writes, retry every millisecond for about five seconds: the engine's
     // own timeout backs off to 100 ms steps, and a busy writer then never lets this one in.
@@ -248,6 +270,10 @@ void SetUp(sqlite3* db, const std::string& path, const std::string& password, co
                                               "\"vokabis-db check\" ili vratite najnoviju sigurnosnu kopiju naredbom "
                                               "\"vokabis-db restore\".");
     Check(db, rc);
+}
+
+// Readies an unlocked connection for the program.
+void SetUp(sqlite3* db, const std::string& path, const Connection::Options& o) {
     if (!o.create) {
         Statement table(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'Vokabis'");
         table.Step();
@@ -273,6 +299,15 @@ void SetUp(sqlite3* db, const std::string& path, const std::string& password, co
 } // namespace
 
 Connection::Connection(const std::string& path, const std::string& password, Options o) : path_(path) {
+    for (int attempt = 1;; ++attempt)
+        if (Open(path, password, o) || attempt == 5) break;
+    if (!db_)
+        throw EngineError::FromSqlite(SQLITE_BUSY, "Datoteka rječnika " + path +
+                                                       " upravo se zamjenjuje drugom (vraćanje sigurnosne kopije). "
+                                                       "Pokušajte ponovno za trenutak.");
+}
+
+bool Connection::Open(const std::string& path, const std::string& password, const Options& o) {
     int flags = 0;
     const std::string target = OpeningTarget(path, o, flags);
     const Leftovers leftovers(o.create ? path : target);
@@ -281,13 +316,29 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
         db_ = nullptr;
         leftovers.Remove();
     };
+    // A restore renames a new file over the dictionary while holding the old one; a connection
+    // that got the old one (it waited for the restore's lock) must never write into a file that
+    // is no longer the dictionary, nor share its -wal and -shm with the new one. Once the file
+    // is read, and again once it is in write-ahead mode (where this connection then keeps a
+    // lock that a restore waits for), the path must still name the file that was opened.
+    const FileId before = IdOf(path);
     const int rc = sqlite3_open_v2(target.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         giveUp();
         throw EngineError::FromSqlite(rc, DescribeFailure(rc, path));
     }
     try {
-        SetUp(db_, path, password, o);
+        Unlock(db_, path, password);
+        if (!(IdOf(path) == before)) {
+            giveUp();
+            return false;
+        }
+        SetUp(db_, path, o);
+        if (!(IdOf(path) == before)) {
+            giveUp();
+            return false;
+        }
+        return true;
     } catch (const EngineError& e) {
         giveUp();
         // A disk with no room left shows itself as an I/O error of the engine's shared memory.

@@ -32,6 +32,7 @@ public:
     const std::string& path() const { return path_; }
 
 private:
+    bool Open(const std::string& path, const std::string& password, const Options& o); // false: the path changed
     sqlite3* db_ = nullptr;
     std::string path_;
 };

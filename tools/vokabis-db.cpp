@@ -4,7 +4,9 @@
 #include "db/Backup.h"
 #include "db/Counts.h"
 #include "db/Database.h"
+#include "db/Files.h"
 #include "db/Sqlite.h"
+#include "db/Strays.h"
 #include "tools/Formats.h"
 
 #include <QSaveFile> // before anything that may define `open`
@@ -20,6 +22,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -465,80 +468,101 @@ int Backup(const std::string& path, const std::string& folder) {
 // A damaged file cannot be read through the engine; its bytes (and its log) are kept as they are.
 std::string KeepRawCopy(const std::string& path) {
     const std::string folder = db::BackupFolder(path);
-    fs::create_directories(folder);
     const fs::path name(path);
-    for (int n = 1;; ++n) {
-        const fs::path keep = fs::path(folder) / (name.stem().string() + "-ostecena-" + std::to_string(std::time(nullptr)) +
-                                                  (n > 1 ? "-" + std::to_string(n) : "") + name.extension().string());
-        if (fs::exists(keep)) continue;
+    fs::path keep;
+    try {
+        fs::create_directories(folder);
+        for (int n = 1;; ++n) {
+            keep = fs::path(folder) / (name.stem().string() + "-ostecena-" + std::to_string(std::time(nullptr)) +
+                                       (n > 1 ? "-" + std::to_string(n) : "") + name.extension().string());
+            if (!fs::exists(keep)) break;
+        }
         fs::copy_file(path, keep);
         fs::permissions(keep, fs::perms::owner_read | fs::perms::owner_write);
         db::SyncPath(keep.string());
-        if (fs::exists(path + "-wal")) {
-            fs::rename(path + "-wal", keep.string() + "-wal"); // belongs to the damaged file, never to the new one
-            db::SyncPath(folder);
-        }
+        for (const char* log : {"-wal", "-journal"}) // the damaged file's, never the new one's
+            if (fs::exists(path + log)) {
+                fs::rename(path + log, keep.string() + log);
+                db::SyncPath(folder);
+            }
+    } catch (const fs::filesystem_error&) {
         std::error_code ec;
-        fs::remove(path + "-shm", ec);
-        return keep.string();
+        if (!keep.empty()) fs::remove(keep, ec);
+        throw std::runtime_error("datoteka " + path + " ne može se sačuvati kao kopija u " + folder +
+                                 " (disk je pun ili se u mapu ne može pisati); ništa nije promijenjeno");
     }
+    return keep.string();
 }
 
-// Puts a file made beside its final place there by rename once `make` says it is complete; on a
-// failure, or when `make` says no, the partial file goes and the final one stays as it was.
-template <class Make> void MoveIntoPlace(const std::string& partial, const std::string& final, Make make) {
+int Create(const Options& o, const std::string& path) {
+    if (fs::exists(fs::symlink_status(path))) {
+        std::cerr << "Datoteka već postoji: " << path << "\n";
+        return 1;
+    }
+    const std::string strays = db::DescribeStrays(db::MoveStraysAside(path));
+    if (!strays.empty()) std::cerr << strays << "\n";
+    // Made beside its place and renamed there once complete, never over a file that appeared
+    // meanwhile; a failure leaves no half file.
+    const std::string partial = path + ".novo";
+    for (const char* beside : {"", "-wal", "-shm", "-journal"}) fs::remove(partial + beside); // a create killed half-way
+    int rc = 0;
     try {
-        if (!make()) {
-            fs::remove(partial);
-            return;
-        }
-        fs::rename(partial, final);
+        if (o.from.empty()) db::Database(partial, kPassword, true).CreateSchema();
+        else rc = Import(o, partial, o.from, true);
+        const db::files::Made moved = rc == 0 ? db::files::RenameNoReplace(partial, path) : db::files::Made::Failed;
+        if (moved == db::files::Made::Exists) throw std::runtime_error("datoteka " + path + " u međuvremenu je nastala; nije dirnuta");
+        if (moved == db::files::Made::Failed && rc == 0) throw std::runtime_error("ne mogu spremiti " + path);
     } catch (...) {
         std::error_code ec;
         fs::remove(partial, ec);
         throw;
     }
-    db::SyncPath(fs::absolute(final).parent_path().string());
-}
-
-int Create(const Options& o, const std::string& path) {
-    if (fs::exists(path)) {
-        std::cerr << "Datoteka već postoji: " << path << "\n";
-        return 1;
-    }
-    const std::string partial = path + ".novo";
-    fs::remove(partial);
-    int rc = 0;
-    MoveIntoPlace(partial, path, [&] {
-        if (o.from.empty()) db::Database(partial, kPassword, true).CreateSchema();
-        else rc = Import(o, partial, o.from, true);
-        return rc == 0;
-    });
+    std::error_code ec;
+    fs::remove(partial, ec); // an import refused
+    if (rc == 0) db::SyncPath(fs::absolute(path).parent_path().string());
     return rc;
 }
 
 const char* const kHeldOpen = " je otvoren u drugom programu (Vokabis?). Zatvorite ga pa pokušajte ponovno; ništa nije promijenjeno";
 
-// Keeps the file a restore replaces as a backup beside it; returns the copy's path.
-std::string KeepReplaced(const std::string& path) {
-    std::string kept;
-    try {
-        db::Database old(path, kPassword);
-        // Leaving write-ahead logging moves the log into the file and needs the file to
-        // itself: a program still holding it stops the restore here.
-        db::Statement mode(old.handle(), "PRAGMA journal_mode=DELETE");
-        if (!mode.Step() || db::CStr(mode.Column(0)) != "delete") throw db::EngineError::FromSqlite(SQLITE_BUSY, "");
-        mode.Reset();
-        kept = db::MakeBackupOf(old.handle(), path, kPassword, {}, INT_MAX);
-    } catch (const db::EngineError& e) {
-        const int rc = e.sqliteCode & 0xff;
-        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) throw std::runtime_error(path + kHeldOpen);
-        if (rc != SQLITE_CORRUPT && rc != SQLITE_NOTADB) throw;
-        kept = KeepRawCopy(path);
+// The file a restore replaces, held for itself from the moment it is checked until the new file
+// has its name: in exclusive locking mode the engine takes the whole file at the first read and
+// keeps it until the connection closes (a program still holding the file stops the restore
+// here), so no program or tool can open it for writing meanwhile. Nothing is written to it: a
+// damaged one is kept byte for byte.
+struct Held {
+    sqlite3* db = nullptr;
+    explicit Held(const std::string& path) {
+        int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        if (rc == SQLITE_OK) rc = sqlite3_key(db, kPassword, int(std::strlen(kPassword)));
+        if (rc == SQLITE_OK) rc = sqlite3_busy_timeout(db, 2000);
+        // Its log stays where it is when it closes: by then that name is the new file's.
+        int persist = 1;
+        if (rc == SQLITE_OK) rc = sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+        if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+            sqlite3_close(db);
+            throw std::runtime_error(path + kHeldOpen);
+        }
+        if (rc != SQLITE_OK) { // the engine cannot read it: damaged, or not a dictionary at all
+            sqlite3_close(db);
+            db = nullptr;
+        }
     }
-    // A log left beside the file would be read into the new one.
-    if (fs::exists(path + "-wal") && fs::file_size(path + "-wal") > 0) throw std::runtime_error(path + kHeldOpen);
-    return kept;
+    ~Held() { sqlite3_close_v2(db); }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+};
+
+// Keeps the file a restore replaces as a backup beside it; returns the copy's path. A file the
+// engine cannot copy whole (a damaged page) is kept byte for byte instead, with its log.
+std::string KeepReplaced(const std::string& path, const Held& held) {
+    if (held.db) try {
+            return db::MakeBackupOf(held.db, path, kPassword, {}, INT_MAX);
+        } catch (const db::EngineError& e) {
+            if ((e.sqliteCode & 0xff) == SQLITE_FULL) throw;
+        }
+    return KeepRawCopy(path);
 }
 
 int Restore(const std::string& backup, const std::string& path) {
@@ -554,13 +578,29 @@ int Restore(const std::string& backup, const std::string& path) {
                   << " nije dirnut.\n";
         return 1;
     }
+    const std::string strays = db::DescribeStrays(db::MoveStraysAside(path));
+    if (!strays.empty()) std::cerr << strays << "\n";
+    // Written and flushed beside the file, then renamed over it: a restore killed at any moment
+    // leaves the old file or the new one.
+    const std::string partial = db::PrepareCopy(source.handle(), path, kPassword);
     std::string kept;
-    MoveIntoPlace(db::PrepareCopy(source.handle(), path, kPassword), path, [&] {
-        if (fs::exists(path)) kept = KeepReplaced(path);
-        return true;
-    });
-    std::error_code ec;
-    fs::remove(path + "-shm", ec);
+    std::unique_ptr<Held> held;
+    try {
+        if (fs::exists(path)) {
+            held = std::make_unique<Held>(path);
+            kept = KeepReplaced(path, *held);
+        }
+        // Nothing of the old file may stay under its names, or the new one would read it as its
+        // own: its log is in the copy just kept (or went with the damaged file's bytes).
+        for (const char* beside : {"-wal", "-shm", "-journal"}) fs::remove(path + beside);
+        fs::rename(partial, path);
+        db::SyncPath(fs::absolute(path).parent_path().string());
+    } catch (...) {
+        std::error_code ec;
+        fs::remove(partial, ec);
+        throw;
+    }
+    held.reset(); // a program that waited for the old file finds it gone and opens the new one
     if (!kept.empty()) db::PruneBackups(db::BackupFolder(path), fs::path(path).filename().string(), 10, backup);
     std::cout << "Vraćeno iz " << backup << " u " << path << ".\n";
     if (!kept.empty()) std::cout << "Prijašnja datoteka sačuvana je kao " << kept << "\n";

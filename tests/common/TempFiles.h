@@ -45,6 +45,22 @@ inline void MakeDictionary(const fs::path& file, const Rows& pairs = {}, const c
     if (!pairs.empty()) AddPairs(file, pairs);
 }
 
+// Leaves beside `file` the write-ahead log of another dictionary, with committed pairs in it,
+// as a program killed while it wrote leaves it once its file is deleted.
+inline void PlantStrayLog(const fs::path& file) {
+    const fs::path other = file.string() + ".drugi";
+    MakeDictionary(other, {{"other", "drugi"}});
+    {
+        db::Database d(other.string(), db::kPassword);
+        d.Exec("PRAGMA wal_autocheckpoint = 0");
+        db::Transaction t(d.handle());
+        for (int i = 0; i < 300; ++i) d.AddPair("stray" + std::to_string(i), "zalutao");
+        t.Commit();
+        fs::copy_file(other.string() + "-wal", file.string() + "-wal", fs::copy_options::overwrite_existing);
+    }
+    fs::remove(other);
+}
+
 // A fresh folder of its own; a/"name" is the path of a file in it.
 struct TempDir {
     fs::path dir;

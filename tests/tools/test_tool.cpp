@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -327,6 +328,104 @@ TEST(Tool, RestoreChecksTheBackupFirstAndKeepsTheFileItReplaces) {
     size_t rawKept = 0;
     for (const auto& n : d.Names("Backup")) rawKept += Slurp(d / ("Backup/" + n)) == torn;
     EXPECT_EQ(rawKept, 1u);
+    // So is one with a single byte changed on a page in the middle, which the engine cannot copy.
+    Rows many;
+    for (int i = 0; i < 3000; ++i) many.emplace_back("w" + std::to_string(i), "r" + std::to_string(i));
+    fs::remove(db);
+    Make(db, many);
+    const auto middle = std::streamoff(fs::file_size(db) / 2);
+    std::fstream(db, std::ios::in | std::ios::out | std::ios::binary).seekp(middle).put('\x55');
+    const std::string flipped = Slurp(db);
+    const Result over = Tool("restore " + good + " " + db);
+    ASSERT_EQ(over.rc, 0) << over.out;
+    EXPECT_EQ(Read(db), (Rows{{"then", "tada"}}));
+    rawKept = 0;
+    for (const auto& n : d.Names("Backup")) rawKept += Slurp(d / ("Backup/" + n)) == flipped;
+    EXPECT_EQ(rawKept, 1u) << over.out;
+}
+
+// A program or tool that starts writing while a restore runs: its pair ends up in the restored
+// dictionary or in the copy kept of the one replaced, or it is told that it could not write;
+// never in a file that is no longer the dictionary.
+TEST(Tool, AWriterStartedDuringARestoreNeverWritesIntoTheReplacedFile) {
+    Dir d;
+    const std::string db = d / "d.mdb", big = d / "big.mdb", pristine = d / "pristine.mdb";
+    Rows many;
+    for (int i = 0; i < 30000; ++i) many.emplace_back("word" + std::to_string(i), "riječ" + std::to_string(i));
+    Make(pristine, many);
+    Make(big, {{"restored", "vraćeno"}});
+    const std::string pair = d.Write("pair.tsv", "added\tdodano\n");
+    auto fresh = [&] {
+        fs::remove_all(d / "Backup");
+        for (const char* s : {"", "-wal", "-shm", ".novo"}) fs::remove(db + s);
+        fs::copy_file(pristine, db);
+    };
+    fresh();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Tool("restore " + big + " " + db).rc, 0);
+    const long whole = long(std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count());
+    std::mt19937 rng(29);
+    int written = 0;
+    for (int trial = 0; trial < 12; ++trial) {
+        fresh();
+        Child restore({VOKABIS_DB, "restore", big, db}, 2);
+        usleep(useconds_t(long(rng() % 1000) * whole / 1000));
+        const Result add = Tool("import " + db + " " + pair);
+        restore.ReadUntil(std::string(1, '\0')); // to its end
+        int status = 0;
+        waitpid(restore.pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status)) << trial;
+        if (WEXITSTATUS(status) != 0) { // the writer came first and holds the file
+            EXPECT_NE(restore.out.find("otvoren u drugom programu"), std::string::npos) << trial << ": " << restore.out;
+        }
+        long long found = 0;
+        std::vector<std::string> files{db};
+        if (fs::exists(d / "Backup"))
+            for (const auto& n : d.Names("Backup")) files.push_back(d / ("Backup/" + n));
+        for (const std::string& f : files) {
+            db::Database after(f, db::kPassword);
+            db::Statement check(after.handle(), "PRAGMA integrity_check");
+            ASSERT_TRUE(check.Step());
+            EXPECT_EQ(db::CStr(check.Column(0)), "ok") << trial << " " << f;
+            found += after.Count("Select Id From Vokabis Where Engleski = 'added'");
+        }
+        if (add.rc == 0) {
+            ++written;
+            EXPECT_EQ(found, 1) << trial << ": the pair was added, yet it is nowhere";
+        } else {
+            EXPECT_EQ(found, 0) << trial;
+            EXPECT_TRUE(NoEngineEnglish(add.out)) << add.out;
+        }
+    }
+    EXPECT_GT(written, 0);
+}
+
+// A dictionary deleted after a program was killed leaves its log; a file made or restored in its
+// place must not take that log in. It is moved aside, kept and named.
+TEST(Tool, ANewFileNeverTakesInTheLogOfOneThatWasThere) {
+    Dir d;
+    const std::string db = d / "d.mdb", good = d / "good.mdb";
+    Make(good, {{"then", "tada"}});
+    for (const std::string& command : {"create " + db, "restore " + good + " " + db}) {
+        fs::remove(db);
+        PlantStrayLog(db);
+        const std::string stray = Slurp(db + "-wal");
+        const Result r = Tool(command);
+        ASSERT_EQ(r.rc, 0) << r.out;
+        EXPECT_TRUE(NoEngineEnglish(r.out)) << r.out;
+        db::Database after(db, db::kPassword);
+        db::Statement check(after.handle(), "PRAGMA integrity_check");
+        ASSERT_TRUE(check.Step());
+        EXPECT_EQ(db::CStr(check.Column(0)), "ok") << command;
+        EXPECT_EQ(after.Count("Select Id From Vokabis Where Engleski LIKE 'stray*'"), 0) << command;
+        std::string movedTo;
+        for (const auto& n : d.Names())
+            if (n.rfind("d.mdb-wal-ostatak-", 0) == 0 && Slurp(d / n) == stray) movedTo = n;
+        EXPECT_FALSE(movedTo.empty()) << command << ": the log was not kept";
+        EXPECT_NE(r.out.find(movedTo), std::string::npos) << r.out;
+        for (const auto& n : d.Names())
+            if (n.rfind("d.mdb-", 0) == 0 && n.find("ostatak") != std::string::npos) fs::remove(d / n);
+    }
 }
 
 TEST(Tool, ARestoreKilledAtAnyMomentLeavesTheOldFileOrTheNew) {
