@@ -5,8 +5,10 @@
 #include "dictionary/MainWindow.h"
 #include "printing/PrintPreview.h"
 #include "printing/PrintSettings.h"
+#include "ui/MsgBox.h"
 
 #include <QMessageBox>
+#include <QTimer>
 
 MainWindow* StartUp(const QString& appPath) {
     try {
@@ -26,5 +28,7 @@ MainWindow* StartUp(const QString& appPath) {
     form4->showPrintSettings = [form4] { ShowPrintSettings(form4); };
     form4->setAttribute(Qt::WA_DeleteOnClose);
     form4->show();
+    if (!Module1::StartupNotice.isEmpty())
+        QTimer::singleShot(0, form4, [form4] { ui::MsgBox(form4, Module1::StartupNotice, "Vokabis", 64); });
     return form4;
 }

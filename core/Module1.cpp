@@ -1,6 +1,7 @@
 #include "core/Module1.h"
 
 #include "db/Files.h"
+#include "db/Strays.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -82,6 +83,9 @@ void MakeUserDictionary(const Layout& l) {
     if (!ok)
         Fail(QString("Početni rječnik ne može se kopirati u %1 (nema mjesta na disku ili se ne može pisati).")
                  .arg(dir));
+    // A log left by a file that had this name (a run killed, then the file deleted to go back to
+    // the starter) would be read into the new copy; it is moved aside and the user told.
+    StartupNotice = QString::fromStdString(db::DescribeStrays(db::MoveStraysAside(QFile::encodeName(l.dictionary).toStdString())));
     // The rename never replaces a file: if another start was quicker, its copy is kept.
     if (to.rename(l.dictionary))
         to.setAutoRemove(false); // it now carries the dictionary's name
@@ -125,6 +129,7 @@ SettingsRecord ReadSettings(db::Database& database) {
 
 void OpenDictionaryAndReadSettings(const QString& appPath) {
     AppPath = appPath;
+    StartupNotice.clear();
     const Layout layout = FindLayout(AppPath);
     DictPath = layout.dictionary;
     HelpPath = layout.help;

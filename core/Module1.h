@@ -66,6 +66,10 @@ Layout FindLayout(const QString& appPath);
 // with a Croatian message.
 void MakeUserDictionary(const Layout& layout);
 
+// What start-up did that the user should hear of once the window is up (leftovers moved aside);
+// empty when nothing.
+inline QString StartupNotice;
+
 inline QString DictPath; // the dictionary of this run, set by start-up
 inline QString HelpPath;
 

@@ -115,6 +115,26 @@ TEST(Layout, TheFirstStartOfAnInstalledProgramCopiesTheStarterPrivately) {
     EXPECT_EQ(ReadPairs(p.starter).size(), 1u);
 }
 
+// Going back to the starter by deleting one's file after a run that was killed: the new copy
+// must not take in the old file's log.
+TEST(Layout, TheStartersCopyNeverTakesInALogLeftBesideIt) {
+    InstalledProgram p;
+    fs::create_directories(p.user.parent_path());
+    PlantStrayLog(p.user);
+    const std::string stray = Slurp(p.user.string() + "-wal");
+    OpenDictionaryAndReadSettings(p.bin());
+    db::Statement check(DictDb->handle(), "PRAGMA integrity_check");
+    ASSERT_TRUE(check.Step());
+    EXPECT_EQ(db::CStr(check.Column(0)), "ok");
+    EXPECT_EQ(DictDb->Count("Select * From Vokabis"), 1);
+    std::string kept;
+    for (const auto& e : fs::directory_iterator(p.user.parent_path()))
+        if (e.path().filename().string().rfind("Vokabis.mdb-wal-ostatak-", 0) == 0 && Slurp(e.path()) == stray)
+            kept = e.path().string();
+    EXPECT_FALSE(kept.empty());
+    EXPECT_TRUE(StartupNotice.contains(QString::fromStdString(kept))) << StartupNotice.toStdString();
+}
+
 TEST(Layout, AnInstalledProgramThatCannotMakeTheUsersFileSaysWhyInCroatian) {
     struct Case {
         const char* name;
