@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 namespace db {
 
@@ -144,6 +145,22 @@ void RecountPairs(sqlite3* db) {
     DropCounts(db);
     CreateCounts(db);
     t.Commit();
+}
+
+bool IndexesMatchPairs(sqlite3* db) {
+    const auto sums = [&](const std::string& column, const std::string& from) {
+        Statement s(db, "SELECT count(*), total(rowid), total(length(" + column + ") * (rowid % 1009 + 1)) FROM Vokabis " + from);
+        s.Step();
+        return std::vector<Value>{s.Column(0), s.Column(1), s.Column(2)};
+    };
+    Statement indexes(db, "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'Vokabis' AND name IN "
+                          "('VokabisEngleski', 'VokabisHrvatski', 'VokabisEngleskiPrefiks', 'VokabisHrvatskiPrefiks')");
+    while (indexes.Step()) {
+        const std::string name = CStr(indexes.Column(0));
+        const std::string column = name.find("Hrvatski") != std::string::npos ? "Hrvatski" : "Engleski";
+        if (sums(column, "INDEXED BY " + name) != sums(column, "NOT INDEXED")) return false;
+    }
+    return true;
 }
 
 void DistrustCounts() { distrusted = true; }

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
+
 namespace {
 int VisibleWindows() {
     int n = 0;
@@ -110,6 +113,20 @@ TEST(StartupWindow, ADamagedFileIsReportedOnceAndThenOnlyRead) {
         {"bytes changed mid-file", [&](const fs::path& p) { overwrite(p, fs::file_size(p) / 2, "VOKABIS"); }},
         {"bytes changed in the last page", [&](const fs::path& p) { overwrite(p, fs::file_size(p) - 512, "VOKABIS"); }},
         {"cut mid-page", [](const fs::path& p) { fs::resize_file(p, fs::file_size(p) - 1536); }},
+        // Every page reads, but an index no longer matches its table (as when a log of another
+        // file was taken in): only a check that compares them can see it.
+        {"an index out of step with its table",
+         [](const fs::path& p) {
+             sqlite3* raw = nullptr;
+             sqlite3_open_v2(p.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+             sqlite3_key(raw, db::kPassword, int(std::strlen(db::kPassword)));
+             db::RegisterFunctions(raw);
+             sqlite3_create_function(raw, "vokabis_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                     [](sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_blob(ctx, "x", 1, SQLITE_STATIC); },
+                                     nullptr, nullptr);
+             db::ExecSql(raw, "UPDATE Vokabis SET Engleski = Engleski || 'x' WHERE Id % 7 = 0");
+             sqlite3_close(raw);
+         }},
     };
     for (const Case& c : cases) {
         ProgramFolder f;
