@@ -1,6 +1,7 @@
 // The vokabis-db tool, run as a user runs it, on real files.
 #include "common/Child.h"
 #include "common/TempFiles.h"
+#include "tools/RunTool.h"
 
 #include "tools/Formats.h"
 
@@ -11,22 +12,6 @@
 #include <sstream>
 
 namespace {
-struct Result {
-    int rc;
-    std::string out;
-};
-Result Tool(const std::string& args, const std::string& env = "") {
-    std::string out;
-    FILE* p = popen((env + " " + VOKABIS_DB + " " + args + " 2>&1").c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    return {WEXITSTATUS(pclose(p)), out};
-}
-bool NoEngineEnglish(const std::string& out) {
-    return out.find("no such") == std::string::npos && out.find("Error") == std::string::npos &&
-           out.find("database") == std::string::npos;
-}
 using Dir = TempDir;
 const auto Read = ReadPairs;
 const auto Make = [](const std::string& file, const Rows& rows) { MakeDictionary(file, rows); };
