@@ -25,7 +25,7 @@ std::string Why(int rc) {
     switch (rc & 0xff) {
     case SQLITE_FULL: return "disk je pun";
     case SQLITE_CORRUPT:
-    case SQLITE_NOTADB: return "rječnik je oštećen ili nije baza podataka";
+    case SQLITE_NOTADB: return "rječnik je oštećen (dio datoteke ne može se pročitati) ili nije baza podataka";
     case SQLITE_BUSY:
     case SQLITE_LOCKED: return "datoteku upravo mijenja drugi program";
     case SQLITE_CANTOPEN:
@@ -41,8 +41,9 @@ std::string Why(int rc) {
     throw EngineError::FromSqlite(rc, "Kopija rječnika nije napravljena (" + target + "): " + Why(rc) + ".");
 }
 
-// Fills the empty file `file` with a copy of src. Closes what it opened on every path.
-void WriteCopy(sqlite3* src, const std::string& file, const std::string& password) {
+// Fills the empty file `file` with a copy of src; failures name `shown`, the file the user
+// asked for. Closes what it opened on every path.
+void WriteCopy(sqlite3* src, const std::string& file, const std::string& password, const std::string& shown) {
     sqlite3* dst = nullptr;
     int rc = sqlite3_open_v2(file.c_str(), &dst, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK && !password.empty()) rc = sqlite3_key(dst, password.data(), int(password.size()));
@@ -60,6 +61,8 @@ void WriteCopy(sqlite3* src, const std::string& file, const std::string& passwor
             }
             const int finish = sqlite3_backup_finish(b);
             rc = rc == SQLITE_DONE ? finish : rc;
+            // SQLCipher answers a page of the source that fails its check with the generic error.
+            if ((rc & 0xff) == SQLITE_ERROR) rc = SQLITE_CORRUPT;
         } else {
             rc = sqlite3_errcode(dst);
         }
@@ -68,8 +71,8 @@ void WriteCopy(sqlite3* src, const std::string& file, const std::string& passwor
     if (rc == SQLITE_OK) rc = sqlite3_exec(dst, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     const int closed = sqlite3_close(dst);
     if (rc == SQLITE_OK) rc = closed;
-    if (rc != SQLITE_OK) Fail(file, rc);
-    SyncPath(file);
+    if (rc != SQLITE_OK) Fail(shown, rc);
+    if (!files::Sync(file)) Fail(shown, SQLITE_IOERR);
 }
 
 // An empty file only this process writes, mode 0600; false when the name is taken.
@@ -110,7 +113,7 @@ std::string PrepareCopy(sqlite3* src, const std::string& target, const std::stri
     fs::remove(partial); // left by a copy that was killed
     if (!Claim(partial)) Fail(target, SQLITE_CANTOPEN);
     try {
-        WriteCopy(src, partial, password);
+        WriteCopy(src, partial, password, target);
     } catch (...) {
         std::error_code ec;
         fs::remove(partial, ec);
@@ -161,7 +164,7 @@ std::string MakeBackupOf(sqlite3* src, const std::string& path, const std::strin
         const std::string target = (fs::path(folder) / file).string(), partial = (fs::path(folder) / ("." + file + ".novo")).string();
         if (fs::exists(target) || !Claim(partial)) continue;
         try {
-            WriteCopy(src, partial, password);
+            WriteCopy(src, partial, password, target);
             // Never over a backup another process finished in the same second.
             const files::Made moved = files::RenameNoReplace(partial, target);
             if (moved == files::Made::Exists) {

@@ -430,8 +430,16 @@ bool Verify(db::Database& d, std::ostream& out) {
 }
 
 int Check(const std::string& path) {
-    db::Database d = OpenReadOnly(path); // looking never writes, not even to a file that is no dictionary
-    const bool ok = Verify(d, std::cout);
+    bool ok = false;
+    try {
+        db::Database d = OpenReadOnly(path); // looking never writes, not even to a file that is no dictionary
+        ok = Verify(d, std::cout);
+    } catch (const db::EngineError& e) {
+        if (!db::IsDamage(e.sqliteCode)) throw;
+        // The engine's sentence advises running this very check.
+        std::cout << "Datoteka " << path << " je oštećena ili nije rječnik ovog programa: ne može se pročitati. "
+                     "Vratite najnoviju sigurnosnu kopiju naredbom \"vokabis-db restore\".\n";
+    }
     std::cout << (ok ? "Datoteka je ispravan rječnik.\n" : "Datoteka nije ispravna.\n");
     return ok ? 0 : 1;
 }
