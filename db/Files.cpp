@@ -75,7 +75,23 @@ bool Sync(const std::string& path) {
 
 Made RenameNoReplace(const std::string& from, const std::string& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return Made::Yes;
-    return errno == EEXIST ? Made::Exists : Made::Failed;
+    if (errno == EEXIST) return Made::Exists;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return Made::Failed;
+    // The file system cannot rename that way: a hard link is made only under a free name, so
+    // it never replaces either; then the old name goes.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return Made::Yes;
+    }
+    if (errno == EEXIST) return Made::Exists;
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return Made::Failed;
+    // No hard links either (FAT and the like). Names are taken through a partial file this
+    // process holds alone, so no other writer of ours can reach the name between the look and
+    // the rename.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) return Made::Exists;
+    if (errno != ENOENT) return Made::Failed;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? Made::Yes : Made::Failed;
 }
 
 void MakeFolderPrivate(const std::string& folder) { ::chmod(folder.c_str(), 0700); }

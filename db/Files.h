@@ -16,6 +16,8 @@ Made CreatePrivate(const std::string& path);
 bool Sync(const std::string& path);
 
 // Renames from to a name that must not exist yet; Exists when it does (nothing is replaced).
+// Where the file system cannot rename that way (NFS, many FUSE ones) a hard link and the
+// removal of the old name do the same.
 Made RenameNoReplace(const std::string& from, const std::string& to);
 
 // The folder itself is readable, writable and searchable only by its owner (0700 on POSIX).

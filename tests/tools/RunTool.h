@@ -27,3 +27,17 @@ inline bool NoEngineEnglish(const std::string& out) {
     return out.find("no such") == std::string::npos && out.find("Error") == std::string::npos &&
            out.find("database") == std::string::npos;
 }
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+// The copies in a backup folder, sorted: its hidden files (the order of the copies, the lock,
+// partial copies) left out.
+inline std::vector<std::string> Copies(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename().string()[0] != '.') names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}

@@ -14,6 +14,42 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+std::string Line(const std::string& out) { return out.substr(0, out.find('\n')); }
+
+} // namespace
+
+TEST(Backup, WhereRenameCannotRefuseToReplaceALinkPutsTheCopyInPlace) {
+    const std::string preload = std::string("LD_PRELOAD=") + NO_RENAMEAT2;
+    if (!std::getenv("VOKABIS_NO_RENAMEAT2")) {
+        TempDir d;
+        const std::string db = d / "d.mdb";
+        MakeDictionary(db, {{"dog", "pas"}});
+        for (int i = 0; i < 2; ++i) {
+            const Result r = Tool("backup " + db, preload);
+            ASSERT_EQ(r.rc, 0) << r.out;
+            EXPECT_EQ(ReadPairs(Line(r.out)), (Rows{{"dog", "pas"}}));
+        }
+        EXPECT_EQ(Copies(d / "Backup").size(), 2u);
+        for (const auto& n : d.Names("Backup")) EXPECT_FALSE(n.ends_with(".novo")) << n;
+        const Result child = RunShell("VOKABIS_NO_RENAMEAT2=1 " + preload + " " + fs::read_symlink("/proc/self/exe").string() +
+                                 " --gtest_filter=Backup.WhereRenameCannotRefuseToReplaceALinkPutsTheCopyInPlace");
+        EXPECT_EQ(child.rc, 0) << child.out;
+        EXPECT_NE(child.out.find("[  PASSED  ] 1 test"), std::string::npos) << child.out;
+        return;
+    }
+    TempDir d;
+    const std::string from = d.Write("from", "new"), taken = d.Write("taken", "old");
+    ASSERT_NE(::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, (d / "x").c_str(), RENAME_NOREPLACE), 0);
+    ASSERT_EQ(errno, EINVAL) << "the library is not loaded";
+    EXPECT_EQ(db::files::RenameNoReplace(from, taken), db::files::Made::Exists);
+    EXPECT_EQ(Slurp(taken), "old");
+    EXPECT_EQ(Slurp(from), "new");
+    EXPECT_EQ(db::files::RenameNoReplace(from, d / "free"), db::files::Made::Yes);
+    EXPECT_EQ(Slurp(d / "free"), "new");
+    EXPECT_FALSE(fs::exists(from));
+}
 
 TEST(Backup, AFailedBackupNamesTheCopyAndSaysInCroatianThatTheDictionaryIsDamaged) {
     TempDir d;
