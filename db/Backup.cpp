@@ -150,9 +150,7 @@ std::string MakeBackupOf(sqlite3* src, const std::string& path, const std::strin
                          int keep) {
     if (folder.empty()) folder = BackupFolder(path);
     std::error_code ec;
-    fs::create_directories(folder, ec);
-    files::MakeFolderPrivate(folder);
-    if (!fs::is_directory(folder))
+    if (!files::MakeFolders(folder))
         throw EngineError::FromSqlite(SQLITE_CANTOPEN,
                                       "Kopija rječnika nije napravljena: mapa " + folder + " ne može se napraviti.");
     const fs::path name(path);

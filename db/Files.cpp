@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -42,7 +43,11 @@ Made RenameNoReplace(const std::string& from, const std::string& to) {
     return e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS ? Made::Exists : Made::Failed;
 }
 
-void MakeFolderPrivate(const std::string&) {} // a user's data folder is private already
+bool MakeFolders(const std::string& folder) { // a user's data folder is private already
+    std::error_code ec;
+    fs::create_directories(fs::u8path(folder), ec);
+    return fs::is_directory(fs::u8path(folder), ec);
+}
 
 bool FolderWritable(const std::string& folder) {
     const DWORD a = GetFileAttributesW(fs::u8path(folder.empty() ? "." : folder).c_str());
@@ -94,7 +99,36 @@ Made RenameNoReplace(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0 ? Made::Yes : Made::Failed;
 }
 
-void MakeFolderPrivate(const std::string& folder) { ::chmod(folder.c_str(), 0700); }
+bool MakeFolders(const std::string& folder) {
+    std::error_code ec;
+    fs::path target = fs::absolute(folder, ec).lexically_normal();
+    if (ec) return false;
+    if (target.filename().empty()) target = target.parent_path(); // a trailing slash
+    std::vector<fs::path> missing; // the folder first, then its parents
+    for (fs::path p = target;; p = p.parent_path()) {
+        struct stat st {};
+        if (::stat(p.c_str(), &st) == 0) break; // there already (also through a link): left as it is
+        if (errno != ENOENT) return false;
+        missing.push_back(p);
+        if (p == p.parent_path()) break;
+    }
+    for (size_t i = missing.size(); i-- > 0;) {
+        const bool own = i == 0;
+        if (::mkdir(missing[i].c_str(), own ? 0700 : 0755) != 0) {
+            if (errno == EEXIST) continue; // made by another process meanwhile: not ours to change
+            return false;
+        }
+        if (own) { // 0700 even under a umask that takes the owner's bits; never through a link
+            const int fd = ::open(missing[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd >= 0) {
+                ::fchmod(fd, 0700);
+                ::close(fd);
+            }
+        }
+    }
+    struct stat st {};
+    return ::stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 bool FolderWritable(const std::string& folder) { return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0; }
 

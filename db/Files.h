@@ -20,8 +20,10 @@ bool Sync(const std::string& path);
 // removal of the old name do the same.
 Made RenameNoReplace(const std::string& from, const std::string& to);
 
-// The folder itself is readable, writable and searchable only by its owner (0700 on POSIX).
-void MakeFolderPrivate(const std::string& folder);
+// Makes folder with any missing parents. The folder itself, when made here, is its owner's only
+// (0700 on POSIX); the parents get 0755 less the umask. A folder that exists already, or that a
+// symbolic link names, keeps its mode. False when folder is not a folder afterwards.
+bool MakeFolders(const std::string& folder);
 
 // Whether this process may create files in the folder.
 bool FolderWritable(const std::string& folder);

@@ -17,6 +17,7 @@
 namespace {
 
 std::string Line(const std::string& out) { return out.substr(0, out.find('\n')); }
+fs::perms Mode(const fs::path& p) { return fs::status(p).permissions(); }
 
 } // namespace
 
@@ -77,4 +78,23 @@ TEST(Backup, AFailedBackupNamesTheCopyAndSaysInCroatianThatTheDictionaryIsDamage
     EXPECT_EQ(check.rc, 1);
     EXPECT_NE(check.out.find("oštećena"), std::string::npos) << check.out;
     EXPECT_EQ(check.out.find("vokabis-db check"), std::string::npos) << check.out; // it is the check
+}
+
+TEST(Backup, OnlyFoldersMadeForTheCopiesGetTheirModesAndNeverThroughALink) {
+    TempDir d;
+    const std::string db = d / "d.mdb";
+    MakeDictionary(db, {{"dog", "pas"}});
+    ASSERT_EQ(Tool("backup " + db + " " + d / "new/sub", "umask 000;").rc, 0);
+    EXPECT_EQ(Mode(d / "new"), fs::perms(0755)); // a parent as for anyone
+    EXPECT_EQ(Mode(d / "new/sub"), fs::perms(0700)); // the copies' own
+    ASSERT_EQ(Tool("backup " + db, "umask 000;").rc, 0);
+    EXPECT_EQ(Mode(d / "Backup"), fs::perms(0700));
+    fs::create_directories(d / "shared");
+    fs::permissions(d / "shared", fs::perms::all | fs::perms::sticky_bit);
+    fs::create_directories(d / "e");
+    MakeDictionary(d / "e/d.mdb", {{"dog", "pas"}});
+    fs::create_directory_symlink(d / "shared", d / "e/Backup");
+    ASSERT_EQ(Tool("backup " + d / "e/d.mdb").rc, 0);
+    EXPECT_EQ(Mode(d / "shared"), fs::perms::all | fs::perms::sticky_bit);
+    EXPECT_EQ(Copies(d / "shared").size(), 1u);
 }
