@@ -5,6 +5,7 @@
 #include "db/Files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -92,6 +93,24 @@ std::string Stamp() {
     return buf;
 }
 
+// The names of the backups of stem.ext: stem-YYYY-MM-DD-HHMMSS[-n].ext.
+std::string BackupPattern(const std::string& stem, const std::string& ext) {
+    auto quote = [](const std::string& s) { return std::regex_replace(s, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)"); };
+    return quote(stem) + R"(-(\d{4}-\d\d-\d\d-\d{6})(?:-(\d+))?)" + quote(ext);
+}
+
+// Partial copies of this name (.stem-….ext.novo) that no running backup is writing: left by a
+// backup that was killed. They go first, as on a nearly full disk they leave no room for the
+// new copy.
+void RemoveDeadPartials(const std::string& folder, const std::string& stem, const std::string& ext) {
+    const std::regex partial(R"(\.)" + BackupPattern(stem, ext) + R"(\.novo)");
+    std::error_code ec;
+    std::vector<std::string> dead;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (std::regex_match(it->path().filename().string(), partial)) dead.push_back(it->path().string());
+    for (const std::string& p : dead) files::RemoveIfNotHeld(p);
+}
+
 std::mutex changesMutex;
 std::map<std::string, long long>& Changes() {
     static std::map<std::string, long long> changes;
@@ -156,11 +175,18 @@ std::string MakeBackupOf(sqlite3* src, const std::string& path, const std::strin
     const fs::path name(path);
     const std::string stem = name.stem().string(), ext = name.has_extension() ? name.extension().string() : ".mdb";
 
+    RemoveDeadPartials(folder, stem, ext);
+
     const std::string stamp = Stamp();
     for (int n = 1;; ++n) {
         const std::string file = stem + "-" + stamp + (n > 1 ? "-" + std::to_string(n) : "") + ext;
         const std::string target = (fs::path(folder) / file).string(), partial = (fs::path(folder) / ("." + file + ".novo")).string();
-        if (fs::exists(target) || !Claim(partial)) continue;
+        if (fs::exists(target)) continue;
+        files::HeldFile held; // says to other backups that this partial copy is being written
+        const files::Made claimed = files::CreateHeld(partial, &held);
+        if (claimed == files::Made::Exists) continue;
+        if (claimed == files::Made::Failed)
+            Fail(target, held.error == ENOSPC || held.error == EDQUOT ? SQLITE_FULL : SQLITE_CANTOPEN);
         try {
             WriteCopy(src, partial, password, target);
             // Never over a backup another process finished in the same second.
@@ -183,8 +209,7 @@ std::string MakeBackupOf(sqlite3* src, const std::string& path, const std::strin
 void PruneBackups(const std::string& folder, const std::string& name, int keep, const std::string& spare) {
     const fs::path n(name);
     const std::string stem = n.stem().string(), ext = n.has_extension() ? n.extension().string() : ".mdb";
-    auto quote = [](const std::string& s) { return std::regex_replace(s, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)"); };
-    const std::regex backup(quote(stem) + R"(-(\d{4}-\d\d-\d\d-\d{6})(?:-(\d+))?)" + quote(ext));
+    const std::regex backup(BackupPattern(stem, ext));
     struct Found {
         std::string stamp;
         long n;
@@ -192,16 +217,11 @@ void PruneBackups(const std::string& folder, const std::string& name, int keep, 
     };
     std::vector<Found> found;
     std::error_code ec;
-    const auto stale = fs::file_time_type::clock::now() - std::chrono::hours(1);
     for (const auto& e : fs::directory_iterator(folder, ec)) {
         const std::string f = e.path().filename().string();
         std::smatch m;
-        if (std::regex_match(f, m, backup) && e.is_regular_file(ec)) {
+        if (std::regex_match(f, m, backup) && e.is_regular_file(ec))
             found.push_back({m[1], m[2].matched ? std::stol(m[2]) : 1, e.path()});
-        } else if (f.rfind("." + stem + "-", 0) == 0 && f.size() > 5 && f.ends_with(".novo") &&
-                   e.last_write_time(ec) < stale) {
-            fs::remove(e.path(), ec); // a copy killed half-way, long ago
-        }
     }
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
         return a.stamp != b.stamp ? a.stamp > b.stamp : a.n > b.n; // newest first

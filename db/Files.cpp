@@ -1,6 +1,7 @@
 #include "db/Files.h"
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -36,6 +38,25 @@ bool Sync(const std::string& path) {
     _close(fd);
     return ok;
 }
+
+// An open file cannot be deleted on Windows, so a partial file that can be is not being written.
+void HeldFile::Release() {
+    if (fd_ >= 0) _close(fd_);
+    fd_ = -1;
+}
+
+Made CreateHeld(const std::string& path, HeldFile* held) {
+    held->Release();
+    const int fd = _wopen(fs::u8path(path).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) {
+        held->error = errno;
+        return errno == EEXIST ? Made::Exists : Made::Failed;
+    }
+    held->fd_ = fd;
+    return Made::Yes;
+}
+
+bool RemoveIfNotHeld(const std::string& path) { return _wunlink(fs::u8path(path).c_str()) == 0; }
 
 Made RenameNoReplace(const std::string& from, const std::string& to) {
     if (MoveFileExW(fs::u8path(from).c_str(), fs::u8path(to).c_str(), MOVEFILE_WRITE_THROUGH)) return Made::Yes;
@@ -76,6 +97,59 @@ bool Sync(const std::string& path) {
     const int err = errno;
     ::close(fd);
     return rc == 0 || err == EINVAL; // some file systems cannot sync a folder
+}
+
+void HeldFile::Release() {
+    if (fd_ >= 0) ::close(fd_); // closing drops the lock
+    fd_ = -1;
+}
+
+namespace {
+
+bool SameInode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// An exclusive lock that is not waited for. On NFS, Linux turns flock into a lock the server
+// keeps, which needs the file open for writing (it is).
+enum class Lock { Taken, Held, Unsupported };
+Lock TryLock(int fd) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return Lock::Taken;
+    return errno == EWOULDBLOCK ? Lock::Held : Lock::Unsupported;
+}
+
+} // namespace
+
+Made CreateHeld(const std::string& path, HeldFile* held) {
+    held->Release();
+    const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        held->error = errno;
+        return errno == EEXIST ? Made::Exists : Made::Failed;
+    }
+    held->fd_ = fd;
+    TryLock(fd); // fails only where there are no locks; then age is the only sign of a dead writer
+    // Another process may have taken the new file for a dead one's and removed it before it
+    // was locked: then the name is no longer this file.
+    struct stat mine {}, named {};
+    if (::fstat(fd, &mine) != 0 || ::lstat(path.c_str(), &named) != 0 || !SameInode(mine, named)) {
+        held->Release();
+        return Made::Exists;
+    }
+    return Made::Yes;
+}
+
+bool RemoveIfNotHeld(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false; // not ours to judge: a folder, a link, another user's file
+    bool remove = false;
+    struct stat st {}, named {};
+    const Lock lock = TryLock(fd);
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::lstat(path.c_str(), &named) == 0 && SameInode(st, named)) {
+        const auto age = std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(st.st_mtime);
+        remove = lock == Lock::Taken || (lock == Lock::Unsupported && age > std::chrono::hours(1));
+    }
+    remove = remove && ::unlink(path.c_str()) == 0; // before the lock goes, so no writer can start on it
+    ::close(fd);
+    return remove;
 }
 
 Made RenameNoReplace(const std::string& from, const std::string& to) {

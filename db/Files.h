@@ -11,6 +11,30 @@ enum class Made { Yes, Exists, Failed };
 // an existing one.
 Made CreatePrivate(const std::string& path);
 
+// A file this process is writing, held open with an exclusive lock until the object goes (or
+// Release), so that another process can tell it from one left by a writer that died.
+class HeldFile {
+public:
+    HeldFile() = default;
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    ~HeldFile() { Release(); }
+    void Release();
+    int error = 0; // errno of a failed Create
+
+private:
+    friend Made CreateHeld(const std::string&, HeldFile*);
+    int fd_ = -1;
+};
+
+// CreatePrivate, and the new file held in *held. Exists also when another process removed
+// the name before it was held (the caller takes the next name).
+Made CreateHeld(const std::string& path, HeldFile* held);
+
+// Removes path when no process holds it (see HeldFile). A file that cannot be opened is left;
+// where the file system has no locks, only one not written to for an hour is removed.
+bool RemoveIfNotHeld(const std::string& path);
+
 // Asks the system to put the file's (or folder's) data on the disk. False when it could not;
 // a folder that cannot be synced (some file systems) counts as synced.
 bool Sync(const std::string& path);

@@ -19,7 +19,54 @@ namespace {
 std::string Line(const std::string& out) { return out.substr(0, out.find('\n')); }
 fs::perms Mode(const fs::path& p) { return fs::status(p).permissions(); }
 
+// A small tmpfs over a folder, unmounted when it goes. Needs root.
+struct SmallDisk {
+    std::string dir;
+    bool mounted;
+    explicit SmallDisk(const std::string& d) : dir(d), mounted(::mount("none", d.c_str(), "tmpfs", 0, "size=20m") == 0) {}
+    ~SmallDisk() {
+        if (mounted) ::umount2(dir.c_str(), MNT_DETACH);
+    }
+};
+
+struct Fd {
+    int fd;
+    ~Fd() { ::close(fd); }
+};
+
 } // namespace
+
+TEST(Backup, PartialCopiesOfKilledBackupsGoFirstThoseBeingWrittenStay) {
+    TempDir d;
+    const std::string db = d / "d.mdb", folder = d / "Backup";
+    Rows many;
+    for (int i = 0; i < 20000; ++i) many.emplace_back("word" + std::to_string(i), "riječ" + std::to_string(i));
+    MakeDictionary(db, many);
+    fs::create_directories(folder);
+    const SmallDisk disk(folder);
+    if (!disk.mounted) std::printf("No tmpfs could be mounted (not root?): the full disk is not tried.\n");
+    ASSERT_GT(fs::file_size(db), 2u << 20); // more than the dead partial leaves free
+    const std::string dead = folder + "/.d-2026-01-01-000000.mdb.novo", live = folder + "/.d-2026-01-01-000001.mdb.novo",
+                      folderLikeOne = folder + "/.d-2026-01-01-000002.mdb.novo";
+    std::ofstream(dead, std::ios::binary) << std::string(size_t(disk.mounted ? 19 : 1) << 20, 'x');
+    const Fd held{::open(live.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600)}; // another backup is writing it
+    ASSERT_EQ(::flock(held.fd, LOCK_EX), 0);
+    fs::create_directory(folderLikeOne);
+    const Result r = Tool("backup " + db + " " + folder);
+    ASSERT_EQ(r.rc, 0) << r.out;
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(live));
+    EXPECT_TRUE(fs::is_directory(folderLikeOne));
+    EXPECT_EQ(db::Database(Line(r.out), db::kPassword).Count("Select Id From Vokabis"), 20000);
+    if (!disk.mounted) return;
+    // A disk with no room: said so, and neither a copy nor a part of one left.
+    std::ofstream(folder + "/filler", std::ios::binary) << std::string(size_t(16) << 20, 'x');
+    const auto before = d.Names("Backup");
+    const Result full = Tool("backup " + db + " " + folder);
+    EXPECT_EQ(full.rc, 1);
+    EXPECT_NE(full.out.find("disk je pun"), std::string::npos) << full.out;
+    EXPECT_EQ(d.Names("Backup"), before);
+}
 
 TEST(Backup, WhereRenameCannotRefuseToReplaceALinkPutsTheCopyInPlace) {
     const std::string preload = std::string("LD_PRELOAD=") + NO_RENAMEAT2;
