@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -57,6 +58,8 @@ Made CreateHeld(const std::string& path, HeldFile* held) {
 }
 
 bool RemoveIfNotHeld(const std::string& path) { return _wunlink(fs::u8path(path).c_str()) == 0; }
+
+FolderLock::FolderLock(const std::string&) {} // one writer at a time is not enforced there
 
 Made RenameNoReplace(const std::string& from, const std::string& to) {
     if (MoveFileExW(fs::u8path(from).c_str(), fs::u8path(to).c_str(), MOVEFILE_WRITE_THROUGH)) return Made::Yes;
@@ -150,6 +153,21 @@ bool RemoveIfNotHeld(const std::string& path) {
     remove = remove && ::unlink(path.c_str()) == 0; // before the lock goes, so no writer can start on it
     ::close(fd);
     return remove;
+}
+
+FolderLock::FolderLock(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_CREAT | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return;
+    for (int tries = 0;; ++tries) {
+        const Lock lock = TryLock(fd);
+        if (lock == Lock::Taken) {
+            held_.fd_ = fd;
+            return;
+        }
+        if (lock == Lock::Unsupported || tries == 100) break; // a holder that hangs does not stop us for ever
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ::close(fd);
 }
 
 Made RenameNoReplace(const std::string& from, const std::string& to) {

@@ -24,6 +24,7 @@ public:
 
 private:
     friend Made CreateHeld(const std::string&, HeldFile*);
+    friend class FolderLock;
     int fd_ = -1;
 };
 
@@ -34,6 +35,20 @@ Made CreateHeld(const std::string& path, HeldFile* held);
 // Removes path when no process holds it (see HeldFile). A file that cannot be opened is left;
 // where the file system has no locks, only one not written to for an hour is removed.
 bool RemoveIfNotHeld(const std::string& path);
+
+// An exclusive lock on the lock file at path (made 0600 when missing), held while the object
+// lives. Waits up to about ten seconds for another holder; without it (no locks on the file
+// system, a file that cannot be made) the caller goes on unlocked: locked() says which.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& path);
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    bool locked() const { return held_.fd_ >= 0; }
+
+private:
+    HeldFile held_;
+};
 
 // Asks the system to put the file's (or folder's) data on the disk. False when it could not;
 // a folder that cannot be synced (some file systems) counts as synced.

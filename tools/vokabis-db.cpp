@@ -569,7 +569,7 @@ int Restore(const std::string& backup, const std::string& path) {
     });
     std::error_code ec;
     fs::remove(path + "-shm", ec);
-    if (!kept.empty()) db::PruneBackups(db::BackupFolder(path), fs::path(path).filename().string(), 10, backup);
+    if (!kept.empty()) db::PruneBackups(db::BackupFolder(path), fs::path(path).filename().string(), 10, kept);
     std::cout << "Vraćeno iz " << backup << " u " << path << ".\n";
     if (!kept.empty()) std::cout << "Prijašnja datoteka sačuvana je kao " << kept << "\n";
     return 0;

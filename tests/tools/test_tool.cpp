@@ -266,13 +266,13 @@ TEST(Tool, BackupsAreWholeDictionariesAndTheNewestTenAreKept) {
     std::vector<std::string> kept;
     for (size_t i = 1; i < made.size(); ++i) kept.push_back(fs::path(made[i]).filename().string());
     std::sort(kept.begin(), kept.end());
-    EXPECT_EQ(d.Names("Backup"), kept); // the oldest went, though all came within a few seconds
+    EXPECT_EQ(Copies(d / "Backup"), kept); // the oldest went, though all came within a few seconds
     EXPECT_EQ(fs::status(made.back()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(Tool("check " + made.back()).rc, 0);
     EXPECT_FALSE(fs::exists(made.back() + "-wal"));
     EXPECT_EQ(Read(made.back()), (Rows{{"dog", "pas"}}));
     ASSERT_EQ(Tool("backup " + db + " " + d / "elsewhere").rc, 0);
-    EXPECT_EQ(d.Names("elsewhere").size(), 1u);
+    EXPECT_EQ(Copies(d / "elsewhere").size(), 1u);
 }
 
 TEST(Tool, RestoreChecksTheBackupFirstAndKeepsTheFileItReplaces) {
@@ -300,7 +300,7 @@ TEST(Tool, RestoreChecksTheBackupFirstAndKeepsTheFileItReplaces) {
     const Result r = Tool("restore " + good + " " + db);
     ASSERT_EQ(r.rc, 0) << r.out;
     EXPECT_EQ(Read(db), (Rows{{"then", "tada"}}));
-    const auto kept = d.Names("Backup");
+    const auto kept = Copies(d / "Backup");
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_NE(r.out.find(kept[0]), std::string::npos) << r.out;
     EXPECT_EQ(Read(d / ("Backup/" + kept[0])), (Rows{{"now", "sada"}}));
@@ -310,7 +310,7 @@ TEST(Tool, RestoreChecksTheBackupFirstAndKeepsTheFileItReplaces) {
     ASSERT_EQ(Tool("restore " + good + " " + db).rc, 0);
     EXPECT_EQ(Read(db), (Rows{{"then", "tada"}}));
     size_t rawKept = 0;
-    for (const auto& n : d.Names("Backup")) rawKept += Slurp(d / ("Backup/" + n)) == torn;
+    for (const auto& n : Copies(d / "Backup")) rawKept += Slurp(d / ("Backup/" + n)) == torn;
     EXPECT_EQ(rawKept, 1u);
 }
 
