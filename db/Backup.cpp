@@ -284,6 +284,8 @@ std::string MakeBackupIn(sqlite3* src, const std::string& path, const std::strin
             fs::remove(partial, ec);
             throw;
         }
+        // Taken for a dead one's while the engine had it open (NFS): then it is written again.
+        if (!held.StillHeld(partial)) continue;
         // Putting the copy in place, pruning and noting the order are one step for the backups
         // of this folder: another one never sees a copy in place that the order does not know.
         const files::FolderLock lock(naming.lock);

@@ -57,6 +57,11 @@ Made CreateHeld(const std::string& path, HeldFile* held) {
     return Made::Yes;
 }
 
+bool HeldFile::StillHeld(const std::string& path) {
+    std::error_code ec;
+    return fd_ >= 0 && fs::exists(fs::u8path(path), ec);
+}
+
 bool RemoveIfNotHeld(const std::string& path) { return _wunlink(fs::u8path(path).c_str()) == 0; }
 
 FolderLock::FolderLock(const std::string&) {} // one writer at a time is not enforced there
@@ -138,6 +143,13 @@ Made CreateHeld(const std::string& path, HeldFile* held) {
         return Made::Exists;
     }
     return Made::Yes;
+}
+
+bool HeldFile::StillHeld(const std::string& path) {
+    if (fd_ < 0) return false;
+    TryLock(fd_);
+    struct stat mine {}, named {};
+    return ::fstat(fd_, &mine) == 0 && ::lstat(path.c_str(), &named) == 0 && SameInode(mine, named);
 }
 
 bool RemoveIfNotHeld(const std::string& path) {

@@ -20,6 +20,9 @@ public:
     HeldFile& operator=(const HeldFile&) = delete;
     ~HeldFile() { Release(); }
     void Release();
+    // Takes the lock again and tells whether path still names this file. On NFS, Linux keeps the
+    // lock as a POSIX one, which the engine drops when it closes its own handle on the file.
+    bool StillHeld(const std::string& path);
     int error = 0; // errno of a failed Create
 
 private:
