@@ -195,6 +195,7 @@ void WriteOrder(const std::string& folder, const Naming& naming, const std::vect
     const std::string partial = naming.order + ".novo";
     std::error_code ec;
     fs::remove(partial, ec);
+    if (files::CreatePrivate(partial) != files::Made::Yes) return; // 0600, like the copies
     {
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);
         for (const std::string& n : names) out << n << '\n';

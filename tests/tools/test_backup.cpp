@@ -72,6 +72,8 @@ TEST(Backup, TheCopiesKeptAreTheLastMadeWhateverTheClockSaid) {
     const auto copies = Copies(d / "Backup");
     EXPECT_EQ(copies.size(), 10u);
     for (const std::string& n : made) EXPECT_TRUE(Has(copies, n)) << n << " was pruned";
+    for (const auto& n : d.Names("Backup")) // the order and the lock too
+        EXPECT_EQ(Mode(d / ("Backup/" + n)), fs::perms::owner_read | fs::perms::owner_write) << n;
 }
 
 // Copies of an earlier version, which noted no order, and names no backup would make.
