@@ -5,10 +5,15 @@
 #include "db/Files.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdint>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,7 +30,7 @@ std::string Why(int rc) {
     switch (rc & 0xff) {
     case SQLITE_FULL: return "disk je pun";
     case SQLITE_CORRUPT:
-    case SQLITE_NOTADB: return "rječnik je oštećen ili nije baza podataka";
+    case SQLITE_NOTADB: return "rječnik je oštećen (dio datoteke ne može se pročitati) ili nije baza podataka";
     case SQLITE_BUSY:
     case SQLITE_LOCKED: return "datoteku upravo mijenja drugi program";
     case SQLITE_CANTOPEN:
@@ -41,8 +46,9 @@ std::string Why(int rc) {
     throw EngineError::FromSqlite(rc, "Kopija rječnika nije napravljena (" + target + "): " + Why(rc) + ".");
 }
 
-// Fills the empty file `file` with a copy of src. Closes what it opened on every path.
-void WriteCopy(sqlite3* src, const std::string& file, const std::string& password) {
+// Fills the empty file `file` with a copy of src; failures name `shown`, the file the user
+// asked for. Closes what it opened on every path.
+void WriteCopy(sqlite3* src, const std::string& file, const std::string& password, const std::string& shown) {
     sqlite3* dst = nullptr;
     int rc = sqlite3_open_v2(file.c_str(), &dst, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK && !password.empty()) rc = sqlite3_key(dst, password.data(), int(password.size()));
@@ -60,6 +66,8 @@ void WriteCopy(sqlite3* src, const std::string& file, const std::string& passwor
             }
             const int finish = sqlite3_backup_finish(b);
             rc = rc == SQLITE_DONE ? finish : rc;
+            // SQLCipher answers a page of the source that fails its check with the generic error.
+            if ((rc & 0xff) == SQLITE_ERROR) rc = SQLITE_CORRUPT;
         } else {
             rc = sqlite3_errcode(dst);
         }
@@ -68,8 +76,8 @@ void WriteCopy(sqlite3* src, const std::string& file, const std::string& passwor
     if (rc == SQLITE_OK) rc = sqlite3_exec(dst, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     const int closed = sqlite3_close(dst);
     if (rc == SQLITE_OK) rc = closed;
-    if (rc != SQLITE_OK) Fail(file, rc);
-    SyncPath(file);
+    if (rc != SQLITE_OK) Fail(shown, rc);
+    if (!files::Sync(file)) Fail(shown, SQLITE_IOERR);
 }
 
 // An empty file only this process writes, mode 0600; false when the name is taken.
@@ -110,7 +118,7 @@ std::string PrepareCopy(sqlite3* src, const std::string& target, const std::stri
     fs::remove(partial); // left by a copy that was killed
     if (!Claim(partial)) Fail(target, SQLITE_CANTOPEN);
     try {
-        WriteCopy(src, partial, password);
+        WriteCopy(src, partial, password, target);
     } catch (...) {
         std::error_code ec;
         fs::remove(partial, ec);
@@ -143,70 +151,183 @@ std::string MakeBackup(const std::string& path, const std::string& password, std
     return MakeBackupOf(source->handle(), path, password, std::move(folder), keep);
 }
 
-std::string MakeBackupOf(sqlite3* src, const std::string& path, const std::string& password, std::string folder,
+namespace {
+
+// The backups of one dictionary name in a folder, and the files kept beside them.
+struct Naming {
+    std::string stem, ext;
+    std::regex backup, partial; // Name-YYYY-MM-DD-HHMMSS[-n].ext, and .Name-….ext.novo while written
+    std::string order, lock;    // which backup was made after which; who may change that
+    Naming(const std::string& folder, const std::string& name) {
+        const fs::path n(name);
+        stem = n.stem().string();
+        ext = n.has_extension() ? n.extension().string() : ".mdb";
+        auto quote = [](const std::string& s) { return std::regex_replace(s, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)"); };
+        const std::string pattern = quote(stem) + R"(-(\d{4}-\d\d-\d\d-\d{6})(?:-(\d+))?)" + quote(ext);
+        backup = std::regex(pattern);
+        partial = std::regex(R"(\.)" + pattern + R"(\.novo)");
+        order = (fs::path(folder) / ("." + n.filename().string() + ".redoslijed")).string();
+        lock = (fs::path(folder) / ("." + n.filename().string() + ".brava")).string();
+    }
+};
+
+// Partial copies of this name that no running backup is writing: left by a backup that was
+// killed. They go first, as on a nearly full disk they leave no room for the new copy.
+void RemoveDeadPartials(const std::string& folder, const Naming& naming) {
+    std::error_code ec;
+    std::vector<std::string> dead;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (std::regex_match(it->path().filename().string(), naming.partial)) dead.push_back(it->path().string());
+    for (const std::string& p : dead) files::RemoveIfNotHeld(p);
+}
+
+// The order file: the names of the backups, oldest first, one a line.
+std::vector<std::string> ReadOrder(const Naming& naming) {
+    std::ifstream in(naming.order, std::ios::binary);
+    std::vector<std::string> names;
+    for (std::string line; std::getline(in, line);)
+        if (!in.eof() && std::regex_match(line, naming.backup)) names.push_back(line); // a torn last line is no name
+    return names;
+}
+
+// Written beside and renamed over the old one, so a reader finds the old list or the new.
+void WriteOrder(const std::string& folder, const Naming& naming, const std::vector<std::string>& names) {
+    const std::string partial = naming.order + ".novo";
+    std::error_code ec;
+    fs::remove(partial, ec);
+    if (files::CreatePrivate(partial) != files::Made::Yes) return; // 0600, like the copies
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        for (const std::string& n : names) out << n << '\n';
+        out.flush();
+        if (!out) {
+            out.close();
+            fs::remove(partial, ec);
+            return;
+        }
+    }
+    if (!files::Sync(partial)) return;
+    fs::rename(partial, naming.order, ec);
+    if (ec) fs::remove(partial, ec);
+    else files::Sync(folder);
+}
+
+// Ranks the backups of this name oldest first: copies the order file does not know (made by an
+// earlier version, or whose making was cut short before it was noted) by the stamps in their
+// names, before every noted one; the noted ones in the order they were made; `newest` last.
+// Never by the clock alone, which may have been set back since. Deletes all but the newest
+// keep, never `spare`, and notes the order of the rest. The caller holds the folder's lock.
+void PruneLocked(const std::string& folder, const Naming& naming, int keep, const std::string& spare,
+                 const std::string& newest) {
+    struct Found {
+        size_t noted; // place in the order file; SIZE_MAX for one it does not know
+        std::string stamp;
+        unsigned long long n;
+        std::string name;
+    };
+    const std::vector<std::string> order = ReadOrder(naming);
+    std::map<std::string, size_t> place;
+    for (size_t i = 0; i < order.size(); ++i) place[order[i]] = i; // a name written twice counts where it was last
+    std::vector<Found> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string f = it->path().filename().string();
+        std::smatch m;
+        if (!std::regex_match(f, m, naming.backup) || !it->is_regular_file(ec)) continue;
+        unsigned long long n = 1;
+        if (m[2].matched && std::from_chars(&*m[2].first, &*m[2].first + m[2].length(), n).ec != std::errc())
+            n = ULLONG_MAX; // more digits than any count: after every other of its second
+        const auto at = place.find(f);
+        found.push_back({f == newest ? SIZE_MAX - 1 : at == place.end() ? SIZE_MAX : at->second, m[1], n, f});
+    }
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        const bool aNoted = a.noted != SIZE_MAX, bNoted = b.noted != SIZE_MAX;
+        if (aNoted != bNoted) return bNoted;
+        if (aNoted) return a.noted < b.noted;
+        return a.stamp != b.stamp ? a.stamp < b.stamp : a.n < b.n;
+    });
+    std::vector<std::string> kept;
+    const size_t remove = found.size() > size_t(std::max(keep, 0)) ? found.size() - size_t(std::max(keep, 0)) : 0;
+    for (size_t i = 0; i < found.size(); ++i) {
+        const fs::path p = fs::path(folder) / found[i].name;
+        if (i < remove && (spare.empty() || !SameFile(p.string(), spare)) && fs::remove(p, ec)) continue;
+        kept.push_back(found[i].name);
+    }
+    WriteOrder(folder, naming, kept);
+}
+
+[[noreturn]] void FolderFailed(const std::string& folder, const char* why) {
+    throw EngineError::FromSqlite(SQLITE_CANTOPEN, "Kopija rječnika nije napravljena: " + std::string(why) + " (" + folder + ").");
+}
+
+std::string MakeBackupIn(sqlite3* src, const std::string& path, const std::string& password, std::string folder,
                          int keep) {
     if (folder.empty()) folder = BackupFolder(path);
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    files::MakeFolderPrivate(folder);
-    if (!fs::is_directory(folder))
-        throw EngineError::FromSqlite(SQLITE_CANTOPEN,
-                                      "Kopija rječnika nije napravljena: mapa " + folder + " ne može se napraviti.");
+    if (!files::MakeFolders(folder)) FolderFailed(folder, "mapa za kopije ne može se napraviti");
     const fs::path name(path);
-    const std::string stem = name.stem().string(), ext = name.has_extension() ? name.extension().string() : ".mdb";
+    const Naming naming(folder, name.filename().string());
+    RemoveDeadPartials(folder, naming);
 
     const std::string stamp = Stamp();
+    std::error_code ec;
     for (int n = 1;; ++n) {
-        const std::string file = stem + "-" + stamp + (n > 1 ? "-" + std::to_string(n) : "") + ext;
+        const std::string file = naming.stem + "-" + stamp + (n > 1 ? "-" + std::to_string(n) : "") + naming.ext;
         const std::string target = (fs::path(folder) / file).string(), partial = (fs::path(folder) / ("." + file + ".novo")).string();
-        if (fs::exists(target) || !Claim(partial)) continue;
+        if (fs::exists(fs::symlink_status(target, ec))) continue;
+        files::HeldFile held; // says to other backups that this partial copy is being written
+        const files::Made claimed = files::CreateHeld(partial, &held);
+        if (claimed == files::Made::Exists) continue;
+        if (claimed == files::Made::Failed)
+            Fail(target, held.error == ENOSPC || held.error == EDQUOT ? SQLITE_FULL : SQLITE_CANTOPEN);
         try {
-            WriteCopy(src, partial, password);
-            // Never over a backup another process finished in the same second.
-            const files::Made moved = files::RenameNoReplace(partial, target);
-            if (moved == files::Made::Exists) {
-                fs::remove(partial);
-                continue;
-            }
-            if (moved == files::Made::Failed) Fail(target, SQLITE_CANTOPEN);
+            WriteCopy(src, partial, password, target);
         } catch (...) {
             fs::remove(partial, ec);
             throw;
         }
-        SyncPath(folder);
-        PruneBackups(folder, name.filename().string(), keep, target);
+        // Taken for a dead one's while the engine had it open (NFS): then it is written again.
+        if (!held.StillHeld(partial)) continue;
+        // Putting the copy in place, pruning and noting the order are one step for the backups
+        // of this folder: another one never sees a copy in place that the order does not know.
+        const files::FolderLock lock(naming.lock);
+        // Never over a backup another process finished in the same second.
+        const files::Made moved = files::RenameNoReplace(partial, target);
+        if (moved != files::Made::Yes) fs::remove(partial, ec);
+        if (moved == files::Made::Exists) continue;
+        if (moved == files::Made::Failed) Fail(target, SQLITE_CANTOPEN);
+        if (!files::Sync(folder)) { // a copy that may not survive a power cut is not reported as made
+            fs::remove(target, ec);
+            Fail(target, SQLITE_IOERR);
+        }
+        try {
+            PruneLocked(folder, naming, keep, target, file);
+        } catch (...) { // the copy is made; an old one left over is no failure
+        }
         return target;
     }
 }
 
-void PruneBackups(const std::string& folder, const std::string& name, int keep, const std::string& spare) {
-    const fs::path n(name);
-    const std::string stem = n.stem().string(), ext = n.has_extension() ? n.extension().string() : ".mdb";
-    auto quote = [](const std::string& s) { return std::regex_replace(s, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)"); };
-    const std::regex backup(quote(stem) + R"(-(\d{4}-\d\d-\d\d-\d{6})(?:-(\d+))?)" + quote(ext));
-    struct Found {
-        std::string stamp;
-        long n;
-        fs::path path;
-    };
-    std::vector<Found> found;
-    std::error_code ec;
-    const auto stale = fs::file_time_type::clock::now() - std::chrono::hours(1);
-    for (const auto& e : fs::directory_iterator(folder, ec)) {
-        const std::string f = e.path().filename().string();
-        std::smatch m;
-        if (std::regex_match(f, m, backup) && e.is_regular_file(ec)) {
-            found.push_back({m[1], m[2].matched ? std::stol(m[2]) : 1, e.path()});
-        } else if (f.rfind("." + stem + "-", 0) == 0 && f.size() > 5 && f.ends_with(".novo") &&
-                   e.last_write_time(ec) < stale) {
-            fs::remove(e.path(), ec); // a copy killed half-way, long ago
-        }
+} // namespace
+
+std::string MakeBackupOf(sqlite3* src, const std::string& path, const std::string& password, std::string folder,
+                         int keep) {
+    try {
+        return MakeBackupIn(src, path, password, std::move(folder), keep);
+    } catch (const EngineError&) {
+        throw;
+    } catch (const std::exception&) { // the library's own text is English
+        throw EngineError::FromSqlite(SQLITE_IOERR, "Kopija rječnika nije napravljena: mapa za kopije ne može se "
+                                                    "pročitati ili se u nju ne može pisati.");
     }
-    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-        return a.stamp != b.stamp ? a.stamp > b.stamp : a.n > b.n; // newest first
-    });
-    for (size_t i = size_t(std::max(keep, 0)); i < found.size(); ++i)
-        if (spare.empty() || !SameFile(found[i].path.string(), spare)) fs::remove(found[i].path, ec);
+}
+
+void PruneBackups(const std::string& folder, const std::string& name, int keep, const std::string& spare) {
+    try {
+        const Naming naming(folder, name);
+        const files::FolderLock lock(naming.lock);
+        PruneLocked(folder, naming, keep, spare, {});
+    } catch (...) { // pruning only frees room; a copy left over is no failure
+    }
 }
 
 void NoteChanges(const std::string& path, long long changes) {

@@ -10,10 +10,11 @@ namespace db {
 // The folder backups of a dictionary go to: Backup/ beside the file.
 std::string BackupFolder(const std::string& path);
 
-// Copies the dictionary at path into folder (BackupFolder(path) when empty) as
-// <name>-YYYY-MM-DD-HHMMSS.mdb, with -2, -3... when that second is taken, keyed with the same
-// password and mode 0600, and keeps the newest `keep` backups of that name there. Returns the
-// new file's path; throws EngineError with a Croatian message.
+// Copies the dictionary at path into folder (BackupFolder(path) when empty, made 0700 when
+// missing) as <name>-YYYY-MM-DD-HHMMSS.mdb, with -2, -3... when that second is taken, keyed with
+// the same password and mode 0600, and keeps the newest `keep` backups of that name there, newest
+// by the order they were made in. Partial copies left by killed backups go first. Returns the new
+// file's path, which is there; throws EngineError with a Croatian message, and then made nothing.
 std::string MakeBackup(const std::string& path, const std::string& password, std::string folder = {},
                        int keep = 10);
 // The same from a connection already open on path.
@@ -26,7 +27,9 @@ void CopyDatabase(sqlite3* src, const std::string& target, const std::string& pa
 // The first half of that: the whole copy written and synced beside target; returns its path.
 std::string PrepareCopy(sqlite3* src, const std::string& target, const std::string& password);
 
-// Deletes all but the newest keep backups of name's stem in folder; never the file `spare`.
+// Deletes all but the newest keep backups of name's stem in folder (newest by the order noted
+// beside them; those made before it was noted count as older, by their stamps); never the file
+// `spare`. Never throws: pruning only frees room.
 void PruneBackups(const std::string& folder, const std::string& name, int keep, const std::string& spare = {});
 
 // Rows changed through the connections to this file that have closed in this process.

@@ -433,8 +433,16 @@ bool Verify(db::Database& d, std::ostream& out) {
 }
 
 int Check(const std::string& path) {
-    db::Database d = OpenReadOnly(path); // looking never writes, not even to a file that is no dictionary
-    const bool ok = Verify(d, std::cout);
+    bool ok = false;
+    try {
+        db::Database d = OpenReadOnly(path); // looking never writes, not even to a file that is no dictionary
+        ok = Verify(d, std::cout);
+    } catch (const db::EngineError& e) {
+        if (!db::IsDamage(e.sqliteCode)) throw;
+        // The engine's sentence advises running this very check.
+        std::cout << "Datoteka " << path << " je oštećena ili nije rječnik ovog programa: ne može se pročitati. "
+                     "Vratite najnoviju sigurnosnu kopiju naredbom \"vokabis-db restore\".\n";
+    }
     std::cout << (ok ? "Datoteka je ispravan rječnik.\n" : "Datoteka nije ispravna.\n");
     return ok ? 0 : 1;
 }
@@ -471,7 +479,7 @@ std::string KeepRawCopy(const std::string& path) {
     const fs::path name(path);
     fs::path keep;
     try {
-        fs::create_directories(folder);
+        if (!db::files::MakeFolders(folder)) throw fs::filesystem_error("", std::error_code());
         for (int n = 1;; ++n) {
             keep = fs::path(folder) / (name.stem().string() + "-ostecena-" + std::to_string(std::time(nullptr)) +
                                        (n > 1 ? "-" + std::to_string(n) : "") + name.extension().string());
@@ -601,7 +609,7 @@ int Restore(const std::string& backup, const std::string& path) {
         throw;
     }
     held.reset(); // a program that waited for the old file finds it gone and opens the new one
-    if (!kept.empty()) db::PruneBackups(db::BackupFolder(path), fs::path(path).filename().string(), 10, backup);
+    if (!kept.empty()) db::PruneBackups(db::BackupFolder(path), fs::path(path).filename().string(), 10, kept);
     std::cout << "Vraćeno iz " << backup << " u " << path << ".\n";
     if (!kept.empty()) std::cout << "Prijašnja datoteka sačuvana je kao " << kept << "\n";
     return 0;

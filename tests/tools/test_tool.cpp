@@ -1,6 +1,7 @@
 // The vokabis-db tool, run as a user runs it, on real files.
 #include "common/Child.h"
 #include "common/TempFiles.h"
+#include "tools/RunTool.h"
 
 #include "tools/Formats.h"
 
@@ -12,22 +13,6 @@
 #include <sstream>
 
 namespace {
-struct Result {
-    int rc;
-    std::string out;
-};
-Result Tool(const std::string& args, const std::string& env = "") {
-    std::string out;
-    FILE* p = popen((env + " " + VOKABIS_DB + " " + args + " 2>&1").c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    return {WEXITSTATUS(pclose(p)), out};
-}
-bool NoEngineEnglish(const std::string& out) {
-    return out.find("no such") == std::string::npos && out.find("Error") == std::string::npos &&
-           out.find("database") == std::string::npos;
-}
 using Dir = TempDir;
 const auto Read = ReadPairs;
 const auto Make = [](const std::string& file, const Rows& rows) { MakeDictionary(file, rows); };
@@ -282,13 +267,13 @@ TEST(Tool, BackupsAreWholeDictionariesAndTheNewestTenAreKept) {
     std::vector<std::string> kept;
     for (size_t i = 1; i < made.size(); ++i) kept.push_back(fs::path(made[i]).filename().string());
     std::sort(kept.begin(), kept.end());
-    EXPECT_EQ(d.Names("Backup"), kept); // the oldest went, though all came within a few seconds
+    EXPECT_EQ(Copies(d / "Backup"), kept); // the oldest went, though all came within a few seconds
     EXPECT_EQ(fs::status(made.back()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(Tool("check " + made.back()).rc, 0);
     EXPECT_FALSE(fs::exists(made.back() + "-wal"));
     EXPECT_EQ(Read(made.back()), (Rows{{"dog", "pas"}}));
     ASSERT_EQ(Tool("backup " + db + " " + d / "elsewhere").rc, 0);
-    EXPECT_EQ(d.Names("elsewhere").size(), 1u);
+    EXPECT_EQ(Copies(d / "elsewhere").size(), 1u);
 }
 
 TEST(Tool, RestoreChecksTheBackupFirstAndKeepsTheFileItReplaces) {
@@ -316,7 +301,7 @@ TEST(Tool, RestoreChecksTheBackupFirstAndKeepsTheFileItReplaces) {
     const Result r = Tool("restore " + good + " " + db);
     ASSERT_EQ(r.rc, 0) << r.out;
     EXPECT_EQ(Read(db), (Rows{{"then", "tada"}}));
-    const auto kept = d.Names("Backup");
+    const auto kept = Copies(d / "Backup");
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_NE(r.out.find(kept[0]), std::string::npos) << r.out;
     EXPECT_EQ(Read(d / ("Backup/" + kept[0])), (Rows{{"now", "sada"}}));
@@ -326,7 +311,7 @@ TEST(Tool, RestoreChecksTheBackupFirstAndKeepsTheFileItReplaces) {
     ASSERT_EQ(Tool("restore " + good + " " + db).rc, 0);
     EXPECT_EQ(Read(db), (Rows{{"then", "tada"}}));
     size_t rawKept = 0;
-    for (const auto& n : d.Names("Backup")) rawKept += Slurp(d / ("Backup/" + n)) == torn;
+    for (const auto& n : Copies(d / "Backup")) rawKept += Slurp(d / ("Backup/" + n)) == torn;
     EXPECT_EQ(rawKept, 1u);
     // So is one with a single byte changed on a page in the middle, which the engine cannot copy.
     Rows many;
@@ -381,7 +366,8 @@ TEST(Tool, AWriterStartedDuringARestoreNeverWritesIntoTheReplacedFile) {
         long long found = 0;
         std::vector<std::string> files{db};
         if (fs::exists(d / "Backup"))
-            for (const auto& n : d.Names("Backup")) files.push_back(d / ("Backup/" + n));
+            for (const auto& n : d.Names("Backup"))
+                if (n[0] != '.') files.push_back(d / ("Backup/" + n));
         for (const std::string& f : files) {
             db::Database after(f, db::kPassword);
             db::Statement check(after.handle(), "PRAGMA integrity_check");
