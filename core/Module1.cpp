@@ -26,6 +26,10 @@ QString WhyReadOnly(const QString& file) {
     if (reason.isEmpty())
         reason = why(QFile::encodeName(info.absolutePath()),
                      "U mapu " + folder + " ne smijete pisati, a program uz rječnik u njoj drži svoje radne datoteke.");
+    // Opened for writing, a file on a full disk would be read through the engine's working
+    // files, which cannot grow; read-only, it is read whole and the user learns why at once.
+    if (reason.isEmpty() && db::DiskFullAt(info.absoluteFilePath().toStdString()))
+        reason = "Disk na kojem je rječnik " + path + " je pun. Oslobodite mjesta na disku pa ponovno pokrenite program.";
     return reason;
 }
 

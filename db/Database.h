@@ -32,8 +32,10 @@ public:
     const std::string& path() const { return path_; }
 
 private:
+    void RemoveCopy();
     sqlite3* db_ = nullptr;
     std::string path_;
+    std::string copy_; // the private folder of a copy read in place of the file; empty when none
 };
 
 // The password every dictionary file is keyed with.

@@ -10,8 +10,11 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
 #endif
 
 namespace fs = std::filesystem;
@@ -55,6 +58,26 @@ std::tm LocalTime(std::time_t t) {
     return tm;
 }
 
+std::string MakePrivateTempFolder(const std::string& prefix) {
+    std::error_code ec;
+    const fs::path base = fs::temp_directory_path(ec);
+    if (ec) return {};
+    for (unsigned n = GetTickCount(), tries = 0; tries < 100; ++tries, n = n * 1103515245u + 12345u) {
+        const fs::path dir = base / (prefix + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(n % 1000000u));
+        if (CreateDirectoryW(dir.c_str(), nullptr)) return dir.string(); // under the user's own profile
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
+    }
+    return {};
+}
+
+void LetOwnerWrite(const std::string& path) {
+    const DWORD a = GetFileAttributesW(fs::u8path(path).c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(fs::u8path(path).c_str(), a & ~DWORD(FILE_ATTRIBUTE_READONLY));
+}
+
+void NoCoreDumps() {} // Windows writes no dump file beside a program
+
 #else
 
 Made CreatePrivate(const std::string& path) {
@@ -86,6 +109,27 @@ std::tm LocalTime(std::time_t t) {
     std::tm tm{};
     localtime_r(&t, &tm);
     return tm;
+}
+
+std::string MakePrivateTempFolder(const std::string& prefix) {
+    std::error_code ec;
+    const fs::path base = fs::temp_directory_path(ec);
+    if (ec) return {};
+    std::string name = (base / (prefix + "XXXXXX")).string();
+    return ::mkdtemp(name.data()) ? name : std::string(); // mode 0700
+}
+
+void LetOwnerWrite(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & S_IWUSR)) return;
+    ::chmod(path.c_str(), (st.st_mode & 07777) | S_IRUSR | S_IWUSR);
+}
+
+// The limit alone, not PR_SET_DUMPABLE: that would also shut the user's own debugger and
+// /proc/PID out. The hard limit goes too, so nothing this process starts can raise it again.
+void NoCoreDumps() {
+    const struct rlimit none {0, 0};
+    ::setrlimit(RLIMIT_CORE, &none);
 }
 
 #endif

@@ -1,3 +1,4 @@
+#include "common/Mount.h"
 #include "common/ProgramFolder.h"
 
 #include "db/DataSource.h"
@@ -203,5 +204,40 @@ TEST(Startup, AFullDiskAtStartupOpensReadOnlyAndLeavesNothingBehind) {
     DictDb.reset();
     for (const char* beside : {"-journal", "-wal", "-shm"}) EXPECT_FALSE(fs::exists(f.path.string() + beside)) << beside;
     std::system(("umount '" + data.string() + "'").c_str());
+    db::RefuseWrites("");
+}
+
+// A pair a killed run committed lies only in the -wal; started from a read-only medium (or a copy
+// of the folder there) the program still shows it.
+TEST(Startup, APairCommittedToTheLogIsShownFromAReadOnlyMedium) {
+    ProgramFolder f;
+    f.AddPairs({{"dog", "pas"}});
+    SaveAndDie(f.path, "log", "dnevnik");
+    ReadOnlyView view(f.dir, f.dir.parent_path() / (f.dir.filename().string() + "-ro"));
+    if (!view.ok) GTEST_SKIP() << "a read-only bind mount needs root";
+    ASSERT_EQ(StartupError(QString::fromStdString(view.at.string())), 0);
+    EXPECT_TRUE(ReadOnlyReason.contains("samo čitati")) << ReadOnlyReason.toStdString();
+    EXPECT_EQ(DictDb->Count("Select * From Vokabis Where Engleski = 'log'"), 1);
+    DictDb->Close();
+    DictDb.reset();
+    db::RefuseWrites("");
+}
+
+// Pairs added until the disk is full, then a new start on the still full disk: the user is told
+// that the disk is full and can look words up; the file is never called damaged.
+TEST(Startup, AFullDiskIsNeverReportedAsADamagedFile) {
+    ProgramFolder f;
+    const fs::path data = f.dir / "Data", saved = f.dir / "saved.mdb";
+    fs::copy_file(f.path, saved);
+    Mount disk("-t tmpfs -o size=20m", "none", data);
+    if (!disk.ok) GTEST_SKIP() << "a small tmpfs needs root";
+    fs::copy_file(saved, f.path);
+    FillUntilFull(f.path);
+    std::string error;
+    EXPECT_EQ(StartupError(f.app(), &error), 0) << error;
+    EXPECT_TRUE(ReadOnlyReason.contains("pun")) << ReadOnlyReason.toStdString();
+    EXPECT_GT(DictDb ? DictDb->Count("Select * From Vokabis") : -1, 0);
+    if (DictDb) DictDb->Close();
+    DictDb.reset();
     db::RefuseWrites("");
 }

@@ -1,10 +1,15 @@
 // The vokabis-db tool, run as a user runs it, on real files.
 #include "common/Child.h"
+#include "common/Mount.h"
 #include "common/TempFiles.h"
 
 #include "tools/Formats.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <random>
@@ -362,4 +367,73 @@ TEST(Tool, ARestoreKilledAtAnyMomentLeavesTheOldFileOrTheNew) {
     }
     EXPECT_GT(old, 0);
     EXPECT_GT(replaced, 0);
+}
+
+// A pair a killed program committed lies only in the -wal; on a read-only medium every reader of
+// the tool still sees it, and the private copy it reads goes away with the tool.
+TEST(Tool, APairCommittedToTheLogIsSeenOnAReadOnlyMedium) {
+    Dir d, tmp;
+    Make(d / "data/d.mdb", {{"dog", "pas"}});
+    SaveAndDie(d / "data/d.mdb", "log", "dnevnik");
+    ASSERT_GT(fs::file_size(d / "data/d.mdb-wal"), 0u);
+    ReadOnlyView view(d.dir / "data", d.dir / "ro");
+    if (!view.ok) GTEST_SKIP() << "a read-only bind mount needs root";
+    const std::string file = d / "ro/d.mdb", env = "TMPDIR=" + tmp.dir.string();
+    const Result check = Tool("check " + file, env);
+    EXPECT_EQ(check.rc, 0) << check.out;
+    EXPECT_NE(check.out.find("Parova riječi: 2"), std::string::npos) << check.out;
+    EXPECT_EQ(Tool("export " + file, env).out, "dog\tpas\nlog\tdnevnik\n");
+    EXPECT_NE(Tool("stats " + file, env).out.find("Parova riječi: 2"), std::string::npos);
+    EXPECT_TRUE(tmp.Names().empty()) << tmp.Names().front();
+}
+
+// A read-only look at a file nobody may write leaves nothing beside it that would stop the file's
+// owner from opening it for writing later; and a writable open copes with the -wal and -shm an
+// older version left with the file's mode 0400, keeping the pair in that -wal.
+TEST(Tool, AReadOnlyLookLeavesNothingThatBlocksALaterWritableOpen) {
+    Dir d;
+    const std::string file = d / "data/d.mdb";
+    Make(file, {{"dog", "pas"}});
+    const fs::path data = d.dir / "data";
+    auto asNobody = [&](const std::function<bool()>& run) { // permissions hold only for an ordinary user
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(90);
+            ::_exit(run() ? 0 : 1);
+        }
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    const auto readOnly = fs::perms::owner_read, privateFile = fs::perms::owner_read | fs::perms::owner_write;
+    fs::permissions(file, readOnly);
+    for (const fs::path& p : {data, fs::path(file)}) ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+    EXPECT_TRUE(asNobody([&] { return Tool("check " + file).rc == 0 && Tool("export " + file).out == "dog\tpas\n"; }));
+    for (const char* beside : {"-wal", "-shm"}) EXPECT_FALSE(fs::exists(file + beside)) << beside;
+    fs::permissions(file, privateFile);
+    EXPECT_TRUE(asNobody([&] {
+        SaveAndDie(file, "log", "dnevnik");
+        return true;
+    }));
+    ASSERT_GT(fs::file_size(file + "-wal"), 0u);
+    for (const char* beside : {"", "-wal", "-shm"}) fs::permissions(file + beside, readOnly); // an older version's look
+    fs::permissions(file, privateFile); // the owner makes it writable again
+    const std::string more = d.Write("more.tsv", "cat\tmačka\n");
+    EXPECT_TRUE(asNobody([&] {
+        const Result r = Tool("import " + file + " " + more);
+        return r.rc == 0 && Tool("export " + file).out == "dog\tpas\nlog\tdnevnik\ncat\tmačka\n";
+    }));
+}
+
+// With the disk full, the tool says so; a sound file is never called damaged.
+TEST(Tool, CheckOnAFullDiskSaysTheDiskIsFullNotThatTheFileIsDamaged) {
+    Dir d;
+    Mount disk("-t tmpfs -o size=20m", "none", d.dir / "disk");
+    if (!disk.ok) GTEST_SKIP() << "a small tmpfs needs root";
+    const std::string file = d / "disk/d.mdb";
+    Make(file, {{"dog", "pas"}});
+    FillUntilFull(file);
+    const Result r = Tool("check " + file);
+    EXPECT_EQ(r.out.find("oštećena"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.rc == 0 || r.out.find("Disk je pun") != std::string::npos) << r.out;
 }
