@@ -4,6 +4,7 @@
 #include "db/Backup.h"
 #include "db/Counts.h"
 #include "db/Database.h"
+#include "db/Files.h"
 #include "db/Sqlite.h"
 #include "tools/Formats.h"
 
@@ -616,6 +617,7 @@ int Dispatch(const Options& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    db::files::NoCoreDumps(); // a crash must not leave the pairs and the key in a file
     QCoreApplication app(argc, argv); // its arguments() come right from the system on every platform
     Options o;
     if (const std::optional<int> done = ReadArguments(QCoreApplication::arguments(), &o)) return *done;

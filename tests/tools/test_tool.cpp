@@ -437,3 +437,35 @@ TEST(Tool, CheckOnAFullDiskSaysTheDiskIsFullNotThatTheFileIsDamaged) {
     EXPECT_EQ(r.out.find("oštećena"), std::string::npos) << r.out;
     EXPECT_TRUE(r.rc == 0 || r.out.find("Disk je pun") != std::string::npos) << r.out;
 }
+
+// Core dumps are off in both programs: a crash never writes the pairs and the key into a file.
+TEST(Tool, NeitherProgramMayLeaveACoreDump) {
+    Dir d;
+    const std::string source = d / "in.tsv";
+    ASSERT_EQ(::mkfifo(source.c_str(), 0600), 0);
+    Make(d / "prog/Data/Vokabis.mdb", {});
+    fs::copy_file(VOKABIS, d / "prog/vokabis");
+    fs::permissions(d / "prog/vokabis", fs::perms::owner_all);
+    auto coreLimit = [](pid_t pid) {
+        std::ifstream limits("/proc/" + std::to_string(pid) + "/limits");
+        for (std::string line; std::getline(limits, line);)
+            if (line.rfind("Max core file size", 0) == 0) return line.substr(26, 40);
+        return std::string("?");
+    };
+    struct rlimit unlimited {RLIM_INFINITY, RLIM_INFINITY};
+    ::setrlimit(RLIMIT_CORE, &unlimited);
+    Child tool({VOKABIS_DB, "create", d / "new.mdb", "--from", source});
+    int writer = -1; // opens once the tool is reading its source, long after its main began
+    for (int i = 0; i < 1000 && (writer = ::open(source.c_str(), O_WRONLY | O_NONBLOCK)) < 0; ++i) ::usleep(10000);
+    EXPECT_EQ(coreLimit(tool.pid).substr(0, 22), "0                    0") << coreLimit(tool.pid);
+    ::close(writer);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("XDG_RUNTIME_DIR", d.dir.c_str(), 1); // Qt would make one in /tmp otherwise
+    Child program({(d.dir / "prog/vokabis").string()});
+    for (int i = 0; i < 1000 && !fs::exists(d / "prog/Data/Vokabis.mdb-shm"); ++i) ::usleep(10000); // the file is open
+    EXPECT_EQ(coreLimit(program.pid).substr(0, 22), "0                    0") << coreLimit(program.pid);
+    ::kill(program.pid, SIGTERM);
+    int status = 0;
+    ::waitpid(program.pid, &status, 0);
+    ::waitpid(tool.pid, &status, 0);
+}
