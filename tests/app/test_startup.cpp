@@ -241,3 +241,23 @@ TEST(Startup, AFullDiskIsNeverReportedAsADamagedFile) {
     DictDb.reset();
     db::RefuseWrites("");
 }
+
+// Under any umask, the folders made for a new user's dictionary are the program's own (0700) or
+// standard ones that follow the umask as other programs' do; folders that existed keep their mode.
+TEST(Startup, FoldersMadeForTheUsersDictionaryAreNeverOpenToEveryone) {
+    for (const mode_t mask : {mode_t(0), mode_t(022), mode_t(077)}) {
+        InstalledProgram p;
+        fs::create_directories(p.root / "home");
+        fs::permissions(p.root / "home", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+        const mode_t old = ::umask(mask);
+        const int rc = StartupError(p.bin());
+        ::umask(old);
+        ASSERT_EQ(rc, 0) << mask;
+        const auto standard = fs::perms(0755 & ~mask);
+        EXPECT_EQ(fs::status(p.root / "home").permissions(), fs::perms(0750)) << mask;
+        EXPECT_EQ(fs::status(p.root / "home/.local").permissions(), standard) << mask;
+        EXPECT_EQ(fs::status(p.root / "home/.local/share").permissions(), standard) << mask;
+        EXPECT_EQ(fs::status(p.root / "home/.local/share/vokabis").permissions(), fs::perms::owner_all) << mask;
+        EXPECT_EQ(fs::status(p.user.parent_path()).permissions(), fs::perms::owner_all) << mask;
+    }
+}
