@@ -15,6 +15,8 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <mutex>
 
 namespace db {
 namespace {
@@ -232,26 +234,46 @@ Stamp StampOf(const std::string& file) {
 // The file and its log copied whole into a new private folder, where the engine can keep the
 // shared memory it needs to read a log: the copy stays encrypted. The file is copied before its
 // log, and again if either changed meanwhile (a writer on a full disk), so the copy is a state
-// the file was in. Returns the copy's path and sets folder; throws a Croatian refusal.
-std::string CopyWithLog(const std::string& file, std::string& folder) {
-    namespace fs = std::filesystem;
-    folder = files::MakePrivateTempFolder("vokabis-");
-    const fs::path copy = fs::path(folder) / fs::path(file).filename();
-    for (int attempt = 0; !folder.empty() && attempt < 3; ++attempt) {
+// the file was in. The connections of one run share a copy while the file stays as it was
+// copied; the last one to close removes it.
+struct PrivateCopy {
+    std::string original, folder, file;
+    Stamp fileStamp, logStamp;
+    ~PrivateCopy() {
+        ForgetPath(folder);
         std::error_code ec;
-        const Stamp fileBefore = StampOf(file), logBefore = StampOf(file + "-wal");
-        fs::copy_file(file, copy, fs::copy_options::overwrite_existing, ec);
-        if (!ec) fs::copy_file(file + "-wal", copy.string() + "-wal", fs::copy_options::overwrite_existing, ec);
+        std::filesystem::remove_all(folder, ec);
+    }
+};
+
+std::mutex copiesGuard;
+std::map<std::string, std::weak_ptr<PrivateCopy>> copies; // by the original's real path
+
+// Throws a Croatian refusal when no copy can be made.
+std::shared_ptr<PrivateCopy> CopyWithLog(const std::string& file) {
+    namespace fs = std::filesystem;
+    std::lock_guard lock(copiesGuard);
+    if (auto kept = copies[file].lock(); kept && kept->fileStamp == StampOf(file) && kept->logStamp == StampOf(file + "-wal"))
+        return kept;
+    auto copy = std::make_shared<PrivateCopy>();
+    copy->original = file;
+    copy->folder = files::MakePrivateTempFolder("vokabis-");
+    copy->file = (fs::path(copy->folder) / fs::path(file).filename()).string();
+    for (int attempt = 0; !copy->folder.empty() && attempt < 3; ++attempt) {
+        std::error_code ec;
+        copy->fileStamp = StampOf(file);
+        copy->logStamp = StampOf(file + "-wal");
+        fs::copy_file(file, copy->file, fs::copy_options::overwrite_existing, ec);
+        if (!ec) fs::copy_file(file + "-wal", copy->file + "-wal", fs::copy_options::overwrite_existing, ec);
         if (ec) break;
-        if (StampOf(file) != fileBefore || StampOf(file + "-wal") != logBefore) continue;
+        if (StampOf(file) != copy->fileStamp || StampOf(file + "-wal") != copy->logStamp) continue;
         for (const char* part : {"", "-wal"})
-            fs::permissions(copy.string() + part, fs::perms::owner_read | fs::perms::owner_write, ec);
-        ShowPathAs(copy.string(), file);
-        return copy.string();
+            fs::permissions(copy->file + part, fs::perms::owner_read | fs::perms::owner_write, ec);
+        ShowPathAs(copy->file, file);
+        copies[file] = copy;
+        return copy;
     }
     std::error_code ec;
-    if (!folder.empty()) fs::remove_all(folder, ec);
-    folder.clear();
     throw EngineError::FromSqlite(
         SQLITE_CANTOPEN, "Rječnik " + file + " ovdje se može samo čitati, a najnoviji spremljeni parovi još su u datoteci " +
                              file + "-wal, koju program može pročitati samo iz kopije, a kopija u privremenoj mapi " +
@@ -265,8 +287,9 @@ std::string CopyWithLog(const std::string& file, std::string& folder) {
 // where it could not be removed again or would keep its owner out later: where the folder or
 // the file cannot be written (or the disk is full), the file is read as it is, without locks;
 // and when its log holds committed pairs, which the engine reads only with a shared-memory
-// file beside it, a private copy of both is read instead (copyFolder; removed at close).
-std::string OpeningTarget(const std::string& path, const Connection::Options& o, int& flags, std::string& copyFolder) {
+// file beside it, a private copy of both is read instead (copy; removed after the last close).
+std::string OpeningTarget(const std::string& path, const Connection::Options& o, int& flags,
+                          std::shared_ptr<void>& copy) {
     flags = (o.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (o.create ? SQLITE_OPEN_CREATE : 0) |
             SQLITE_OPEN_NOMUTEX; // each connection is used by one thread only
     if (o.create) {
@@ -277,7 +300,11 @@ std::string OpeningTarget(const std::string& path, const Connection::Options& o,
     }
     std::string target = ExistingDictionaryFile(path);
     if (o.readOnly && (!FolderWritable(target) || DiskFullAt(target) || NobodyMayWrite(target))) {
-        if (LogHasContent(target)) return CopyWithLog(target, copyFolder);
+        if (LogHasContent(target)) {
+            auto made = CopyWithLog(target);
+            copy = made;
+            return made->file;
+        }
         target = FileUri(target) + "?immutable=1";
         flags |= SQLITE_OPEN_URI;
     } else {
@@ -366,11 +393,8 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
 }
 
 void Connection::RemoveCopy() {
-    if (copy_.empty()) return;
-    ForgetPath(copy_);
-    std::error_code ec;
-    std::filesystem::remove_all(copy_, ec);
-    copy_.clear();
+    std::lock_guard lock(copiesGuard); // no other connection takes it up meanwhile
+    copy_.reset();
 }
 
 Connection::~Connection() { Close(); }

@@ -35,7 +35,7 @@ private:
     void RemoveCopy();
     sqlite3* db_ = nullptr;
     std::string path_;
-    std::string copy_; // the private folder of a copy read in place of the file; empty when none
+    std::shared_ptr<void> copy_; // a private copy read in place of the file, when there is one
 };
 
 // The password every dictionary file is keyed with.
