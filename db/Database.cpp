@@ -257,7 +257,7 @@ std::shared_ptr<PrivateCopy> CopyWithLog(const std::string& file) {
         return kept;
     auto copy = std::make_shared<PrivateCopy>();
     copy->original = file;
-    copy->folder = files::MakePrivateTempFolder("vokabis-");
+    copy->folder = files::MakePrivateTempFolder("vokabis-kopija-");
     copy->file = (fs::path(copy->folder) / fs::path(file).filename()).string();
     for (int attempt = 0; !copy->folder.empty() && attempt < 3; ++attempt) {
         std::error_code ec;

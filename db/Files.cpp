@@ -10,6 +10,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -111,11 +112,24 @@ std::tm LocalTime(std::time_t t) {
     return tm;
 }
 
+// The folders are named PREFIX<pid>-XXXXXX. One whose process is gone (killed before it could
+// remove it) is removed by the next one made; a pid now used by another process keeps its folder.
 std::string MakePrivateTempFolder(const std::string& prefix) {
     std::error_code ec;
     const fs::path base = fs::temp_directory_path(ec);
     if (ec) return {};
-    std::string name = (base / (prefix + "XXXXXX")).string();
+    for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) != 0) continue;
+        const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+        struct stat st {};
+        if (pid <= 0 || ::lstat(it->path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH) {
+            std::error_code ignored;
+            fs::remove_all(it->path(), ignored);
+        }
+    }
+    std::string name = (base / (prefix + std::to_string(::getpid()) + "-XXXXXX")).string();
     return ::mkdtemp(name.data()) ? name : std::string(); // mode 0700
 }
 
