@@ -442,6 +442,9 @@ TEST(Tool, CheckOnAFullDiskSaysTheDiskIsFullNotThatTheFileIsDamaged) {
     const Result r = Tool("check " + file);
     EXPECT_EQ(r.out.find("oštećena"), std::string::npos) << r.out;
     EXPECT_TRUE(r.rc == 0 || r.out.find("Disk je pun") != std::string::npos) << r.out;
+    const Result backup = Tool("backup " + file + " " + d / "elsewhere"); // the way out: a copy on another disk
+    EXPECT_EQ(backup.rc, 0) << backup.out;
+    EXPECT_EQ(Tool("check " + backup.out.substr(0, backup.out.size() - 1)).rc, 0);
     for (int i = 0; i < 3; ++i) { // saving more: done while the log has room, then refused as a full disk
         const Result more = Tool("import " + file + " " + d.Write("more.tsv", std::string(40000, 'a') + "\tmačka\n"));
         EXPECT_TRUE(more.rc == 0 || more.out.find("Disk je pun") != std::string::npos) << more.out;
