@@ -240,6 +240,7 @@ struct PrivateCopy {
     std::string original, folder, file;
     Stamp fileStamp, logStamp;
     ~PrivateCopy() {
+        if (folder.empty()) return; // none could be made
         ForgetPath(folder);
         std::error_code ec;
         std::filesystem::remove_all(folder, ec);
@@ -259,6 +260,7 @@ std::shared_ptr<PrivateCopy> CopyWithLog(const std::string& file) {
     copy->original = file;
     copy->folder = files::MakePrivateTempFolder("vokabis-kopija-");
     copy->file = (fs::path(copy->folder) / fs::path(file).filename()).string();
+    bool changing = false;
     for (int attempt = 0; !copy->folder.empty() && attempt < 3; ++attempt) {
         std::error_code ec;
         copy->fileStamp = StampOf(file);
@@ -266,13 +268,17 @@ std::shared_ptr<PrivateCopy> CopyWithLog(const std::string& file) {
         fs::copy_file(file, copy->file, fs::copy_options::overwrite_existing, ec);
         if (!ec) fs::copy_file(file + "-wal", copy->file + "-wal", fs::copy_options::overwrite_existing, ec);
         if (ec) break;
-        if (StampOf(file) != copy->fileStamp || StampOf(file + "-wal") != copy->logStamp) continue;
+        changing = StampOf(file) != copy->fileStamp || StampOf(file + "-wal") != copy->logStamp;
+        if (changing) continue;
         for (const char* part : {"", "-wal"})
             fs::permissions(copy->file + part, fs::perms::owner_read | fs::perms::owner_write, ec);
         ShowPathAs(copy->file, file);
         copies[file] = copy;
         return copy;
     }
+    if (changing)
+        throw EngineError::FromSqlite(SQLITE_BUSY, "Rječnik " + file + " upravo mijenja drugi program, pa se ovdje ne može "
+                                                   "pročitati. Pokušajte ponovno za trenutak.");
     std::error_code ec;
     throw EngineError::FromSqlite(
         SQLITE_CANTOPEN, "Rječnik " + file + " ovdje se može samo čitati, a najnoviji spremljeni parovi još su u datoteci " +
