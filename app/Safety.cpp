@@ -11,6 +11,10 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <QPointer>
+#include <QThread>
+
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -19,8 +23,10 @@ namespace {
 struct Check {
     std::thread thread;
     std::mutex mutex;
+    std::condition_variable over; // told when the check has ended, whatever its verdict
     sqlite3* running = nullptr; // the check's connection while it works
     bool stopped = false;
+    bool pending = false; // a check of this run has not ended yet: writes wait for it
     void Stop() {
         {
             std::lock_guard lock(mutex);
@@ -28,6 +34,8 @@ struct Check {
             if (running) sqlite3_interrupt(running);
         }
         if (thread.joinable()) thread.join();
+        std::lock_guard lock(mutex);
+        pending = false;
     }
     ~Check() { Stop(); } // a run that ends without quitting the event loop waits here
 };
@@ -98,11 +106,68 @@ void CheckWholeFile(std::string path, std::string key) {
     }
 }
 
+void StartCheck() {
+    if (!Module1::DictDb || check.thread.joinable()) return;
+    {
+        std::lock_guard lock(check.mutex);
+        check.stopped = false;
+    }
+    check.thread = std::thread([path = Module1::DictDb->path(), key = Module1::DbPassword.toStdString()] {
+        CheckWholeFile(path, key);
+        std::lock_guard lock(check.mutex);
+        check.pending = false;
+        check.over.notify_all();
+    });
+}
+
+// Before the first writes of a run: a pair saved before the whole-file check has spoken could
+// go into a damaged file, so the write waits for the check, with a wait cursor and a word in the
+// status bar. The window is not served meanwhile (a list run again or a box opened in the
+// middle of a save would be worse); the check of the starter dictionary ends within a fraction
+// of a second, and the wait comes only when a save is asked for that soon after the start.
+void WaitForTheCheck() {
+    {
+        std::lock_guard lock(check.mutex);
+        if (!check.pending) return;
+    }
+    if (!qApp || QThread::currentThread() != qApp->thread()) { // the check thread, or another
+        std::unique_lock lock(check.mutex);
+        check.over.wait(lock, [] { return !check.pending; });
+        return;
+    }
+    StartCheck(); // a save before the event loop has run
+    if (!check.thread.joinable()) { // nothing to check: no dictionary is open
+        std::lock_guard lock(check.mutex);
+        check.pending = false;
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::vector<std::pair<QPointer<MainWindow>, QString>> said;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* form4 = qobject_cast<MainWindow*>(w)) {
+            said.emplace_back(form4, form4->StatusText());
+            form4->SetStatusText("Provjeravam datoteku rječnika prije spremanja…");
+            form4->repaint();
+        }
+    {
+        std::unique_lock lock(check.mutex);
+        check.over.wait(lock, [] { return !check.pending; });
+    }
+    for (auto& [form4, text] : said)
+        if (form4) form4->SetStatusText(text);
+    QApplication::restoreOverrideCursor();
+}
+
 } // namespace
 
 void WatchDictionary() {
     db::SetDamageHandler(TellDamage);
     StopWatchingDictionary();
+    {
+        std::lock_guard lock(check.mutex);
+        check.pending = Module1::DictDb != nullptr;
+    }
+    db::SetWriteGate(WaitForTheCheck);
     static bool connected = false;
     if (!connected) connected = QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, StopWatchingDictionary);
     // Both wait for the event loop, so the window is up first.
@@ -114,11 +179,7 @@ void WatchDictionary() {
                                "mijenjati ni brisati parove niti spremati postavke ispisa.",
                            "Vokabis", 64);
     });
-    QTimer::singleShot(0, qApp, [] {
-        if (!Module1::DictDb || check.thread.joinable()) return;
-        check.stopped = false;
-        check.thread = std::thread(CheckWholeFile, Module1::DictDb->path(), Module1::DbPassword.toStdString());
-    });
+    QTimer::singleShot(0, qApp, StartCheck);
 }
 
 void StopWatchingDictionary() { check.Stop(); }

@@ -1,6 +1,7 @@
 // Vokabis: opens the dictionary beside the program and shows the main window.
 #include "app/Session.h"
 #include "app/Startup.h"
+#include "db/Files.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -52,6 +53,7 @@ void QuitOnTerminate(QApplication&) {}
 } // namespace
 
 int main(int argc, char** argv) {
+    db::files::NoCoreDumps(); // a crash must not leave the pairs and the key in a file
     QApplication app(argc, argv);
     // The name gives an installed program's per-user folder, ~/.local/share/vokabis.
     QCoreApplication::setApplicationName("vokabis");

@@ -27,6 +27,10 @@ QString WhyReadOnly(const QString& file) {
     if (reason.isEmpty())
         reason = why(QFile::encodeName(info.absolutePath()),
                      "U mapu " + folder + " ne smijete pisati, a program uz rječnik u njoj drži svoje radne datoteke.");
+    // Opened for writing, a file on a full disk would be read through the engine's working
+    // files, which cannot grow; read-only, it is read whole and the user learns why at once.
+    if (reason.isEmpty() && db::DiskFullAt(info.absoluteFilePath().toStdString()))
+        reason = "Disk na kojem je rječnik " + path + " je pun. Oslobodite mjesta na disku pa ponovno pokrenite program.";
     return reason;
 }
 
@@ -54,6 +58,28 @@ constexpr int kCannotMake = 3024; // the engine's "file not found", as for a mis
 
 [[noreturn]] void Fail(const QString& message) { throw db::EngineError(kCannotMake, message.toStdString()); }
 
+// Makes the missing folders down to dir. From own down they are the program's and private
+// (0700); those above are the desktop's standard ones (~/.local, ~/.local/share) and get what
+// other programs give them: 0755 less the umask. A folder that exists keeps its mode, and one
+// another start made meanwhile counts as made.
+bool MakeFolders(const QString& dir, const QString& own) {
+    QStringList missing;
+    for (QString d = QDir::cleanPath(dir); !QFileInfo::exists(d); d = QFileInfo(d).absolutePath()) {
+        if (missing.contains(d)) return false; // the root itself is missing
+        missing.prepend(d);
+    }
+    const QString ownRoot = QDir::cleanPath(own);
+    const auto privateMode = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    for (const QString& d : missing) {
+        const bool isOwn = d == ownRoot || d.startsWith(ownRoot + "/");
+        const auto mode = isOwn ? privateMode
+                                : privateMode | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        if (!QDir().mkdir(d, mode) && !QFileInfo(d).isDir()) return false;
+        if (isOwn) QFile::setPermissions(d, privateMode); // whatever the umask
+    }
+    return true;
+}
+
 } // namespace
 
 void MakeUserDictionary(const Layout& l) {
@@ -67,9 +93,9 @@ void MakeUserDictionary(const Layout& l) {
     if (!from.open(QIODevice::ReadOnly))
         Fail(QString("Početni rječnik %1 ne postoji ili se ne može pročitati; program nije potpuno instaliran.")
                  .arg(l.starter));
-    const bool newFolder = !QFileInfo::exists(dir);
-    if (!QDir().mkpath(dir)) Fail(QString("Mapa za vaš rječnik ne može se napraviti: %1").arg(dir));
-    if (newFolder) QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // The layout puts the file in Data/ of the program's own folder.
+    if (!MakeFolders(dir, QFileInfo(dir).absolutePath()))
+        Fail(QString("Mapa za vaš rječnik ne može se napraviti: %1").arg(dir));
     QTemporaryFile to(dir + "/.Vokabis.mdb.XXXXXX"); // created with mode 0600
     if (!to.open()) Fail(QString("U mapu %1 ne može se pisati, pa se vaš rječnik ne može napraviti.").arg(dir));
     to.setPermissions(QFile::ReadOwner | QFile::WriteOwner);

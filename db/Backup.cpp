@@ -140,12 +140,14 @@ void CopyDatabase(sqlite3* src, const std::string& target, const std::string& pa
 
 std::string MakeBackup(const std::string& path, const std::string& password, std::string folder, int keep) {
     // Read and written like the program does, so that closing it moves the log into the file and
-    // removes it; read-only only where the file cannot be written.
+    // removes it; read-only only where the file cannot be written (or its disk is full: the copy
+    // may be going to another disk).
     std::unique_ptr<Connection> source;
     try {
         source = std::make_unique<Connection>(path, password, Connection::Options{});
     } catch (const EngineError& e) {
-        if ((e.sqliteCode & 0xff) != SQLITE_READONLY && (e.sqliteCode & 0xff) != SQLITE_CANTOPEN) throw;
+        const int rc = e.sqliteCode & 0xff;
+        if (rc != SQLITE_READONLY && rc != SQLITE_CANTOPEN && rc != SQLITE_FULL) throw;
         source = std::make_unique<Connection>(path, password, Connection::Options{false, true, false});
     }
     return MakeBackupOf(source->handle(), path, password, std::move(folder), keep);

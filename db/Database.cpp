@@ -15,6 +15,8 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <mutex>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -210,9 +212,95 @@ void RegisterFunctions(sqlite3* db) {
 
 namespace {
 
+// Nobody but an administrator may write a file without any write permission bit.
+bool NobodyMayWrite(const std::string& file) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::perms p = fs::status(file, ec).permissions();
+    return !ec && (p & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) == fs::perms::none;
+}
+
+bool LogHasContent(const std::string& file) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(file + "-wal", ec);
+    return !ec && size > 0;
+}
+
+struct Stamp {
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type time{};
+    bool operator==(const Stamp&) const = default;
+};
+Stamp StampOf(const std::string& file) {
+    std::error_code ec;
+    return {std::filesystem::file_size(file, ec), std::filesystem::last_write_time(file, ec)};
+}
+
+// The file and its log copied whole into a new private folder, where the engine can keep the
+// shared memory it needs to read a log: the copy stays encrypted. The file is copied before its
+// log, and again if either changed meanwhile (a writer on a full disk), so the copy is a state
+// the file was in. The connections of one run share a copy while the file stays as it was
+// copied; the last one to close removes it.
+struct PrivateCopy {
+    std::string original, folder, file;
+    Stamp fileStamp, logStamp;
+    ~PrivateCopy() {
+        if (folder.empty()) return; // none could be made
+        ForgetPath(folder);
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
+};
+
+std::mutex copiesGuard;
+std::map<std::string, std::weak_ptr<PrivateCopy>> copies; // by the original's real path
+
+// Throws a Croatian refusal when no copy can be made.
+std::shared_ptr<PrivateCopy> CopyWithLog(const std::string& file) {
+    namespace fs = std::filesystem;
+    std::lock_guard lock(copiesGuard);
+    if (auto kept = copies[file].lock(); kept && kept->fileStamp == StampOf(file) && kept->logStamp == StampOf(file + "-wal"))
+        return kept;
+    auto copy = std::make_shared<PrivateCopy>();
+    copy->original = file;
+    copy->folder = files::MakePrivateTempFolder("vokabis-kopija-");
+    copy->file = (fs::path(copy->folder) / fs::path(file).filename()).string();
+    bool changing = false;
+    for (int attempt = 0; !copy->folder.empty() && attempt < 3; ++attempt) {
+        std::error_code ec;
+        copy->fileStamp = StampOf(file);
+        copy->logStamp = StampOf(file + "-wal");
+        fs::copy_file(file, copy->file, fs::copy_options::overwrite_existing, ec);
+        if (!ec) fs::copy_file(file + "-wal", copy->file + "-wal", fs::copy_options::overwrite_existing, ec);
+        if (ec) break;
+        changing = StampOf(file) != copy->fileStamp || StampOf(file + "-wal") != copy->logStamp;
+        if (changing) continue;
+        for (const char* part : {"", "-wal"})
+            fs::permissions(copy->file + part, fs::perms::owner_read | fs::perms::owner_write, ec);
+        ShowPathAs(copy->file, file);
+        copies[file] = copy;
+        return copy;
+    }
+    if (changing)
+        throw EngineError::FromSqlite(SQLITE_BUSY, "Rječnik " + file + " upravo mijenja drugi program, pa se ovdje ne može "
+                                                   "pročitati. Pokušajte ponovno za trenutak.");
+    std::error_code ec;
+    throw EngineError::FromSqlite(
+        SQLITE_CANTOPEN, "Rječnik " + file + " ovdje se može samo čitati, a najnoviji spremljeni parovi još su u datoteci " +
+                             file + "-wal, koju program može pročitati samo iz kopije, a kopija u privremenoj mapi " +
+                             fs::temp_directory_path(ec).string() +
+                             " nije uspjela (nema mjesta ili se ne može pisati). Kopirajte obje datoteke u mapu u koju "
+                             "smijete pisati i otvorite rječnik ondje.");
+}
+
 // What the engine is given to open, and how: a new file is made private first; an existing one
-// must be a regular file, and is read without locks where the engine could not keep them.
-std::string OpeningTarget(const std::string& path, const Connection::Options& o, int& flags) {
+// must be a regular file. A read-only look never creates or changes anything beside the file
+// where it could not be removed again or would keep its owner out later: where the folder or
+// the file cannot be written (or the disk is full), the file is read as it is, without locks;
+// and when its log holds committed pairs, which the engine reads only with a shared-memory
+// file beside it, a private copy of both is read instead (copy; removed after the last close).
+std::string OpeningTarget(const std::string& path, const Connection::Options& o, int& flags,
+                          std::shared_ptr<void>& copy) {
     flags = (o.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (o.create ? SQLITE_OPEN_CREATE : 0) |
             SQLITE_OPEN_NOMUTEX; // each connection is used by one thread only
     if (o.create) {
@@ -222,11 +310,18 @@ std::string OpeningTarget(const std::string& path, const Connection::Options& o,
         return path;
     }
     std::string target = ExistingDictionaryFile(path);
-    // Read-only on a medium or in a folder where the engine cannot keep its shared-memory
-    // file: the file is read as it is, without locks (nobody can be writing it here).
-    if (o.readOnly && (!FolderWritable(target) || DiskFullAt(target))) {
+    if (o.readOnly && (!FolderWritable(target) || DiskFullAt(target) || NobodyMayWrite(target))) {
+        if (LogHasContent(target)) {
+            auto made = CopyWithLog(target);
+            copy = made;
+            return made->file;
+        }
         target = FileUri(target) + "?immutable=1";
         flags |= SQLITE_OPEN_URI;
+    } else {
+        // An earlier read-only look (older versions) may have left these with the file's mode
+        // 0400: the engine could then open neither them nor the file. Their content is kept.
+        for (const char* beside : {"-wal", "-shm"}) files::LetOwnerWrite(target + beside);
     }
     return target;
 }
@@ -309,12 +404,13 @@ Connection::Connection(const std::string& path, const std::string& password, Opt
 
 bool Connection::Open(const std::string& path, const std::string& password, const Options& o) {
     int flags = 0;
-    const std::string target = OpeningTarget(path, o, flags);
+    const std::string target = OpeningTarget(path, o, flags, copy_);
     const Leftovers leftovers(o.create ? path : target);
     const auto giveUp = [&] {
         sqlite3_close(db_);
         db_ = nullptr;
         leftovers.Remove();
+        RemoveCopy();
     };
     // A restore renames a new file over the dictionary while holding the old one; a connection
     // that got the old one (it waited for the restore's lock) must never write into a file that
@@ -341,14 +437,21 @@ bool Connection::Open(const std::string& path, const std::string& password, cons
         return true;
     } catch (const EngineError& e) {
         giveUp();
-        // A disk with no room left shows itself as an I/O error of the engine's shared memory.
-        if ((e.sqliteCode & 0xff) == SQLITE_IOERR && !o.readOnly && DiskFullAt(target))
-            throw EngineError::FromSqlite(SQLITE_FULL, DescribeFailure(SQLITE_FULL, path));
+        // A disk with no room left shows itself as an I/O error of the engine's shared memory,
+        // or as pages that could not be read whole: not as damage the user should repair.
+        const int code = e.sqliteCode & 0xff;
+        if ((code == SQLITE_IOERR || IsDamage(code)) && DiskFullAt(path))
+            throw EngineError::FromSqlite(SQLITE_FULL, o.readOnly ? DescribeFullDisk(path) : DescribeFailure(SQLITE_FULL, path));
         throw;
     } catch (...) {
         giveUp();
         throw;
     }
+}
+
+void Connection::RemoveCopy() {
+    std::lock_guard lock(copiesGuard); // no other connection takes it up meanwhile
+    copy_.reset();
 }
 
 Connection::~Connection() { Close(); }
@@ -366,6 +469,7 @@ void Connection::Close() {
         sqlite3_close_v2(db_);
     }
     db_ = nullptr;
+    RemoveCopy();
 }
 
 Database::Database(const std::string& path, const std::string& password, Connection::Options options)

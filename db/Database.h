@@ -33,8 +33,10 @@ public:
 
 private:
     bool Open(const std::string& path, const std::string& password, const Options& o); // false: the path changed
+    void RemoveCopy();
     sqlite3* db_ = nullptr;
     std::string path_;
+    std::shared_ptr<void> copy_; // a private copy read in place of the file, when there is one
 };
 
 // The password every dictionary file is keyed with.

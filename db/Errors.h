@@ -47,4 +47,16 @@ void RefuseWrites(const std::string& reason);
 std::string WritesRefusedReason(); // empty while writes are allowed
 void RefuseIfReadOnly();           // throws kWritesRefused
 
+// Runs before every write, ahead of the refusal above: the program makes the first writes wait
+// until its whole-file check of the dictionary has spoken. None by default.
+void SetWriteGate(std::function<void()> gate);
+
+// A file the engine reads in place of another (a private copy): messages name the original.
+void ShowPathAs(const std::string& copy, const std::string& original);
+void ForgetPath(const std::string& folder); // every copy in the folder
+
+// What to say when the engine cannot read a file whose disk is full: that the disk is full,
+// never that the file is damaged, which nothing then shows.
+std::string DescribeFullDisk(const std::string& path);
+
 } // namespace db

@@ -72,4 +72,16 @@ bool FolderWritable(const std::string& folder);
 
 std::tm LocalTime(std::time_t t);
 
+// A new folder with a name of its own under the system's temporary folder (TMPDIR), private to
+// the user (0700); empty when none can be made. Such folders of processes that are gone (a run
+// that was killed) are removed first.
+std::string MakePrivateTempFolder(const std::string& prefix);
+
+// Gives the owner back the right to write a file of theirs that lacks it; a file of another user
+// and one that is writable already are left alone.
+void LetOwnerWrite(const std::string& path);
+
+// No core dump of this process is ever written: it would hold the pairs and the key in plain text.
+void NoCoreDumps();
+
 } // namespace db::files

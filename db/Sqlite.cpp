@@ -1,5 +1,9 @@
 #include "db/Sqlite.h"
 
+#include "db/Database.h"
+
+#include <filesystem>
+#include <map>
 #include <mutex>
 
 namespace db {
@@ -9,6 +13,8 @@ std::mutex guard;
 std::function<void(const std::string&, const std::string&)> damageHandler;
 bool damageReported = false;
 std::string refusedBecause;
+std::function<void()> writeGate;
+std::map<std::string, std::string> shownAs; // private copy -> the file it stands for
 
 // Messages of our own SQL functions (the LIKE matcher) are Croatian already and pass; the
 // engine's own are English and never reach the user.
@@ -92,7 +98,33 @@ std::string WritesRefusedReason() {
     return refusedBecause;
 }
 
+void SetWriteGate(std::function<void()> gate) {
+    std::lock_guard lock(guard);
+    writeGate = std::move(gate);
+}
+
+void ShowPathAs(const std::string& copy, const std::string& original) {
+    std::lock_guard lock(guard);
+    shownAs[copy] = original;
+}
+
+void ForgetPath(const std::string& folder) {
+    std::lock_guard lock(guard);
+    std::erase_if(shownAs, [&](const auto& entry) { return entry.first.rfind((std::filesystem::path(folder) / "").string(), 0) == 0; });
+}
+
+std::string DescribeFullDisk(const std::string& path) {
+    return "Disk na kojem je rječnik " + path + " je pun, pa se datoteka sada ne može pouzdano pročitati ni zapisati "
+           "(to ne znači da je oštećena). Oslobodite mjesta na disku i pokušajte ponovno.";
+}
+
 void RefuseIfReadOnly() {
+    std::function<void()> gate;
+    {
+        std::lock_guard lock(guard);
+        gate = writeGate;
+    }
+    if (gate) gate();
     const std::string reason = WritesRefusedReason();
     if (!reason.empty()) throw EngineError(kWritesRefused, "Rječnik je otvoren samo za čitanje; ništa nije spremljeno. " + reason);
 }
@@ -100,7 +132,14 @@ void RefuseIfReadOnly() {
 void ThrowSqlite(sqlite3* db, int rc) {
     const std::string engine = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     const char* file = db ? sqlite3_db_filename(db, "main") : nullptr;
-    const std::string path = file ? file : "";
+    std::string path = file ? file : "";
+    {
+        std::lock_guard lock(guard);
+        if (const auto it = shownAs.find(path); it != shownAs.end()) path = it->second;
+    }
+    // Pages a full disk kept from being written are not damage: the file is only not readable now.
+    if ((IsDamage(rc) || (rc & 0xff) == SQLITE_IOERR) && !path.empty() && DiskFullAt(path))
+        throw EngineError::FromSqlite(SQLITE_FULL, DescribeFullDisk(path));
     const std::string message = DescribeFailure(rc, path, engine);
     if (IsDamage(rc)) ReportDamage(path, message);
     throw EngineError::FromSqlite(rc, message);

@@ -664,6 +664,7 @@ int Dispatch(const Options& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    db::files::NoCoreDumps(); // a crash must not leave the pairs and the key in a file
     QCoreApplication app(argc, argv); // its arguments() come right from the system on every platform
     Options o;
     if (const std::optional<int> done = ReadArguments(QCoreApplication::arguments(), &o)) return *done;

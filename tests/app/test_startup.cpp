@@ -1,3 +1,4 @@
+#include "common/Mount.h"
 #include "common/ProgramFolder.h"
 
 #include "db/DataSource.h"
@@ -224,4 +225,59 @@ TEST(Startup, AFullDiskAtStartupOpensReadOnlyAndLeavesNothingBehind) {
     for (const char* beside : {"-journal", "-wal", "-shm"}) EXPECT_FALSE(fs::exists(f.path.string() + beside)) << beside;
     std::system(("umount '" + data.string() + "'").c_str());
     db::RefuseWrites("");
+}
+
+// A pair a killed run committed lies only in the -wal; started from a read-only medium (or a copy
+// of the folder there) the program still shows it.
+TEST(Startup, APairCommittedToTheLogIsShownFromAReadOnlyMedium) {
+    ProgramFolder f;
+    f.AddPairs({{"dog", "pas"}});
+    SaveAndDie(f.path, "log", "dnevnik");
+    ReadOnlyView view(f.dir, f.dir.parent_path() / (f.dir.filename().string() + "-ro"));
+    if (!view.ok) GTEST_SKIP() << "a read-only bind mount needs root";
+    ASSERT_EQ(StartupError(QString::fromStdString(view.at.string())), 0);
+    EXPECT_TRUE(ReadOnlyReason.contains("samo čitati")) << ReadOnlyReason.toStdString();
+    EXPECT_EQ(DictDb->Count("Select * From Vokabis Where Engleski = 'log'"), 1);
+    DictDb->Close();
+    DictDb.reset();
+    db::RefuseWrites("");
+}
+
+// Pairs added until the disk is full, then a new start on the still full disk: the user is told
+// that the disk is full and can look words up; the file is never called damaged.
+TEST(Startup, AFullDiskIsNeverReportedAsADamagedFile) {
+    ProgramFolder f;
+    const fs::path data = f.dir / "Data", saved = f.dir / "saved.mdb";
+    fs::copy_file(f.path, saved);
+    Mount disk("-t tmpfs -o size=20m", "none", data);
+    if (!disk.ok) GTEST_SKIP() << "a small tmpfs needs root";
+    fs::copy_file(saved, f.path);
+    FillUntilFull(f.path);
+    std::string error;
+    EXPECT_EQ(StartupError(f.app(), &error), 0) << error;
+    EXPECT_TRUE(ReadOnlyReason.contains("pun")) << ReadOnlyReason.toStdString();
+    EXPECT_GT(DictDb ? DictDb->Count("Select * From Vokabis") : -1, 0);
+    if (DictDb) DictDb->Close();
+    DictDb.reset();
+    db::RefuseWrites("");
+}
+
+// Under any umask, the folders made for a new user's dictionary are the program's own (0700) or
+// standard ones that follow the umask as other programs' do; folders that existed keep their mode.
+TEST(Startup, FoldersMadeForTheUsersDictionaryAreNeverOpenToEveryone) {
+    for (const mode_t mask : {mode_t(0), mode_t(022), mode_t(077)}) {
+        InstalledProgram p;
+        fs::create_directories(p.root / "home");
+        fs::permissions(p.root / "home", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+        const mode_t old = ::umask(mask);
+        const int rc = StartupError(p.bin());
+        ::umask(old);
+        ASSERT_EQ(rc, 0) << mask;
+        const auto standard = fs::perms(0755 & ~mask);
+        EXPECT_EQ(fs::status(p.root / "home").permissions(), fs::perms(0750)) << mask;
+        EXPECT_EQ(fs::status(p.root / "home/.local").permissions(), standard) << mask;
+        EXPECT_EQ(fs::status(p.root / "home/.local/share").permissions(), standard) << mask;
+        EXPECT_EQ(fs::status(p.root / "home/.local/share/vokabis").permissions(), fs::perms::owner_all) << mask;
+        EXPECT_EQ(fs::status(p.user.parent_path()).permissions(), fs::perms::owner_all) << mask;
+    }
 }

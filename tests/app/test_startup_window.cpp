@@ -186,3 +186,33 @@ TEST(StartupWindow, WrongStoredCountsHideNoPairAndAreCountedAgain) {
     StopWatchingDictionary();
     EXPECT_TRUE(db::CountsMatch(f.Open().handle()));
 }
+
+// Damage the whole-file check finds, in pages a new pair does not touch: a pair saved the moment
+// the window is up, before the check has ended, must not go into the damaged file. The write
+// waits for the check's verdict and is then refused.
+TEST(StartupWindow, NoPairIsWrittenIntoADamagedFileBeforeTheCheckHasSpoken) {
+    ProgramFolder f;
+    f.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+           "INSERT INTO Vokabis (Engleski, Hrvatski) SELECT 'word' || i, 'riječ' || i FROM n");
+    {
+        std::fstream file(f.path, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(std::streamoff(fs::file_size(f.path) / 3));
+        file.write("VOKABIS", 7);
+    }
+    AutoAnswer answer;
+    QPointer<MainWindow> w = StartUp(f.app());
+    ASSERT_TRUE(w);
+    db::Recordset& list = w->Data1.recordset();
+    const int refused = ErrorCode([&] {
+        list.AddNew();
+        list.SetField("Engleski", std::string("ink"));
+        list.SetField("Hrvatski", std::string("tinta"));
+        list.Update();
+    });
+    EXPECT_NE(refused, 0) << "a pair went into the damaged file";
+    EXPECT_FALSE(db::WritesRefusedReason().empty());
+    delete w;
+    StopWatchingDictionary();
+    db::SetDamageHandler(nullptr);
+    db::RefuseWrites("");
+}

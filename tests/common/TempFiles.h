@@ -3,6 +3,7 @@
 #include "db/Database.h"
 #include "db/Sqlite.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -112,4 +113,39 @@ inline int ErrorCode(const std::function<void()>& f) {
         return e.number;
     }
     return 0;
+}
+
+// A pair saved by a program that is then killed: it is committed, but only in the file's -wal.
+inline void SaveAndDie(const fs::path& file, const std::string& english, const std::string& croatian) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        db::Database d(file.string(), db::kPassword);
+        d.AddPair(english, croatian);
+        ::_exit(0); // no close, so nothing moves from the log into the file
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+}
+
+// Takes up a small disk's room, adds pairs until the engine says the disk is full, ends that run
+// as the program would (the connection closed), and leaves the disk full.
+inline void FillUntilFull(const fs::path& file) {
+    const std::string kb(1024, 'x');
+    {
+        std::ofstream filler(file.parent_path() / "filler", std::ios::binary);
+        for (auto left = fs::space(file.parent_path()).available; left > 512 * 1024; left -= kb.size())
+            filler.write(kb.data(), std::streamsize(kb.size()));
+    }
+    try {
+        db::Database d(file.string(), db::kPassword);
+        for (int i = 0;; ++i) {
+            db::Transaction t(d.handle());
+            for (int j = 0; j < 50; ++j) d.AddPair("word" + std::to_string(i * 50 + j), "riječ " + std::string(200, 'x'));
+            t.Commit();
+        }
+    } catch (const db::EngineError&) {
+    }
+    std::ofstream more(file.parent_path() / "filler", std::ios::binary | std::ios::app);
+    while (more.write(kb.data(), std::streamsize(kb.size())) && more.flush()) {
+    }
 }

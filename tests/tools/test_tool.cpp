@@ -1,11 +1,16 @@
 // The vokabis-db tool, run as a user runs it, on real files.
 #include "common/Child.h"
+#include "common/Mount.h"
 #include "common/TempFiles.h"
 #include "tools/RunTool.h"
 
 #include "tools/Formats.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <fstream>
@@ -447,4 +452,124 @@ TEST(Tool, ARestoreKilledAtAnyMomentLeavesTheOldFileOrTheNew) {
     }
     EXPECT_GT(old, 0);
     EXPECT_GT(replaced, 0);
+}
+
+// A pair a killed program committed lies only in the -wal; on a read-only medium every reader of
+// the tool still sees it, and the private copy it reads goes away with the tool, as do copies
+// that killed runs left (not those of running ones).
+TEST(Tool, APairCommittedToTheLogIsSeenOnAReadOnlyMedium) {
+    Dir d, tmp;
+    Make(d / "data/d.mdb", {{"dog", "pas"}});
+    SaveAndDie(d / "data/d.mdb", "log", "dnevnik");
+    ASSERT_GT(fs::file_size(d / "data/d.mdb-wal"), 0u);
+    ReadOnlyView view(d.dir / "data", d.dir / "ro");
+    if (!view.ok) GTEST_SKIP() << "a read-only bind mount needs root";
+    const std::string file = d / "ro/d.mdb", env = "TMPDIR=" + tmp.dir.string();
+    const pid_t gone = ::fork(); // a run killed before it removed its copy left that behind
+    if (gone == 0) ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    fs::create_directories(tmp.dir / ("vokabis-kopija-" + std::to_string(gone) + "-killed"));
+    fs::create_directories(tmp.dir / ("vokabis-kopija-" + std::to_string(::getpid()) + "-running"));
+    const Result check = Tool("check " + file, env);
+    EXPECT_EQ(check.rc, 0) << check.out;
+    EXPECT_NE(check.out.find("Parova riječi: 2"), std::string::npos) << check.out;
+    EXPECT_EQ(Tool("export " + file, env).out, "dog\tpas\nlog\tdnevnik\n");
+    EXPECT_NE(Tool("stats " + file, env).out.find("Parova riječi: 2"), std::string::npos);
+    EXPECT_EQ(tmp.Names(), std::vector<std::string>{"vokabis-kopija-" + std::to_string(::getpid()) + "-running"});
+}
+
+// A read-only look at a file nobody may write leaves nothing beside it that would stop the file's
+// owner from opening it for writing later; and a writable open copes with the -wal and -shm an
+// older version left with the file's mode 0400, keeping the pair in that -wal.
+TEST(Tool, AReadOnlyLookLeavesNothingThatBlocksALaterWritableOpen) {
+    Dir d;
+    const std::string file = d / "data/d.mdb";
+    Make(file, {{"dog", "pas"}});
+    const fs::path data = d.dir / "data";
+    auto asNobody = [&](const std::function<bool()>& run) { // permissions hold only for an ordinary user
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(90);
+            ::_exit(run() ? 0 : 1);
+        }
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    const auto readOnly = fs::perms::owner_read, privateFile = fs::perms::owner_read | fs::perms::owner_write;
+    fs::permissions(file, readOnly);
+    for (const fs::path& p : {data, fs::path(file)}) ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+    EXPECT_TRUE(asNobody([&] { return Tool("check " + file).rc == 0 && Tool("export " + file).out == "dog\tpas\n"; }));
+    for (const char* beside : {"-wal", "-shm"}) EXPECT_FALSE(fs::exists(file + beside)) << beside;
+    fs::permissions(file, privateFile);
+    EXPECT_TRUE(asNobody([&] {
+        SaveAndDie(file, "log", "dnevnik");
+        return true;
+    }));
+    ASSERT_GT(fs::file_size(file + "-wal"), 0u);
+    for (const char* beside : {"", "-wal", "-shm"}) fs::permissions(file + beside, readOnly); // an older version's look
+    fs::permissions(file, privateFile); // the owner makes it writable again
+    const std::string more = d.Write("more.tsv", "cat\tmačka\n");
+    EXPECT_TRUE(asNobody([&] {
+        const Result r = Tool("import " + file + " " + more);
+        return r.rc == 0 && Tool("export " + file).out == "dog\tpas\nlog\tdnevnik\ncat\tmačka\n";
+    }));
+}
+
+// With the disk full, the tool says so; a sound file is never called damaged.
+TEST(Tool, CheckOnAFullDiskSaysTheDiskIsFullNotThatTheFileIsDamaged) {
+    Dir d;
+    Mount disk("-t tmpfs -o size=20m", "none", d.dir / "disk");
+    if (!disk.ok) GTEST_SKIP() << "a small tmpfs needs root";
+    const std::string file = d / "disk/d.mdb";
+    Make(file, {{"dog", "pas"}});
+    FillUntilFull(file);
+    const Result r = Tool("check " + file);
+    EXPECT_EQ(r.out.find("oštećena"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.rc == 0 || r.out.find("Disk je pun") != std::string::npos) << r.out;
+    const Result backup = Tool("backup " + file + " " + d / "elsewhere"); // the way out: a copy on another disk
+    EXPECT_EQ(backup.rc, 0) << backup.out;
+    EXPECT_EQ(Tool("check " + backup.out.substr(0, backup.out.size() - 1)).rc, 0);
+    for (int i = 0; i < 3; ++i) { // saving more: done while the log has room, then refused as a full disk
+        const Result more = Tool("import " + file + " " + d.Write("more.tsv", std::string(40000, 'a') + "\tmačka\n"));
+        EXPECT_TRUE(more.rc == 0 || more.out.find("Disk je pun") != std::string::npos) << more.out;
+    }
+}
+
+// Core dumps are off in both programs: a crash never writes the pairs and the key into a file.
+TEST(Tool, NeitherProgramMayLeaveACoreDump) {
+    Dir d;
+    const std::string source = d / "in.tsv";
+    ASSERT_EQ(::mkfifo(source.c_str(), 0600), 0);
+    Make(d / "prog/Data/Vokabis.mdb", {});
+    fs::copy_file(VOKABIS, d / "prog/vokabis");
+    fs::permissions(d / "prog/vokabis", fs::perms::owner_all);
+    auto coreLimit = [](pid_t pid) {
+        std::ifstream limits("/proc/" + std::to_string(pid) + "/limits");
+        for (std::string line; std::getline(limits, line);)
+            if (line.rfind("Max core file size", 0) == 0) return line.substr(26, 40);
+        return std::string("?");
+    };
+    struct rlimit unlimited {RLIM_INFINITY, RLIM_INFINITY};
+    ::setrlimit(RLIMIT_CORE, &unlimited);
+    Child tool({VOKABIS_DB, "create", d / "new.mdb", "--from", source});
+    int writer = -1; // opens once the tool is reading its source, long after its main began
+    for (int i = 0; i < 1000 && (writer = ::open(source.c_str(), O_WRONLY | O_NONBLOCK)) < 0; ++i) ::usleep(10000);
+    EXPECT_EQ(coreLimit(tool.pid).substr(0, 22), "0                    0") << coreLimit(tool.pid);
+    if (writer >= 0) ::close(writer);
+    else ::kill(tool.pid, SIGKILL); // never started reading: not left waiting
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("XDG_RUNTIME_DIR", d.dir.c_str(), 1); // Qt would make one in /tmp otherwise
+    Child program({(d.dir / "prog/vokabis").string()});
+    for (int i = 0; i < 1000 && !fs::exists(d / "prog/Data/Vokabis.mdb-shm"); ++i) ::usleep(10000); // the file is open
+    EXPECT_EQ(coreLimit(program.pid).substr(0, 22), "0                    0") << coreLimit(program.pid);
+    ::kill(program.pid, SIGTERM);
+    int status = 0;
+    bool ended = false;
+    for (int i = 0; i < 500 && !(ended = ::waitpid(program.pid, &status, WNOHANG) == program.pid); ++i) ::usleep(10000);
+    if (!ended) { // nothing is left running, whatever happened
+        ::kill(program.pid, SIGKILL);
+        ::waitpid(program.pid, &status, 0);
+    }
+    ::waitpid(tool.pid, &status, 0);
 }
