@@ -23,10 +23,10 @@ namespace {
 struct Check {
     std::thread thread;
     std::mutex mutex;
-    std::condition_variable over; // told when the check has ended, whatever its verdict
+    std::condition_variable over; // told once the check has said whether the file is damaged, or ended
     sqlite3* running = nullptr; // the check's connection while it works
     bool stopped = false;
-    bool pending = false; // a check of this run has not ended yet: writes wait for it
+    bool pending = false; // the check of this run has not spoken yet: writes wait for it
     void Stop() {
         {
             std::lock_guard lock(mutex);
@@ -70,6 +70,13 @@ void RecountAndShowAgain() {
         if (auto* form4 = qobject_cast<MainWindow*>(w)) form4->RunListAgain();
 }
 
+// Lets the writes waiting for the check go on.
+void OpenTheGate() {
+    std::lock_guard lock(check.mutex);
+    check.pending = false;
+    check.over.notify_all();
+}
+
 // A whole-file check on a connection of its own, off the user's thread.
 void CheckWholeFile(std::string path, std::string key) {
     try {
@@ -88,14 +95,15 @@ void CheckWholeFile(std::string path, std::string key) {
         // another file was read into it); the full integrity check would take half a minute at
         // a million pairs.
         if (verdict == "ok" && !db::IndexesMatchPairs(d.handle())) verdict = "index";
+        if (verdict != "ok") db::ReportDamage(path, db::DescribeFailure(SQLITE_CORRUPT, path));
+        // Writes need only that verdict; the counts are compared after they may go on.
+        OpenTheGate();
         const bool countsWrong = verdict == "ok" && db::CountsUsable(d.handle()) && !db::CountsMatch(d.handle());
         {
             std::lock_guard lock(check.mutex);
             check.running = nullptr;
         }
-        if (verdict != "ok") {
-            db::ReportDamage(path, db::DescribeFailure(SQLITE_CORRUPT, path));
-        } else if (countsWrong) {
+        if (countsWrong) {
             db::DistrustCounts();
             QMetaObject::invokeMethod(qApp, RecountAndShowAgain, Qt::QueuedConnection);
         }
@@ -114,9 +122,7 @@ void StartCheck() {
     }
     check.thread = std::thread([path = Module1::DictDb->path(), key = Module1::DbPassword.toStdString()] {
         CheckWholeFile(path, key);
-        std::lock_guard lock(check.mutex);
-        check.pending = false;
-        check.over.notify_all();
+        OpenTheGate(); // also when the check was stopped or failed
     });
 }
 
