@@ -418,6 +418,17 @@ bool Connection::Open(const std::string& path, const std::string& password, cons
     // is read, and again once it is in write-ahead mode (where this connection then keeps a
     // lock that a restore waits for), the path must still name the file that was opened.
     const FileId before = IdOf(path);
+    // The path now names another file, whose -wal and -shm may be in use by others: this
+    // connection lets go of the old file without removing anything under those names.
+    const auto replaced = [&] {
+        if (IdOf(path) == before) return false;
+        int persist = 1;
+        sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+        sqlite3_close(db_);
+        db_ = nullptr;
+        RemoveCopy();
+        return true;
+    };
     const int rc = sqlite3_open_v2(target.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         giveUp();
@@ -425,16 +436,9 @@ bool Connection::Open(const std::string& path, const std::string& password, cons
     }
     try {
         Unlock(db_, path, password);
-        if (!(IdOf(path) == before)) {
-            giveUp();
-            return false;
-        }
+        if (replaced()) return false;
         SetUp(db_, path, o);
-        if (!(IdOf(path) == before)) {
-            giveUp();
-            return false;
-        }
-        return true;
+        return !replaced();
     } catch (const EngineError& e) {
         giveUp();
         // A disk with no room left shows itself as an I/O error of the engine's shared memory,
