@@ -124,9 +124,7 @@ TEST(Layout, TheStartersCopyNeverTakesInALogLeftBesideIt) {
     PlantStrayLog(p.user);
     const std::string stray = Slurp(p.user.string() + "-wal");
     OpenDictionaryAndReadSettings(p.bin());
-    db::Statement check(DictDb->handle(), "PRAGMA integrity_check");
-    ASSERT_TRUE(check.Step());
-    EXPECT_EQ(db::CStr(check.Column(0)), "ok");
+    EXPECT_EQ(IntegrityOf(*DictDb), "ok");
     EXPECT_EQ(DictDb->Count("Select * From Vokabis"), 1);
     std::string kept;
     for (const auto& e : fs::directory_iterator(p.user.parent_path()))

@@ -46,6 +46,19 @@ inline void MakeDictionary(const fs::path& file, const Rows& pairs = {}, const c
     if (!pairs.empty()) AddPairs(file, pairs);
 }
 
+// What the engine's full check says of a dictionary file: "ok" when it is whole.
+inline std::string IntegrityOf(db::Database& d) {
+    db::Statement check(d.handle(), "PRAGMA integrity_check");
+    return check.Step() ? db::CStr(check.Column(0)) : std::string();
+}
+
+// n pairs "word0 – riječ0", "word1 – riječ1"...
+inline Rows ManyPairs(int n) {
+    Rows rows;
+    for (int i = 0; i < n; ++i) rows.emplace_back("word" + std::to_string(i), "riječ" + std::to_string(i));
+    return rows;
+}
+
 // Leaves beside `file` the write-ahead log of another dictionary, with committed pairs in it,
 // as a program killed while it wrote leaves it once its file is deleted.
 inline void PlantStrayLog(const fs::path& file) {

@@ -340,9 +340,7 @@ TEST(Tool, RestoreChecksTheBackupFirstAndKeepsTheFileItReplaces) {
 TEST(Tool, AWriterStartedDuringARestoreNeverWritesIntoTheReplacedFile) {
     Dir d;
     const std::string db = d / "d.mdb", big = d / "big.mdb", pristine = d / "pristine.mdb";
-    Rows many;
-    for (int i = 0; i < 30000; ++i) many.emplace_back("word" + std::to_string(i), "riječ" + std::to_string(i));
-    Make(pristine, many);
+    Make(pristine, ManyPairs(30000));
     Make(big, {{"restored", "vraćeno"}});
     const std::string pair = d.Write("pair.tsv", "added\tdodano\n");
     auto fresh = [&] {
@@ -375,9 +373,7 @@ TEST(Tool, AWriterStartedDuringARestoreNeverWritesIntoTheReplacedFile) {
                 if (n[0] != '.') files.push_back(d / ("Backup/" + n));
         for (const std::string& f : files) {
             db::Database after(f, db::kPassword);
-            db::Statement check(after.handle(), "PRAGMA integrity_check");
-            ASSERT_TRUE(check.Step());
-            EXPECT_EQ(db::CStr(check.Column(0)), "ok") << trial << " " << f;
+            EXPECT_EQ(IntegrityOf(after), "ok") << trial << " " << f;
             found += after.Count("Select Id From Vokabis Where Engleski = 'added'");
         }
         if (add.rc == 0) {
@@ -405,9 +401,7 @@ TEST(Tool, ANewFileNeverTakesInTheLogOfOneThatWasThere) {
         ASSERT_EQ(r.rc, 0) << r.out;
         EXPECT_TRUE(NoEngineEnglish(r.out)) << r.out;
         db::Database after(db, db::kPassword);
-        db::Statement check(after.handle(), "PRAGMA integrity_check");
-        ASSERT_TRUE(check.Step());
-        EXPECT_EQ(db::CStr(check.Column(0)), "ok") << command;
+        EXPECT_EQ(IntegrityOf(after), "ok") << command;
         EXPECT_EQ(after.Count("Select Id From Vokabis Where Engleski LIKE 'stray*'"), 0) << command;
         std::string movedTo;
         for (const auto& n : d.Names())
@@ -422,9 +416,7 @@ TEST(Tool, ANewFileNeverTakesInTheLogOfOneThatWasThere) {
 TEST(Tool, ARestoreKilledAtAnyMomentLeavesTheOldFileOrTheNew) {
     Dir d;
     const std::string db = d / "d.mdb", big = d / "big.mdb", pristine = d / "pristine.mdb";
-    Rows many;
-    for (int i = 0; i < 20000; ++i) many.emplace_back("word" + std::to_string(i), "riječ" + std::to_string(i));
-    Make(big, many);
+    Make(big, ManyPairs(20000));
     Make(pristine, {{"old", "staro"}});
     auto fresh = [&] {
         for (const char* s : {"", "-wal", "-shm", ".novo"}) fs::remove(db + s);
@@ -443,9 +435,7 @@ TEST(Tool, ARestoreKilledAtAnyMomentLeavesTheOldFileOrTheNew) {
         usleep(useconds_t(trial == 0 ? 0 : trial == 1 ? 2 * whole.count() : rng() % (whole.count() + 1)));
         restore.Kill();
         db::Database after(db, db::kPassword);
-        db::Statement check(after.handle(), "PRAGMA integrity_check");
-        ASSERT_TRUE(check.Step());
-        EXPECT_EQ(db::CStr(check.Column(0)), "ok") << trial;
+        EXPECT_EQ(IntegrityOf(after), "ok") << trial;
         const long long n = after.Count("Select Id From Vokabis");
         EXPECT_TRUE(n == 1 || n == 20000) << trial << ": " << n;
         (n == 1 ? old : replaced)++;
