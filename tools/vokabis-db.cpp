@@ -517,18 +517,25 @@ int Create(const Options& o, const std::string& path) {
     try {
         if (o.from.empty()) db::Database(partial, kPassword, true).CreateSchema();
         else rc = Import(o, partial, o.from, true);
-        const db::files::Made moved = rc == 0 ? db::files::RenameNoReplace(partial, path) : db::files::Made::Failed;
-        if (moved == db::files::Made::Exists) throw std::runtime_error("datoteka " + path + " u međuvremenu je nastala; nije dirnuta");
-        if (moved == db::files::Made::Failed && rc == 0) throw std::runtime_error("ne mogu spremiti " + path);
+        if (rc == 0) {
+            const db::files::Made moved = db::files::RenameNoReplace(partial, path);
+            if (moved == db::files::Made::Exists)
+                throw std::runtime_error("datoteka " + path + " u međuvremenu je nastala i nije dirnuta");
+            if (moved == db::files::Made::Failed)
+                throw std::runtime_error("nova datoteka ne može se spremiti kao " + path + "; ništa nije promijenjeno");
+        }
     } catch (...) {
         std::error_code ec;
         fs::remove(partial, ec);
         throw;
     }
-    std::error_code ec;
-    fs::remove(partial, ec); // an import refused
-    if (rc == 0) db::SyncPath(fs::absolute(path).parent_path().string());
-    return rc;
+    if (rc != 0) {
+        std::error_code ec;
+        fs::remove(partial, ec); // the import was refused
+        return rc;
+    }
+    db::SyncPath(fs::absolute(path).parent_path().string());
+    return 0;
 }
 
 const char* const kHeldOpen = " je otvoren u drugom programu (Vokabis?). Zatvorite ga pa pokušajte ponovno; ništa nije promijenjeno";
