@@ -139,6 +139,7 @@ int PrintPreview::PrintPages(printing::DrawingTarget& printer) {
     printer.FontBold = false;
     printer.FontSize = 11;
     printer.EndDoc();
+    if (!failure.empty() && drawn == 0) throw printing::PrintError(printing::kPrinterFailed, failure); // nothing went out
     if (!failure.empty())
         throw printing::PrintError(printing::kPrinterFailed,
                                    "Ispis je prekinut nakon " + std::to_string(drawn) + ". stranice: " + failure);
@@ -156,7 +157,7 @@ void PrintPreview::cmdIspis_Click() {
     if (MsgBox(this, "Je li pisač spreman za ispis?", "Vokabis", 36) != ui::kYes) return;
     try {
         const ui::WaitCursor wait;
-        printing::PrinterTarget printer(printing::AppPrinter());
+        printing::PrinterTarget printer(printing::AppPrinter(), "Vokabis – popis riječi");
         PrintPages(printer);
     } catch (const std::exception& e) {
         MsgBox(this, "Ispis nije uspio.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);

@@ -307,7 +307,7 @@ void PrintSettingsWindow::cmdMarginr_Click() {
 void PrintSettingsWindow::cmdOk_Click() {
     if (MsgBox(this, "Želite li ispisati test sliku", "Vokabis", 36) != ui::kYes) return;
     try {
-        printing::PrinterTarget printer(printing::AppPrinter());
+        printing::PrinterTarget printer(printing::AppPrinter(), "Vokabis – test slika");
         printer.Line(20, 0, 0, 5670, 5670, 0);
         printer.EndDoc();
     } catch (const std::exception& e) {

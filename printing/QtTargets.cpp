@@ -1,6 +1,8 @@
 #include "printing/QtTargets.h"
 
 #include "printing/PrintError.h"
+#include "printing/PrintQueue.h"
+#include "printing/PrinterTools.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -88,7 +90,19 @@ void PictureTarget::Cls() {
 
 DeviceCaps PictureTarget::Caps() const { return {int(dpi_), int(dpi_), 0, 0}; }
 
-PrinterTarget::PrinterTarget(QPrinter& printer) : printer_(printer) {}
+PrinterTarget::PrinterTarget(QPrinter& printer, const QString& title)
+    : printer_(printer), title_(title), queue_(printer.printerName()) {
+    if (queue_.isEmpty()) queue_ = ChosenPrinter;
+    printer_.setDocName(title_);
+}
+
+bool PrinterTarget::OnQueue() const {
+    return printer_.outputFormat() == QPrinter::NativeFormat && printer_.outputFileName().isEmpty();
+}
+
+void PrinterTarget::Refused(const QString& why) const {
+    throw PrintError(kPrinterFailed, ("Pisač „" + queue_ + "” " + why).toStdString());
+}
 
 PrinterTarget::~PrinterTarget() {
     if (painter_ && painter_->isActive()) painter_->end();
@@ -102,9 +116,26 @@ QPainter& PrinterTarget::Painter() {
         // minimum, not Qt's default ten points.
         const QPageLayout layout = printer_.pageLayout();
         printer_.setPageMargins(layout.minimumMargins(), layout.units());
+        if (OnQueue()) {
+            // Qt's engine would take a job for a queue that is gone, or a server that is down,
+            // and drop it without a word.
+            if (queue_.isEmpty())
+                throw PrintError(kPrinterFailed, "Nijedan pisač nije odabran, a na ovom računalu nema zadanog "
+                                                 "pisača. Odaberite pisač u Postavkama ispisa (Izbor pisača).");
+            switch (CheckQueue(queue_)) {
+            case QueueState::ServerDown:
+                Refused("nije dostupan: poslužitelj za ispis (CUPS) ne radi. Pokrenite ga i pokušajte ponovo.");
+            case QueueState::Gone:
+                Refused("ne postoji na poslužitelju za ispis: uklonjen je ili preimenovan. "
+                        "Odaberite drugi pisač u Postavkama ispisa (Izbor pisača).");
+            case QueueState::Ready:
+                break;
+            }
+            lastJob_ = LastJobNumber(queue_);
+        }
         auto p = std::make_unique<QPainter>();
         if (!p->begin(&printer_))
-            throw PrintError(kPrinterFailed, "Pisač " + printer_.printerName().toStdString() +
+            throw PrintError(kPrinterFailed, "Pisač " + queue_.toStdString() +
                                            " ne prima ispis (nije dostupan ili je odbio posao).");
         painter_ = std::move(p);
         PainterChanged();
@@ -133,6 +164,13 @@ void PrinterTarget::EndDoc() {
     PainterChanged();
     if (!ok || printer_.printerState() == QPrinter::Error)
         throw PrintError(kPrinterFailed, "Ispis nije dovršen: pisač nije prihvatio posao.");
+    // The engine has handed the file over; whether the queue took it only the server knows.
+    if (OnQueue() && !JobQueued(queue_, lastJob_, title_)) {
+        if (CheckQueue(queue_) == QueueState::ServerDown)
+            Refused("nije primio ispis: poslužitelj za ispis (CUPS) prestao je raditi. Pokrenite ga i pokušajte ponovo.");
+        Refused("nije primio ispis: posla „" + title_ + "” nema u njegovu redu čekanja. Pokušajte ponovo ili "
+                "odaberite drugi pisač.");
+    }
 }
 
 DeviceCaps PrinterTarget::Caps() const {

@@ -1,4 +1,5 @@
 #include "ListFixture.h"
+#include "Queues.h"
 #include "common/Modal.h"
 #include "common/ProgramFolder.h"
 
@@ -231,6 +232,46 @@ TEST_F(SettingsTest, TheTestPageIsOneSheetWithTheFigureAtThePrintableOriginAndNo
     EXPECT_TRUE(dark(side / 2, side / 2) || dark(side / 2 + 1, side / 2)); // its diagonal
     EXPECT_TRUE(dark(side / 2, 0) || dark(side / 2, 1)); // and its outline
     EXPECT_FALSE(dark(side + 20, side + 20)); // nothing beyond it
+}
+
+TEST_F(SettingsTest, ATestPageForAQueueThatIsGoneIsToldByNameAndOneThatPrintsCarriesItsTitle) {
+    TempQueue queue;
+    if (!queue.made) GTEST_SKIP() << "no print server to add a queue to (scripts/pdf-printer)";
+    Open();
+    const QDir out(folder.app() + "/pdf");
+    TempQueue own(out.path());
+    ASSERT_TRUE(own.made);
+    QPrinter& printer = printing::AppPrinter();
+    printer.setOutputFileName(QString());
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    ASSERT_FALSE(printing::SelectPrinter(queue.name));
+    queue.Remove();
+    SeenBox ask, failure;
+    AnswerBoxes({{&ask, "Da"}, {&failure, "U redu"}});
+    w->cmdOk_Click();
+    EXPECT_EQ(failure.title, "Pogreška");
+    EXPECT_TRUE(failure.text.startsWith("Test slika nije ispisana.")) << failure.text.toStdString();
+    EXPECT_TRUE(failure.text.contains("Pisač „" + queue.name + "” ne postoji")) << failure.text.toStdString();
+
+    ASSERT_FALSE(printing::SelectPrinter(own.name));
+    std::unique_ptr<AutoAnswer> after; // counts any message that follows the question
+    OnNextModal<QMessageBox>([&](QMessageBox* box) {
+        after = std::make_unique<AutoAnswer>();
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == "Da") b->click();
+    });
+    w->cmdOk_Click();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->boxes, 0) << after->last.text.toStdString(); // the queue took it: nothing to say
+    EXPECT_EQ(NewestJobTitle(own.name), "Vokabis – test slika");
+    QString job;
+    for (int i = 0; i < 300 && job.isEmpty(); ++i) { // the queue writes the file a moment later
+        QTest::qWait(50);
+        if (!RunTool("lpstat", {"-W", "not-completed", "-o", own.name}).trimmed().isEmpty()) continue;
+        for (const QString& f : out.entryList({"*.pdf"}, QDir::Files))
+            if (QFileInfo(out.filePath(f)).size() > 0) job = out.filePath(f);
+    }
+    EXPECT_EQ(PdfPages(job), 1);
 }
 
 TEST(PrinterSelection, ListsThePrintersSelectsTheFirstAndChoosesByExactName) {
