@@ -11,8 +11,10 @@
 #include "printing/QtTargets.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontDialog>
 #include <QFrame>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -271,18 +273,31 @@ bool PrintSettingsWindow::SaveSettings() {
 }
 
 void PrintSettingsWindow::cmdFont_Click() {
-    QFont start(Settings.MojFontIme.endsWith(" CE") ? Settings.MojFontIme.chopped(3) : Settings.MojFontIme);
-    start.setBold(Settings.MojFontBold != db::kFalse);
-    start.setItalic(Settings.MojFontItalic != db::kFalse);
-    QFontDialog dialog(start, this);
+    // The stored face may be missing here: the dialog opens on the face the print is drawn with,
+    // and a field changes only when the user picked something else for it.
+    const bool bold = Settings.MojFontBold != db::kFalse, italic = Settings.MojFontItalic != db::kFalse;
+    QFont start(printing::FaceOnThisMachine(Settings.MojFontIme));
+    start.setBold(bold);
+    start.setItalic(italic);
+    QFontDialog dialog(this);
     dialog.setObjectName("CommonDialog1");
     dialog.setWindowTitle("Font");
-    dialog.setOption(QFontDialog::ScalableFonts); // what a printer can draw at any size
+    // Only what a printer can draw at any size; strike-out, underline and the writing system
+    // are not print settings, so Qt's own dialog is used, with them hidden.
+    dialog.setOptions(QFontDialog::ScalableFonts | QFontDialog::DontUseNativeDialog);
+    dialog.setCurrentFont(start);
+    for (QCheckBox* effect : dialog.findChildren<QCheckBox*>()) effect->parentWidget()->hide();
+    // The sample no longer shares its row with the effects, which gave it its height.
+    for (QGroupBox* sample : dialog.findChildren<QGroupBox*>())
+        if (!sample->findChild<QCheckBox*>()) sample->setMinimumHeight(dialog.fontMetrics().height() * 5);
+    for (QComboBox* writing : dialog.findChildren<QComboBox*>()) writing->hide();
+    for (QLabel* l : dialog.findChildren<QLabel*>())
+        if (qobject_cast<QComboBox*>(l->buddy())) l->hide();
     if (dialog.exec() != QDialog::Accepted) return; // Cancel changes nothing
     const QFont chosen = dialog.selectedFont();
-    Settings.MojFontIme = FontNameForSettings(chosen.family());
-    Settings.MojFontBold = chosen.bold() ? db::kTrue : db::kFalse;
-    Settings.MojFontItalic = chosen.italic() ? db::kTrue : db::kFalse;
+    if (chosen.family() != start.family()) Settings.MojFontIme = FontNameForSettings(chosen.family());
+    if (chosen.bold() != bold) Settings.MojFontBold = chosen.bold() ? db::kTrue : db::kFalse;
+    if (chosen.italic() != italic) Settings.MojFontItalic = chosen.italic() ? db::kTrue : db::kFalse;
     ShowFontFlags();
 }
 

@@ -5,6 +5,7 @@
 #include "printing/PrinterTools.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPrinter>
@@ -14,12 +15,17 @@
 
 namespace printing {
 
-QFont PainterTarget::CurrentFont() const {
+QString PrintFamily(const QString& stored) {
     // Old Windows setups named the Central European cut of a font "… CE"; the fonts of today
     // carry those letters under the plain name.
-    QString family = FontName;
-    if (family.endsWith(" CE") && !QFontDatabase::hasFamily(family)) family.chop(3);
-    QFont f(family);
+    if (stored.endsWith(" CE") && !QFontDatabase::hasFamily(stored)) return stored.chopped(3);
+    return stored;
+}
+
+QString FaceOnThisMachine(const QString& stored) { return QFontInfo(QFont(PrintFamily(stored))).family(); }
+
+QFont PainterTarget::CurrentFont() const {
+    QFont f(PrintFamily(FontName));
     f.setPointSizeF(FontSize > 0 ? FontSize : 1);
     f.setBold(FontBold);
     f.setItalic(FontItalic);

@@ -99,6 +99,11 @@ private:
     bool pendingBreak_ = false;
 };
 
+// The family a stored font name is drawn with: an old "… CE" name this machine lacks is the
+// plain one; FaceOnThisMachine is the installed face the fonts' own matching gives for it.
+QString PrintFamily(const QString& stored);
+QString FaceOnThisMachine(const QString& stored);
+
 // The printer all printing of the run goes to: the system's default until the user picks one.
 QPrinter& AppPrinter();
 // The printer's printable area in twips, its own unprintable strips taken off the paper.

@@ -163,6 +163,39 @@ TEST_F(SettingsTest, TheFontDialogSetsNameAndFlagsAtOnceAndCancelChangesNothing)
     EXPECT_EQ(db::CStr(Stored("MojFontIme")), "Times New Roman CE"); // the row waits for Prihvati
 }
 
+// The stored face is missing here ("Times New Roman CE"): the dialog shows what the print is
+// drawn with, and U redu with nothing picked stores nothing.
+TEST_F(SettingsTest, TheFontDialogOpensOnTheFacePrintedAndChangesOnlyWhatWasPicked) {
+    Open();
+    ASSERT_EQ(Settings.MojFontIme, "Times New Roman CE");
+    ASSERT_FALSE(QFontDatabase::hasFamily("Times New Roman")) << "the machine has the face: nothing to resolve";
+    const QString printed = QFontInfo(QFont("Times New Roman")).family(); // what the fonts' own matching picks
+    QString shown;
+    QStringList visibleExtras;
+    OnNextModal<QFontDialog>([&](QFontDialog* d) {
+        shown = d->currentFont().family();
+        for (QWidget* c : d->findChildren<QWidget*>()) // no strike-out, underline or writing system to pick
+            if ((qobject_cast<QCheckBox*>(c) || qobject_cast<QComboBox*>(c)) && c->isVisibleTo(d)) visibleExtras << c->metaObject()->className();
+        d->accept();
+    });
+    w->cmdFont_Click();
+    EXPECT_EQ(shown, printed);
+    EXPECT_EQ(visibleExtras, QStringList{});
+    EXPECT_EQ(Settings.MojFontIme, "Times New Roman CE");
+    EXPECT_EQ(Settings.MojFontBold, db::kFalse);
+
+    OnNextModal<QFontDialog>([](QFontDialog* d) { // only bold picked: the name stays
+        QFont f(d->currentFont().family());
+        f.setBold(true);
+        d->setCurrentFont(f);
+        d->accept();
+    });
+    w->cmdFont_Click();
+    EXPECT_EQ(Settings.MojFontIme, "Times New Roman CE");
+    EXPECT_EQ(Settings.MojFontBold, db::kTrue);
+    EXPECT_EQ(Settings.MojFontItalic, db::kFalse);
+}
+
 TEST_F(SettingsTest, ARefusedWriteIsReportedAndTheNewSettingsStayInForce) {
     Open();
     folder.Exec("CREATE TRIGGER refuse BEFORE UPDATE ON Postavke BEGIN SELECT RAISE(ABORT, 'disk is full'); END");
