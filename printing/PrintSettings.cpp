@@ -214,6 +214,9 @@ void PrintSettingsWindow::ShowFontFlags() {
 }
 
 bool PrintSettingsWindow::Fail(QLineEdit* box) {
+    // The box may be on a page not shown: that page comes forward, so the user sees what to fix.
+    for (int i = 0; i < optTab->count(); ++i)
+        if (optTab->widget(i)->isAncestorOf(box)) optTab->setCurrentIndex(i);
     MsgBox(this, "Morate unijeti brojčani podatak!", "Pogreška", 64);
     box->setFocus();
     return false;

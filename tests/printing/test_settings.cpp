@@ -196,6 +196,23 @@ TEST_F(SettingsTest, TheFontDialogOpensOnTheFacePrintedAndChangesOnlyWhatWasPick
     EXPECT_EQ(Settings.MojFontItalic, db::kFalse);
 }
 
+// A box on another page of the window is refused: its page comes forward with the focus in it.
+TEST_F(SettingsTest, ARefusedBoxIsShownOnItsOwnPageWithTheFocusInIt) {
+    Open();
+    for (auto [box, typedOn, leftOn] : {std::tuple{w->txtLeftM, 1, 2}, {w->txtBrojRedova, 2, 0}, {w->txtTopM, 1, 1}}) {
+        w->optTab->setCurrentIndex(typedOn);
+        box->setText("abc");
+        w->optTab->setCurrentIndex(leftOn);
+        SeenBox message;
+        AnswerBox(&message);
+        w->cmdPrihvati->click();
+        EXPECT_EQ(message.text, "Morate unijeti brojčani podatak!");
+        EXPECT_TRUE(box->isVisible()) << box->objectName().toStdString();
+        EXPECT_EQ(w->focusWidget(), box) << box->objectName().toStdString();
+        box->setText("1");
+    }
+}
+
 TEST_F(SettingsTest, ARefusedWriteIsReportedAndTheNewSettingsStayInForce) {
     Open();
     folder.Exec("CREATE TRIGGER refuse BEFORE UPDATE ON Postavke BEGIN SELECT RAISE(ABORT, 'disk is full'); END");
