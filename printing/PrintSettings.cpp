@@ -305,6 +305,12 @@ void PrintSettingsWindow::cmdFont_Click() {
 }
 
 void PrintSettingsWindow::cmdMarginr_Click() {
+    // A printer that is not there reports no strips at all, or those of a queue since removed.
+    if (const QString why = printing::PrinterUnavailable(printing::AppPrinter());
+        !why.isEmpty() && !printing::CurrentPrinterCaps) {
+        MsgBox(this, why + "\n\nMargine nisu promijenjene.", "Pogreška", 64);
+        return;
+    }
     printing::MeasurePrinter();
     const auto& g = printing::PrinterGeometry;
     double left = 0, top = 0;

@@ -96,15 +96,40 @@ void PictureTarget::Cls() {
 
 DeviceCaps PictureTarget::Caps() const { return {int(dpi_), int(dpi_), 0, 0}; }
 
+namespace {
+bool PrintsToQueue(const QPrinter& printer) {
+    return printer.outputFormat() == QPrinter::NativeFormat && printer.outputFileName().isEmpty();
+}
+QString QueueName(const QPrinter& printer) {
+    return printer.printerName().isEmpty() ? ChosenPrinter : printer.printerName();
+}
+} // namespace
+
+QString PrinterUnavailable(const QPrinter& printer) {
+    // A file takes the pages; Qt turns a printer with no queue behind it into a file with no name.
+    if (!printer.outputFileName().isEmpty()) return {};
+    const QString name = QueueName(printer);
+    if (name.isEmpty())
+        return "Nijedan pisač nije odabran, a na ovom računalu nema zadanog pisača. Odaberite pisač u Postavkama "
+               "ispisa (Izbor pisača).";
+    switch (CheckQueue(name)) {
+    case QueueState::ServerDown:
+        return "Pisač „" + name + "” nije dostupan: poslužitelj za ispis (CUPS) ne radi. Pokrenite ga i pokušajte ponovo.";
+    case QueueState::Gone:
+        return "Pisač „" + name + "” ne postoji na poslužitelju za ispis: uklonjen je ili preimenovan. Odaberite "
+               "drugi pisač u Postavkama ispisa (Izbor pisača).";
+    case QueueState::Ready:
+        break;
+    }
+    return {};
+}
+
 PrinterTarget::PrinterTarget(QPrinter& printer, const QString& title)
-    : printer_(printer), title_(title), queue_(printer.printerName()) {
-    if (queue_.isEmpty()) queue_ = ChosenPrinter;
+    : printer_(printer), title_(title), queue_(QueueName(printer)) {
     printer_.setDocName(title_);
 }
 
-bool PrinterTarget::OnQueue() const {
-    return printer_.outputFormat() == QPrinter::NativeFormat && printer_.outputFileName().isEmpty();
-}
+bool PrinterTarget::OnQueue() const { return PrintsToQueue(printer_); }
 
 void PrinterTarget::Refused(const QString& why) const {
     throw PrintError(kPrinterFailed, ("Pisač „" + queue_ + "” " + why).toStdString());
@@ -122,23 +147,11 @@ QPainter& PrinterTarget::Painter() {
         // minimum, not Qt's default ten points.
         const QPageLayout layout = printer_.pageLayout();
         printer_.setPageMargins(layout.minimumMargins(), layout.units());
-        if (OnQueue()) {
-            // Qt's engine would take a job for a queue that is gone, or a server that is down,
-            // and drop it without a word.
-            if (queue_.isEmpty())
-                throw PrintError(kPrinterFailed, "Nijedan pisač nije odabran, a na ovom računalu nema zadanog "
-                                                 "pisača. Odaberite pisač u Postavkama ispisa (Izbor pisača).");
-            switch (CheckQueue(queue_)) {
-            case QueueState::ServerDown:
-                Refused("nije dostupan: poslužitelj za ispis (CUPS) ne radi. Pokrenite ga i pokušajte ponovo.");
-            case QueueState::Gone:
-                Refused("ne postoji na poslužitelju za ispis: uklonjen je ili preimenovan. "
-                        "Odaberite drugi pisač u Postavkama ispisa (Izbor pisača).");
-            case QueueState::Ready:
-                break;
-            }
-            lastJob_ = LastJobNumber(queue_);
-        }
+        // Qt's engine would take a job for a queue that is gone, or a server that is down, and
+        // drop it without a word.
+        if (const QString why = PrinterUnavailable(printer_); !why.isEmpty())
+            throw PrintError(kPrinterFailed, why.toStdString());
+        if (OnQueue()) lastJob_ = LastJobNumber(queue_);
         auto p = std::make_unique<QPainter>();
         if (!p->begin(&printer_))
             throw PrintError(kPrinterFailed, "Pisač " + queue_.toStdString() +

@@ -104,6 +104,10 @@ private:
 QString PrintFamily(const QString& stored);
 QString FaceOnThisMachine(const QString& stored);
 
+// Why the printer cannot take a job now (no printer, its queue gone, the print server down), in
+// words that name it; empty when it can, or when it prints to a file.
+QString PrinterUnavailable(const QPrinter& printer);
+
 // The printer all printing of the run goes to: the system's default until the user picks one.
 QPrinter& AppPrinter();
 // The printer's printable area in twips, its own unprintable strips taken off the paper.

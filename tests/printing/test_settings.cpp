@@ -251,9 +251,42 @@ TEST_F(SettingsTest, OdrediMarginePutsThePrintersStripsInMillimetres) {
 
     printing::CurrentPrinterCaps = nullptr; // the real thing: a PDF printer has no strips
     printing::AppPrinter().setOutputFormat(QPrinter::PdfFormat);
+    printing::AppPrinter().setOutputFileName(folder.app() + "/margins.pdf"); // without a file it is no printer
     w->cmdMarginr_Click();
     EXPECT_EQ(w->txtLeftM->text(), "0,00");
     EXPECT_EQ(printing::PrinterGeometry.PixelsPerInchX, printing::AppPrinter().resolution());
+}
+
+// Odredi margine asks the printer: one that is gone, or a server that is down, has nothing to
+// say, and the boxes keep what the user had.
+TEST_F(SettingsTest, OdrediMargineWithoutAPrinterSaysSoAndLeavesTheBoxes) {
+    TempQueue queue, other;
+    if (!queue.made || !other.made) GTEST_SKIP() << "no print server to add a queue to (scripts/pdf-printer)";
+    Open();
+    QPrinter& printer = printing::AppPrinter();
+    printer.setOutputFileName(QString());
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    w->txtLeftM->setText("4,2");
+    w->txtTopM->setText("8,47");
+    auto measure = [&] {
+        SeenBox box;
+        AnswerBox(&box);
+        w->cmdMarginr_Click();
+        EXPECT_EQ(box.title, "Pogreška");
+        EXPECT_TRUE(box.text.endsWith("Margine nisu promijenjene.")) << box.text.toStdString();
+        EXPECT_EQ(w->txtLeftM->text(), "4,2");
+        EXPECT_EQ(w->txtTopM->text(), "8,47");
+        return box.text;
+    };
+    ASSERT_FALSE(printing::SelectPrinter(queue.name));
+    queue.Remove();
+    EXPECT_TRUE(measure().startsWith("Pisač „" + queue.name + "” ne postoji"));
+    ASSERT_FALSE(printing::SelectPrinter(other.name));
+    const StoppedServer stopped;
+    EXPECT_TRUE(measure().startsWith("Pisač „" + other.name + "” nije dostupan: poslužitelj za ispis"));
+    printer.setPrinterName(QString());
+    printing::ChosenPrinter.clear();
+    EXPECT_TRUE(measure().startsWith("Nijedan pisač nije odabran"));
 }
 
 TEST_F(SettingsTest, TheTestPageIsOneSheetWithTheFigureAtThePrintableOriginAndNoText) {
