@@ -196,6 +196,30 @@ TEST_F(PrintTest, TheRangeWindowChecksItsBoxesAndStartsFreshEachTime) {
     preview->cmdIspis->click();
 }
 
+// "Ispis stranica" reached with the arrow keys puts the focus in Od, as a click does.
+TEST_F(PrintTest, ThePageRangeChosenWithTheArrowKeysTakesTheFocusToOd) {
+    SeenBox none;
+    OnNextModal<PrintRangeDialog>([&](PrintRangeDialog* d) {
+        ASSERT_EQ(d->focusWidget(), d->optTekucaStranica);
+        QTest::keyClick(d->optTekucaStranica, Qt::Key_Down);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(d->optOdStrDoStr->isChecked());
+        EXPECT_TRUE(d->txtOd->isEnabled());
+        EXPECT_EQ(d->focusWidget(), d->txtOd);
+        QTest::keyClick(d->focusWidget(), Qt::Key_Up); // in a box the arrows do not change the choice
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(d->optOdStrDoStr->isChecked());
+        d->optOdStrDoStr->setFocus();
+        QTest::keyClick(d->optOdStrDoStr, Qt::Key_Down); // and leaving the range empties Od and Do
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(d->optSveStranice->isChecked());
+        EXPECT_FALSE(d->txtOd->isEnabled());
+        EXPECT_EQ(d->focusWidget(), d->optSveStranice);
+        d->cmdOdbaci->click();
+    });
+    preview->cmdIspis->click();
+}
+
 TEST_F(PrintTest, PreviewNavigationStopsAtBothEndsWithoutRedrawing) {
     const qint64 first = preview->Picture1->pixmap().cacheKey();
     preview->cmdFirst->click();
