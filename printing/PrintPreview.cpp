@@ -11,6 +11,7 @@
 #include "printing/PrintRange.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -165,8 +166,13 @@ void PrintPreview::cmdIspis_Click() {
 }
 
 bool PrintPreview::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn && (watched == Text1 || watched == Text2 || watched == Text3))
-        cmdIzlaz->setFocus();
+    if (event->type() == QEvent::FocusIn && (watched == Text1 || watched == Text2 || watched == Text3)) {
+        // The display boxes take no keys: Tab and Shift+Tab pass over them to the buttons beyond.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason) focusNextChild();
+        else if (reason == Qt::BacktabFocusReason) focusPreviousChild();
+        else cmdIzlaz->setFocus();
+    }
     return QDialog::eventFilter(watched, event);
 }
 

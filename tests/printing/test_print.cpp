@@ -240,6 +240,22 @@ TEST_F(PrintTest, PreviewNavigationStopsAtBothEndsWithoutRedrawing) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(preview.get()));
     preview->Text3->setFocus(); // the display boxes hand the focus on
     EXPECT_EQ(preview->focusWidget(), preview->cmdIzlaz);
+    // Tab passes over them to every button of the strip, Shift+Tab back the same way.
+    QList<QWidget*> forward, back;
+    preview->cmdFirst->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 6; ++i) {
+        forward << preview->focusWidget();
+        QTest::keyClick(preview->focusWidget(), Qt::Key_Tab);
+    }
+    preview->cmdIzlaz->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 6; ++i) {
+        back.prepend(preview->focusWidget());
+        QTest::keyClick(preview->focusWidget(), Qt::Key_Backtab);
+    }
+    const QList<QWidget*> strip{preview->cmdFirst, preview->CmdPrevious, preview->cmdNext,
+                                preview->cmdLast,  preview->cmdIspis,    preview->cmdIzlaz};
+    EXPECT_EQ(forward, strip);
+    EXPECT_EQ(back, strip);
 }
 
 TEST_F(PrintTest, APrinterThatRefusesTheJobIsReportedAndThePreviewStaysUsable) {
