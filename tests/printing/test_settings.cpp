@@ -393,6 +393,13 @@ TEST(PrinterSelection, ListsThePrintersSelectsTheFirstAndChoosesByExactName) {
         EXPECT_EQ(s.cboPrinter->count(), 0);
         EXPECT_FALSE(s.cmdSelect->isEnabled());
         EXPECT_FALSE(s.lblNoPrinter->isHidden());
+        s.show(); // the whole sentence shows, above the buttons, with no "Odaberite pisač" over it
+        QLabel* l = s.lblNoPrinter;
+        EXPECT_LE(l->wordWrap() ? l->heightForWidth(l->width()) : l->fontMetrics().horizontalAdvance(l->text()),
+                  l->wordWrap() ? l->height() : l->width());
+        EXPECT_LT(l->geometry().bottom(), s.cmdSelect->y());
+        EXPECT_LE(l->geometry().right(), s.width());
+        EXPECT_TRUE(s.Label1->isHidden());
     }
     printing::InstalledPrinters = nullptr;
 }
