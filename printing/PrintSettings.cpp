@@ -332,7 +332,8 @@ void PrintSettingsWindow::cmdOk_Click() {
     if (MsgBox(this, "Želite li ispisati test sliku", "Vokabis", 36) != ui::kYes) return;
     try {
         printing::PrinterTarget printer(printing::AppPrinter(), "Vokabis – test slika");
-        printer.Line(20, 0, 0, 5670, 5670, 0);
+        // One figure to measure from: a 10 cm square whose corner is the printable origin.
+        printer.Line(1, 0, 0, 5670, 5670, 0);
         printer.EndDoc();
     } catch (const std::exception& e) {
         MsgBox(this, "Test slika nije ispisana.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
