@@ -25,7 +25,10 @@ using ui::Px;
 using ui::Twips;
 
 
-PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(parent), list_(list) {
+// The sheet is drawn with the screen's own pixels: at a scale of 2 a 96 dpi picture would be
+// enlarged and blurred.
+PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent)
+    : QDialog(parent), picture(96 * devicePixelRatioF()), list_(list) {
     ui::SetUpDialog(this, "Form9", "Pregled za ispis", 9330, 6705);
     BuildToolStrip();
     BuildSheet();
@@ -102,7 +105,11 @@ void PrintPreview::ShowFit() {
     lblUpozorenje->setVisible(!fit.Summary().isEmpty());
 }
 
-void PrintPreview::ShowPicture() { Picture1->setPixmap(QPixmap::fromImage(picture.image())); }
+void PrintPreview::ShowPicture() {
+    QPixmap sheet = QPixmap::fromImage(picture.image());
+    sheet.setDevicePixelRatio(picture.Caps().logPixelsX / 96.0);
+    Picture1->setPixmap(sheet);
+}
 
 void PrintPreview::GoTo(int32_t page) {
     picture.Cls();

@@ -220,6 +220,18 @@ TEST_F(PrintTest, ThePageRangeChosenWithTheArrowKeysTakesTheFocusToOd) {
     preview->cmdIspis->click();
 }
 
+// At a screen scale above 1 (QT_SCALE_FACTOR=2, the PrintPreviewAtScale2 run) the sheet is drawn
+// with the screen's own pixels, not enlarged from a 96 dpi picture.
+TEST_F(PrintTest, ThePreviewPageIsDrawnAtTheScreensPixelRatio) {
+    const qreal ratio = preview->devicePixelRatioF();
+    if (ratio == 1) GTEST_SKIP() << "the screen's scale is 1 here; PrintPreviewAtScale2 runs this at 2";
+    const QPixmap sheet = preview->Picture1->pixmap();
+    EXPECT_EQ(sheet.devicePixelRatio(), ratio);
+    EXPECT_NEAR(sheet.width(), preview->Picture1->width() * ratio, 2);
+    preview->cmdNext->click(); // and so is every page after the first
+    EXPECT_EQ(preview->Picture1->pixmap().devicePixelRatio(), ratio);
+}
+
 TEST_F(PrintTest, PreviewNavigationStopsAtBothEndsWithoutRedrawing) {
     const qint64 first = preview->Picture1->pixmap().cacheKey();
     preview->cmdFirst->click();
