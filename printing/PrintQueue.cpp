@@ -15,7 +15,7 @@ struct HttpClose {
 using Http = std::unique_ptr<http_t, HttpClose>;
 
 Http Connect() {
-    return Http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 5000, nullptr));
+    return Http(httpConnect2(cupsServer(), ippPort(), nullptr, 0 /* any address family */, cupsEncryption(), 1, 5000, nullptr));
 }
 
 // Calls f on each job of the queue the server remembers; false when the server cannot be asked.
