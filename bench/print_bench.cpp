@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     printer.setPageSize(QPageSize(QPageSize::A4));
     t.restart();
     {
-        printing::PrinterTarget target(printer);
+        printing::PrinterTarget target(printer, "Vokabis – mjerenje");
         for (int page = 1; page <= 500; ++page) {
             layout.DrawPage(target, settings, *list, page);
             target.NewPage();

@@ -127,8 +127,16 @@ PageFit PageLayout::CheckFit(DrawingTarget& t, const Module1::SettingsRecord& s,
     return fit;
 }
 
+namespace {
+// "red" after a number: 1, 2–4 and their tens (21, 34…) take "reda", the rest (5–20 too) "redova".
+QString Rows(int32_t n) {
+    const int32_t ones = n % 10, tens = n % 100;
+    return ones >= 1 && ones <= 4 && !(tens >= 11 && tens <= 14) ? "reda" : "redova";
+}
+} // namespace
+
 QString PageFit::Summary() const {
-    if (Lost()) return QString("Na list stane %1 od %2 redova!").arg(rows - Lost()).arg(rows);
+    if (Lost()) return QString("Na list stane %1 od %2 %3!").arg(rows - Lost()).arg(rows).arg(Rows(rows));
     if (offSide) return "Stupci izlaze izvan lista!";
     return overlap ? QString("Redovi se preklapaju!") : QString();
 }
@@ -139,10 +147,11 @@ QString PageFit::Warning() const {
         const QString which = lost == 1                      ? QString("redak %1").arg(firstLost)
                               : lost == lastLost - firstLost + 1 ? QString("redovi %1–%2").arg(firstLost).arg(lastLost)
                                                                  : QString("ostali redovi");
-        out << QString("Na list papira stane samo %1 od %2 redova po stranici: %3 svake stranice %4. "
+        out << QString("Na list papira stane samo %1 od %2 %3 po stranici: %4 svake stranice %5. "
                        "Smanjite broj redova po stranici ili pomak u opcijama ispisa.")
                    .arg(rows - Lost())
                    .arg(rows)
+                   .arg(Rows(rows))
                    .arg(which)
                    .arg(lost == 1 ? "pada izvan lista i ne bi se ispisao"
                                               : "padaju izvan lista i ne bi se ispisali");

@@ -11,6 +11,7 @@
 #include "printing/PrintRange.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,7 +25,10 @@ using ui::Px;
 using ui::Twips;
 
 
-PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent) : QDialog(parent), list_(list) {
+// The sheet is drawn with the screen's own pixels: at a scale of 2 a 96 dpi picture would be
+// enlarged and blurred.
+PrintPreview::PrintPreview(db::Recordset& list, QWidget* parent)
+    : QDialog(parent), picture(96 * devicePixelRatioF()), list_(list) {
     ui::SetUpDialog(this, "Form9", "Pregled za ispis", 9330, 6705);
     BuildToolStrip();
     BuildSheet();
@@ -101,7 +105,11 @@ void PrintPreview::ShowFit() {
     lblUpozorenje->setVisible(!fit.Summary().isEmpty());
 }
 
-void PrintPreview::ShowPicture() { Picture1->setPixmap(QPixmap::fromImage(picture.image())); }
+void PrintPreview::ShowPicture() {
+    QPixmap sheet = QPixmap::fromImage(picture.image());
+    sheet.setDevicePixelRatio(picture.Caps().logPixelsX / 96.0);
+    Picture1->setPixmap(sheet);
+}
 
 void PrintPreview::GoTo(int32_t page) {
     picture.Cls();
@@ -139,6 +147,7 @@ int PrintPreview::PrintPages(printing::DrawingTarget& printer) {
     printer.FontBold = false;
     printer.FontSize = 11;
     printer.EndDoc();
+    if (!failure.empty() && drawn == 0) throw printing::PrintError(printing::kPrinterFailed, failure); // nothing went out
     if (!failure.empty())
         throw printing::PrintError(printing::kPrinterFailed,
                                    "Ispis je prekinut nakon " + std::to_string(drawn) + ". stranice: " + failure);
@@ -156,7 +165,7 @@ void PrintPreview::cmdIspis_Click() {
     if (MsgBox(this, "Je li pisač spreman za ispis?", "Vokabis", 36) != ui::kYes) return;
     try {
         const ui::WaitCursor wait;
-        printing::PrinterTarget printer(printing::AppPrinter());
+        printing::PrinterTarget printer(printing::AppPrinter(), "Vokabis – popis riječi");
         PrintPages(printer);
     } catch (const std::exception& e) {
         MsgBox(this, "Ispis nije uspio.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
@@ -164,8 +173,13 @@ void PrintPreview::cmdIspis_Click() {
 }
 
 bool PrintPreview::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn && (watched == Text1 || watched == Text2 || watched == Text3))
-        cmdIzlaz->setFocus();
+    if (event->type() == QEvent::FocusIn && (watched == Text1 || watched == Text2 || watched == Text3)) {
+        // The display boxes take no keys: Tab and Shift+Tab pass over them to the buttons beyond.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason) focusNextChild();
+        else if (reason == Qt::BacktabFocusReason) focusPreviousChild();
+        else cmdIzlaz->setFocus();
+    }
     return QDialog::eventFilter(watched, event);
 }
 

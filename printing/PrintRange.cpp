@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <climits>
 #include <cmath>
@@ -88,6 +89,11 @@ void PrintRangeDialog::OptionChanged() {
         txtOd->setEnabled(true);
         txtDo->setEnabled(true);
         txtOd->setFocus();
+        // An arrow key checks the option by a click and then gives the option the focus: Od
+        // takes it back once that is done.
+        QTimer::singleShot(0, txtOd, [this] {
+            if (optOdStrDoStr->isChecked()) txtOd->setFocus(Qt::OtherFocusReason);
+        });
     } else if (txtOd->isEnabled()) {
         txtOd->clear();
         txtDo->clear();

@@ -11,8 +11,10 @@
 #include "printing/QtTargets.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontDialog>
 #include <QFrame>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -212,6 +214,9 @@ void PrintSettingsWindow::ShowFontFlags() {
 }
 
 bool PrintSettingsWindow::Fail(QLineEdit* box) {
+    // The box may be on a page not shown: that page comes forward, so the user sees what to fix.
+    for (int i = 0; i < optTab->count(); ++i)
+        if (optTab->widget(i)->isAncestorOf(box)) optTab->setCurrentIndex(i);
     MsgBox(this, "Morate unijeti brojčani podatak!", "Pogreška", 64);
     box->setFocus();
     return false;
@@ -271,22 +276,41 @@ bool PrintSettingsWindow::SaveSettings() {
 }
 
 void PrintSettingsWindow::cmdFont_Click() {
-    QFont start(Settings.MojFontIme.endsWith(" CE") ? Settings.MojFontIme.chopped(3) : Settings.MojFontIme);
-    start.setBold(Settings.MojFontBold != db::kFalse);
-    start.setItalic(Settings.MojFontItalic != db::kFalse);
-    QFontDialog dialog(start, this);
+    // The stored face may be missing here: the dialog opens on the face the print is drawn with,
+    // and a field changes only when the user picked something else for it.
+    const bool bold = Settings.MojFontBold != db::kFalse, italic = Settings.MojFontItalic != db::kFalse;
+    QFont start(printing::FaceOnThisMachine(Settings.MojFontIme));
+    start.setBold(bold);
+    start.setItalic(italic);
+    QFontDialog dialog(this);
     dialog.setObjectName("CommonDialog1");
     dialog.setWindowTitle("Font");
-    dialog.setOption(QFontDialog::ScalableFonts); // what a printer can draw at any size
+    // Only what a printer can draw at any size; strike-out, underline and the writing system
+    // are not print settings, so Qt's own dialog is used, with them hidden.
+    dialog.setOptions(QFontDialog::ScalableFonts | QFontDialog::DontUseNativeDialog);
+    dialog.setCurrentFont(start);
+    for (QCheckBox* effect : dialog.findChildren<QCheckBox*>()) effect->parentWidget()->hide();
+    // The sample no longer shares its row with the effects, which gave it its height.
+    for (QGroupBox* sample : dialog.findChildren<QGroupBox*>())
+        if (!sample->findChild<QCheckBox*>()) sample->setMinimumHeight(dialog.fontMetrics().height() * 5);
+    for (QComboBox* writing : dialog.findChildren<QComboBox*>()) writing->hide();
+    for (QLabel* l : dialog.findChildren<QLabel*>())
+        if (qobject_cast<QComboBox*>(l->buddy())) l->hide();
     if (dialog.exec() != QDialog::Accepted) return; // Cancel changes nothing
     const QFont chosen = dialog.selectedFont();
-    Settings.MojFontIme = FontNameForSettings(chosen.family());
-    Settings.MojFontBold = chosen.bold() ? db::kTrue : db::kFalse;
-    Settings.MojFontItalic = chosen.italic() ? db::kTrue : db::kFalse;
+    if (chosen.family() != start.family()) Settings.MojFontIme = FontNameForSettings(chosen.family());
+    if (chosen.bold() != bold) Settings.MojFontBold = chosen.bold() ? db::kTrue : db::kFalse;
+    if (chosen.italic() != italic) Settings.MojFontItalic = chosen.italic() ? db::kTrue : db::kFalse;
     ShowFontFlags();
 }
 
 void PrintSettingsWindow::cmdMarginr_Click() {
+    // A printer that is not there reports no strips at all, or those of a queue since removed.
+    if (const QString why = printing::PrinterUnavailable(printing::AppPrinter());
+        !why.isEmpty() && !printing::CurrentPrinterCaps) {
+        MsgBox(this, why + "\n\nMargine nisu promijenjene.", "Pogreška", 64);
+        return;
+    }
     printing::MeasurePrinter();
     const auto& g = printing::PrinterGeometry;
     double left = 0, top = 0;
@@ -307,8 +331,9 @@ void PrintSettingsWindow::cmdMarginr_Click() {
 void PrintSettingsWindow::cmdOk_Click() {
     if (MsgBox(this, "Želite li ispisati test sliku", "Vokabis", 36) != ui::kYes) return;
     try {
-        printing::PrinterTarget printer(printing::AppPrinter());
-        printer.Line(20, 0, 0, 5670, 5670, 0);
+        printing::PrinterTarget printer(printing::AppPrinter(), "Vokabis – test slika");
+        // One figure to measure from: a 10 cm square whose corner is the printable origin.
+        printer.Line(1, 0, 0, 5670, 5670, 0);
         printer.EndDoc();
     } catch (const std::exception& e) {
         MsgBox(this, "Test slika nije ispisana.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);

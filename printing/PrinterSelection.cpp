@@ -39,6 +39,11 @@ PrinterSelection::PrinterSelection(QWidget* parent) : QDialog(parent) {
     cmdSelect->setEnabled(cboPrinter->currentIndex() >= 0);
     cboPrinter->setVisible(cboPrinter->count() > 0);
     lblNoPrinter->setVisible(cboPrinter->count() == 0);
+    // Without a printer there is nothing to choose: the sentence takes the heading's place, on
+    // two lines if it needs them, rather than running off the window's edge.
+    Label1->setVisible(cboPrinter->count() > 0);
+    lblNoPrinter->setWordWrap(true);
+    lblNoPrinter->setGeometry(Twips(120, 120, 3975, 640));
     ui::EnterPressesFocusedButton(this);
     cmdSelect->setFocus();
 }

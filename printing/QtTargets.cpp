@@ -1,8 +1,11 @@
 #include "printing/QtTargets.h"
 
 #include "printing/PrintError.h"
+#include "printing/PrintQueue.h"
+#include "printing/PrinterTools.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPrinter>
@@ -12,12 +15,17 @@
 
 namespace printing {
 
-QFont PainterTarget::CurrentFont() const {
+QString PrintFamily(const QString& stored) {
     // Old Windows setups named the Central European cut of a font "… CE"; the fonts of today
     // carry those letters under the plain name.
-    QString family = FontName;
-    if (family.endsWith(" CE") && !QFontDatabase::hasFamily(family)) family.chop(3);
-    QFont f(family);
+    if (stored.endsWith(" CE") && !QFontDatabase::hasFamily(stored)) return stored.chopped(3);
+    return stored;
+}
+
+QString FaceOnThisMachine(const QString& stored) { return QFontInfo(QFont(PrintFamily(stored))).family(); }
+
+QFont PainterTarget::CurrentFont() const {
+    QFont f(PrintFamily(FontName));
     f.setPointSizeF(FontSize > 0 ? FontSize : 1);
     f.setBold(FontBold);
     f.setItalic(FontItalic);
@@ -88,7 +96,44 @@ void PictureTarget::Cls() {
 
 DeviceCaps PictureTarget::Caps() const { return {int(dpi_), int(dpi_), 0, 0}; }
 
-PrinterTarget::PrinterTarget(QPrinter& printer) : printer_(printer) {}
+namespace {
+bool PrintsToQueue(const QPrinter& printer) {
+    return printer.outputFormat() == QPrinter::NativeFormat && printer.outputFileName().isEmpty();
+}
+QString QueueName(const QPrinter& printer) {
+    return printer.printerName().isEmpty() ? ChosenPrinter : printer.printerName();
+}
+} // namespace
+
+QString PrinterUnavailable(const QPrinter& printer) {
+    // A file takes the pages; Qt turns a printer with no queue behind it into a file with no name.
+    if (!printer.outputFileName().isEmpty()) return {};
+    const QString name = QueueName(printer);
+    if (name.isEmpty())
+        return "Nijedan pisač nije odabran, a na ovom računalu nema zadanog pisača. Odaberite pisač u Postavkama "
+               "ispisa (Izbor pisača).";
+    switch (CheckQueue(name)) {
+    case QueueState::ServerDown:
+        return "Pisač „" + name + "” nije dostupan: poslužitelj za ispis (CUPS) ne radi. Pokrenite ga i pokušajte ponovo.";
+    case QueueState::Gone:
+        return "Pisač „" + name + "” ne postoji na poslužitelju za ispis: uklonjen je ili preimenovan. Odaberite "
+               "drugi pisač u Postavkama ispisa (Izbor pisača).";
+    case QueueState::Ready:
+        break;
+    }
+    return {};
+}
+
+PrinterTarget::PrinterTarget(QPrinter& printer, const QString& title)
+    : printer_(printer), title_(title), queue_(QueueName(printer)) {
+    printer_.setDocName(title_);
+}
+
+bool PrinterTarget::OnQueue() const { return PrintsToQueue(printer_); }
+
+void PrinterTarget::Refused(const QString& why) const {
+    throw PrintError(kPrinterFailed, ("Pisač „" + queue_ + "” " + why).toStdString());
+}
 
 PrinterTarget::~PrinterTarget() {
     if (painter_ && painter_->isActive()) painter_->end();
@@ -102,9 +147,14 @@ QPainter& PrinterTarget::Painter() {
         // minimum, not Qt's default ten points.
         const QPageLayout layout = printer_.pageLayout();
         printer_.setPageMargins(layout.minimumMargins(), layout.units());
+        // Qt's engine would take a job for a queue that is gone, or a server that is down, and
+        // drop it without a word.
+        if (const QString why = PrinterUnavailable(printer_); !why.isEmpty())
+            throw PrintError(kPrinterFailed, why.toStdString());
+        if (OnQueue()) lastJob_ = LastJobNumber(queue_);
         auto p = std::make_unique<QPainter>();
         if (!p->begin(&printer_))
-            throw PrintError(kPrinterFailed, "Pisač " + printer_.printerName().toStdString() +
+            throw PrintError(kPrinterFailed, "Pisač " + queue_.toStdString() +
                                            " ne prima ispis (nije dostupan ili je odbio posao).");
         painter_ = std::move(p);
         PainterChanged();
@@ -133,6 +183,13 @@ void PrinterTarget::EndDoc() {
     PainterChanged();
     if (!ok || printer_.printerState() == QPrinter::Error)
         throw PrintError(kPrinterFailed, "Ispis nije dovršen: pisač nije prihvatio posao.");
+    // The engine has handed the file over; whether the queue took it only the server knows.
+    if (OnQueue() && !JobQueued(queue_, lastJob_, title_)) {
+        if (CheckQueue(queue_) == QueueState::ServerDown)
+            Refused("nije primio ispis: poslužitelj za ispis (CUPS) prestao je raditi. Pokrenite ga i pokušajte ponovo.");
+        Refused("nije primio ispis: posla „" + title_ + "” nema u njegovu redu čekanja. Pokušajte ponovo ili "
+                "odaberite drugi pisač.");
+    }
 }
 
 DeviceCaps PrinterTarget::Caps() const {

@@ -68,10 +68,11 @@ private:
     std::unique_ptr<QPainter> painter_;
 };
 
-// The application's printer. The first drawing call starts the job; EndDoc releases it.
+// The application's printer. The first drawing call starts the job; EndDoc releases it. On a
+// print queue the job carries the title, and it is done only when the server shows it.
 class PrinterTarget : public PainterTarget {
 public:
-    explicit PrinterTarget(QPrinter& printer);
+    PrinterTarget(QPrinter& printer, const QString& title);
     ~PrinterTarget() override;
     void Cls() override {}
     void NewPage() override;
@@ -85,12 +86,27 @@ protected:
     double Dpi() const override;
 
 private:
+    bool OnQueue() const;
+    [[noreturn]] void Refused(const QString& why) const;
+
     QPrinter& printer_;
+    QString title_;
+    QString queue_;      // the printer's name as it was when the job was made
+    int lastJob_ = 0;    // the queue's newest job before this one
     std::unique_ptr<QPainter> painter_;
     // A page break waits for the next thing drawn, so a document that ends right after one
     // gets no blank sheet.
     bool pendingBreak_ = false;
 };
+
+// The family a stored font name is drawn with: an old "… CE" name this machine lacks is the
+// plain one; FaceOnThisMachine is the installed face the fonts' own matching gives for it.
+QString PrintFamily(const QString& stored);
+QString FaceOnThisMachine(const QString& stored);
+
+// Why the printer cannot take a job now (no printer, its queue gone, the print server down), in
+// words that name it; empty when it can, or when it prints to a file.
+QString PrinterUnavailable(const QPrinter& printer);
 
 // The printer all printing of the run goes to: the system's default until the user picks one.
 QPrinter& AppPrinter();

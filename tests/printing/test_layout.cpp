@@ -153,6 +153,21 @@ TEST(PageLayout, RowsOffThePrintableAreaOrTallerThanTheirPitchAreFound) {
               "lista i ne bi se ispisali. Smanjite broj redova po stranici ili pomak u opcijama ispisa.");
 }
 
+// After a number the noun takes the form Croatian gives it: 1, 2–4 (and 21, 22…) "reda", the rest "redova".
+TEST(PageLayout, TheWarningSaysRedaOrRedovaAsTheNumberWants) {
+    for (auto [rows, word] : {std::pair{1, "reda"}, {2, "reda"}, {4, "reda"}, {5, "redova"}, {11, "redova"},
+                              {12, "redova"}, {14, "redova"}, {21, "reda"}, {23, "reda"}, {60, "redova"}, {112, "redova"}}) {
+        printing::PageFit fit;
+        fit.rows = rows;
+        fit.lost = rows;
+        fit.firstLost = 1;
+        fit.lastLost = rows;
+        EXPECT_EQ(fit.Summary(), QString("Na list stane 0 od %1 %2!").arg(rows).arg(word));
+        EXPECT_TRUE(fit.Warning().startsWith(QString("Na list papira stane samo 0 od %1 %2 po stranici").arg(rows).arg(word)))
+            << fit.Warning().toStdString();
+    }
+}
+
 TEST(PageLayout, ATermWiderThanItsColumnIsCutWithAnEllipsisAndNeverCrossesIntoTheOther) {
     ListFixture f(0);
     const QString english = QString("abcdefghij").repeated(8); // the longest terms of the starter dictionary

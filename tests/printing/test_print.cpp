@@ -1,10 +1,12 @@
 #include "ListFixture.h"
+#include "Queues.h"
 #include "common/Modal.h"
 
 #include "ui/Widgets.h"
 #include "printing/PrintPreview.h"
 #include "printing/PrintRange.h"
 #include "printing/PrintSettings.h"
+#include "printing/PrinterTools.h"
 #include "printing/PrinterSelection.h"
 #include "printing/RecordingTarget.h"
 
@@ -194,6 +196,42 @@ TEST_F(PrintTest, TheRangeWindowChecksItsBoxesAndStartsFreshEachTime) {
     preview->cmdIspis->click();
 }
 
+// "Ispis stranica" reached with the arrow keys puts the focus in Od, as a click does.
+TEST_F(PrintTest, ThePageRangeChosenWithTheArrowKeysTakesTheFocusToOd) {
+    SeenBox none;
+    OnNextModal<PrintRangeDialog>([&](PrintRangeDialog* d) {
+        ASSERT_EQ(d->focusWidget(), d->optTekucaStranica);
+        QTest::keyClick(d->optTekucaStranica, Qt::Key_Down);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(d->optOdStrDoStr->isChecked());
+        EXPECT_TRUE(d->txtOd->isEnabled());
+        EXPECT_EQ(d->focusWidget(), d->txtOd);
+        QTest::keyClick(d->focusWidget(), Qt::Key_Up); // in a box the arrows do not change the choice
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(d->optOdStrDoStr->isChecked());
+        d->optOdStrDoStr->setFocus();
+        QTest::keyClick(d->optOdStrDoStr, Qt::Key_Down); // and leaving the range empties Od and Do
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(d->optSveStranice->isChecked());
+        EXPECT_FALSE(d->txtOd->isEnabled());
+        EXPECT_EQ(d->focusWidget(), d->optSveStranice);
+        d->cmdOdbaci->click();
+    });
+    preview->cmdIspis->click();
+}
+
+// At a screen scale above 1 (QT_SCALE_FACTOR=2, the PrintPreviewAtScale2 run) the sheet is drawn
+// with the screen's own pixels, not enlarged from a 96 dpi picture.
+TEST_F(PrintTest, ThePreviewPageIsDrawnAtTheScreensPixelRatio) {
+    const qreal ratio = preview->devicePixelRatioF();
+    if (ratio == 1) GTEST_SKIP() << "the screen's scale is 1 here; PrintPreviewAtScale2 runs this at 2";
+    const QPixmap sheet = preview->Picture1->pixmap();
+    EXPECT_EQ(sheet.devicePixelRatio(), ratio);
+    EXPECT_NEAR(sheet.width(), preview->Picture1->width() * ratio, 2);
+    preview->cmdNext->click(); // and so is every page after the first
+    EXPECT_EQ(preview->Picture1->pixmap().devicePixelRatio(), ratio);
+}
+
 TEST_F(PrintTest, PreviewNavigationStopsAtBothEndsWithoutRedrawing) {
     const qint64 first = preview->Picture1->pixmap().cacheKey();
     preview->cmdFirst->click();
@@ -214,6 +252,22 @@ TEST_F(PrintTest, PreviewNavigationStopsAtBothEndsWithoutRedrawing) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(preview.get()));
     preview->Text3->setFocus(); // the display boxes hand the focus on
     EXPECT_EQ(preview->focusWidget(), preview->cmdIzlaz);
+    // Tab passes over them to every button of the strip, Shift+Tab back the same way.
+    QList<QWidget*> forward, back;
+    preview->cmdFirst->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 6; ++i) {
+        forward << preview->focusWidget();
+        QTest::keyClick(preview->focusWidget(), Qt::Key_Tab);
+    }
+    preview->cmdIzlaz->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 6; ++i) {
+        back.prepend(preview->focusWidget());
+        QTest::keyClick(preview->focusWidget(), Qt::Key_Backtab);
+    }
+    const QList<QWidget*> strip{preview->cmdFirst, preview->CmdPrevious, preview->cmdNext,
+                                preview->cmdLast,  preview->cmdIspis,    preview->cmdIzlaz};
+    EXPECT_EQ(forward, strip);
+    EXPECT_EQ(back, strip);
 }
 
 TEST_F(PrintTest, APrinterThatRefusesTheJobIsReportedAndThePreviewStaysUsable) {
@@ -232,26 +286,95 @@ TEST_F(PrintTest, APrinterThatRefusesTheJobIsReportedAndThePreviewStaysUsable) {
 }
 
 TEST_F(PrintTest, ARealPrintQueueGetsTheRangeAsOneJob) {
-    if (QPrinterInfo::printerInfo("VokabisPDF").isNull()) GTEST_SKIP() << "no VokabisPDF queue (scripts/pdf-printer)";
-    const QDir out(QString(CUPS_PDF_DIR) + "/VokabisPDF");
-    const QStringList before = out.entryList({"*.pdf"});
+    const QDir out(QString(CUPS_PDF_DIR) + "/own-" + QString::number(::getpid()));
+    TempQueue queue(out.path());
+    if (!queue.made) GTEST_SKIP() << "no print server to add a queue to (scripts/pdf-printer)";
     QPrinter& printer = printing::AppPrinter();
     printer.setOutputFileName(QString());
     printer.setOutputFormat(QPrinter::NativeFormat);
-    printer.setPrinterName("VokabisPDF");
-    ASSERT_EQ(printer.printerName(), "VokabisPDF");
+    printer.setPrinterName(queue.name);
+    ASSERT_EQ(printer.printerName(), queue.name);
     Print([](PrintRangeDialog* d) { Range(d, "2", "4"); });
     QString job;
     for (int i = 0; i < 300 && job.isEmpty(); ++i) { // the queue writes the file a moment later
         QTest::qWait(50);
-        if (!RunTool("lpstat", {"-W", "not-completed", "-o"}).trimmed().isEmpty()) continue;
+        if (!RunTool("lpstat", {"-W", "not-completed", "-o", queue.name}).trimmed().isEmpty()) continue;
         for (const QString& f : out.entryList({"*.pdf"}, QDir::Files, QDir::Time))
-            if (!before.contains(f) && QFileInfo(out.filePath(f)).size() > 0) job = out.filePath(f);
+            if (QFileInfo(out.filePath(f)).size() > 0) job = out.filePath(f);
     }
     ASSERT_FALSE(job.isEmpty());
+    EXPECT_EQ(NewestJobTitle(queue.name), "Vokabis – popis riječi"); // how the user finds it in the queue
     EXPECT_EQ(PdfPages(job), 3);
     EXPECT_TRUE(PdfPage(job, 1).contains("en051")) << PdfPage(job, 1).toStdString();
     EXPECT_TRUE(PdfPage(job, 3).contains("en200"));
+    QDir(out).removeRecursively();
+}
+
+// The queue chosen in the settings is removed, or the print server stopped, before Ispis: the
+// print engine says nothing then, so the program has to find out from the server itself.
+TEST_F(PrintTest, APrinterThatIsGoneOrAServerThatIsDownIsToldByNameAndNothingCountsAsPrinted) {
+    TempQueue queue;
+    if (!queue.made) GTEST_SKIP() << "no print server to add a queue to (scripts/pdf-printer)";
+    QPrinter& printer = printing::AppPrinter();
+    printer.setOutputFileName(QString());
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    ASSERT_FALSE(printing::SelectPrinter(queue.name));
+    ASSERT_EQ(printer.printerName(), queue.name);
+    queue.Remove();
+    auto print = [&] {
+        SeenBox ready, failure;
+        OnNextModal<PrintRangeDialog>([&](PrintRangeDialog* d) {
+            AnswerBoxes({{&ready, "Da"}, {&failure, "U redu"}});
+            Range(d, "2", "3");
+        });
+        preview->cmdIspis->click();
+        EXPECT_EQ(ready.count, 1);
+        EXPECT_EQ(failure.title, "Pogreška");
+        EXPECT_EQ(failure.icon, QMessageBox::Critical);
+        return failure.text;
+    };
+    const QString gone = print();
+    EXPECT_TRUE(gone.contains("Pisač „" + queue.name + "”")) << gone.toStdString();
+    EXPECT_TRUE(gone.contains("ne postoji")) << gone.toStdString();
+    EXPECT_TRUE(NewestJobTitle(queue.name).isEmpty());
+
+    if (QPrinterInfo::printerInfo("VokabisPDF").isNull()) return;
+    ASSERT_FALSE(printing::SelectPrinter("VokabisPDF"));
+    const StoppedServer stopped;
+    const QString down = print();
+    EXPECT_TRUE(down.contains("Pisač „VokabisPDF”")) << down.toStdString();
+    EXPECT_TRUE(down.contains("poslužitelj za ispis")) << down.toStdString();
+}
+
+// The queue goes, or the server stops, while the job is being drawn: the engine still ends the
+// document as if it had been sent.
+TEST(PrintQueue, AJobTheServerDoesNotShowAfterTheEndIsRefusedByName) {
+    TempQueue queue;
+    if (!queue.made) GTEST_SKIP() << "no print server to add a queue to (scripts/pdf-printer)";
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPrinterName(queue.name);
+    ASSERT_EQ(printer.printerName(), queue.name);
+    auto endAfter = [&](auto meanwhile) -> std::string {
+        printing::PrinterTarget target(printer, "Vokabis – popis riječi");
+        target.Print("en001");
+        meanwhile();
+        try {
+            target.EndDoc();
+        } catch (const printing::PrintError& e) {
+            return e.what();
+        }
+        return "";
+    };
+    const std::string gone = endAfter([&] { queue.Remove(); });
+    EXPECT_EQ(gone, "Pisač „" + queue.name.toStdString() + "” nije primio ispis: posla „Vokabis – popis riječi” nema u "
+                    "njegovu redu čekanja. Pokušajte ponovo ili odaberite drugi pisač.");
+    TempQueue again;
+    ASSERT_TRUE(again.made);
+    printer.setPrinterName(again.name);
+    std::unique_ptr<StoppedServer> stopped;
+    const std::string down = endAfter([&] { stopped = std::make_unique<StoppedServer>(); });
+    EXPECT_TRUE(QString::fromStdString(down).startsWith("Pisač „" + again.name + "” nije primio ispis: poslužitelj za ispis"))
+        << down;
 }
 
 TEST(PrintLongList, PageNumbersPast32767AreTakenAsTheyAre) {

@@ -1,4 +1,5 @@
 #include "ListFixture.h"
+#include "Queues.h"
 #include "common/Modal.h"
 #include "common/ProgramFolder.h"
 
@@ -162,6 +163,56 @@ TEST_F(SettingsTest, TheFontDialogSetsNameAndFlagsAtOnceAndCancelChangesNothing)
     EXPECT_EQ(db::CStr(Stored("MojFontIme")), "Times New Roman CE"); // the row waits for Prihvati
 }
 
+// The stored face is missing here ("Times New Roman CE"): the dialog shows what the print is
+// drawn with, and U redu with nothing picked stores nothing.
+TEST_F(SettingsTest, TheFontDialogOpensOnTheFacePrintedAndChangesOnlyWhatWasPicked) {
+    Open();
+    ASSERT_EQ(Settings.MojFontIme, "Times New Roman CE");
+    ASSERT_FALSE(QFontDatabase::hasFamily("Times New Roman")) << "the machine has the face: nothing to resolve";
+    const QString printed = QFontInfo(QFont("Times New Roman")).family(); // what the fonts' own matching picks
+    QString shown;
+    QStringList visibleExtras;
+    OnNextModal<QFontDialog>([&](QFontDialog* d) {
+        shown = d->currentFont().family();
+        for (QWidget* c : d->findChildren<QWidget*>()) // no strike-out, underline or writing system to pick
+            if ((qobject_cast<QCheckBox*>(c) || qobject_cast<QComboBox*>(c)) && c->isVisibleTo(d)) visibleExtras << c->metaObject()->className();
+        d->accept();
+    });
+    w->cmdFont_Click();
+    EXPECT_EQ(shown, printed);
+    EXPECT_EQ(visibleExtras, QStringList{});
+    EXPECT_EQ(Settings.MojFontIme, "Times New Roman CE");
+    EXPECT_EQ(Settings.MojFontBold, db::kFalse);
+
+    OnNextModal<QFontDialog>([](QFontDialog* d) { // only bold picked: the name stays
+        QFont f(d->currentFont().family());
+        f.setBold(true);
+        d->setCurrentFont(f);
+        d->accept();
+    });
+    w->cmdFont_Click();
+    EXPECT_EQ(Settings.MojFontIme, "Times New Roman CE");
+    EXPECT_EQ(Settings.MojFontBold, db::kTrue);
+    EXPECT_EQ(Settings.MojFontItalic, db::kFalse);
+}
+
+// A box on another page of the window is refused: its page comes forward with the focus in it.
+TEST_F(SettingsTest, ARefusedBoxIsShownOnItsOwnPageWithTheFocusInIt) {
+    Open();
+    for (auto [box, typedOn, leftOn] : {std::tuple{w->txtLeftM, 1, 2}, {w->txtBrojRedova, 2, 0}, {w->txtTopM, 1, 1}}) {
+        w->optTab->setCurrentIndex(typedOn);
+        box->setText("abc");
+        w->optTab->setCurrentIndex(leftOn);
+        SeenBox message;
+        AnswerBox(&message);
+        w->cmdPrihvati->click();
+        EXPECT_EQ(message.text, "Morate unijeti brojčani podatak!");
+        EXPECT_TRUE(box->isVisible()) << box->objectName().toStdString();
+        EXPECT_EQ(w->focusWidget(), box) << box->objectName().toStdString();
+        box->setText("1");
+    }
+}
+
 TEST_F(SettingsTest, ARefusedWriteIsReportedAndTheNewSettingsStayInForce) {
     Open();
     folder.Exec("CREATE TRIGGER refuse BEFORE UPDATE ON Postavke BEGIN SELECT RAISE(ABORT, 'disk is full'); END");
@@ -200,9 +251,42 @@ TEST_F(SettingsTest, OdrediMarginePutsThePrintersStripsInMillimetres) {
 
     printing::CurrentPrinterCaps = nullptr; // the real thing: a PDF printer has no strips
     printing::AppPrinter().setOutputFormat(QPrinter::PdfFormat);
+    printing::AppPrinter().setOutputFileName(folder.app() + "/margins.pdf"); // without a file it is no printer
     w->cmdMarginr_Click();
     EXPECT_EQ(w->txtLeftM->text(), "0,00");
     EXPECT_EQ(printing::PrinterGeometry.PixelsPerInchX, printing::AppPrinter().resolution());
+}
+
+// Odredi margine asks the printer: one that is gone, or a server that is down, has nothing to
+// say, and the boxes keep what the user had.
+TEST_F(SettingsTest, OdrediMargineWithoutAPrinterSaysSoAndLeavesTheBoxes) {
+    TempQueue queue, other;
+    if (!queue.made || !other.made) GTEST_SKIP() << "no print server to add a queue to (scripts/pdf-printer)";
+    Open();
+    QPrinter& printer = printing::AppPrinter();
+    printer.setOutputFileName(QString());
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    w->txtLeftM->setText("4,2");
+    w->txtTopM->setText("8,47");
+    auto measure = [&] {
+        SeenBox box;
+        AnswerBox(&box);
+        w->cmdMarginr_Click();
+        EXPECT_EQ(box.title, "Pogreška");
+        EXPECT_TRUE(box.text.endsWith("Margine nisu promijenjene.")) << box.text.toStdString();
+        EXPECT_EQ(w->txtLeftM->text(), "4,2");
+        EXPECT_EQ(w->txtTopM->text(), "8,47");
+        return box.text;
+    };
+    ASSERT_FALSE(printing::SelectPrinter(queue.name));
+    queue.Remove();
+    EXPECT_TRUE(measure().startsWith("Pisač „" + queue.name + "” ne postoji"));
+    ASSERT_FALSE(printing::SelectPrinter(other.name));
+    const StoppedServer stopped;
+    EXPECT_TRUE(measure().startsWith("Pisač „" + other.name + "” nije dostupan: poslužitelj za ispis"));
+    printer.setPrinterName(QString());
+    printing::ChosenPrinter.clear();
+    EXPECT_TRUE(measure().startsWith("Nijedan pisač nije odabran"));
 }
 
 TEST_F(SettingsTest, TheTestPageIsOneSheetWithTheFigureAtThePrintableOriginAndNoText) {
@@ -228,9 +312,50 @@ TEST_F(SettingsTest, TheTestPageIsOneSheetWithTheFigureAtThePrintableOriginAndNo
     auto dark = [&](int x, int y) { return qGray(page.pixel(x, y)) < 128; };
     const int side = int(100 / 25.4 * 72); // 100 mm at 72 dpi
     EXPECT_TRUE(dark(0, 0) || dark(1, 1)); // the figure starts at the origin
-    EXPECT_TRUE(dark(side / 2, side / 2) || dark(side / 2 + 1, side / 2)); // its diagonal
-    EXPECT_TRUE(dark(side / 2, 0) || dark(side / 2, 1)); // and its outline
+    EXPECT_TRUE(dark(side / 2, 0) || dark(side / 2, 1)); // its outline, top
+    EXPECT_TRUE(dark(0, side / 2) || dark(1, side / 2)); // and left
+    EXPECT_FALSE(dark(side / 2, side / 2) || dark(side / 2 + 1, side / 2)); // one figure: no diagonal across it
     EXPECT_FALSE(dark(side + 20, side + 20)); // nothing beyond it
+}
+
+TEST_F(SettingsTest, ATestPageForAQueueThatIsGoneIsToldByNameAndOneThatPrintsCarriesItsTitle) {
+    TempQueue queue;
+    if (!queue.made) GTEST_SKIP() << "no print server to add a queue to (scripts/pdf-printer)";
+    Open();
+    const QDir out(folder.app() + "/pdf");
+    TempQueue own(out.path());
+    ASSERT_TRUE(own.made);
+    QPrinter& printer = printing::AppPrinter();
+    printer.setOutputFileName(QString());
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    ASSERT_FALSE(printing::SelectPrinter(queue.name));
+    queue.Remove();
+    SeenBox ask, failure;
+    AnswerBoxes({{&ask, "Da"}, {&failure, "U redu"}});
+    w->cmdOk_Click();
+    EXPECT_EQ(failure.title, "Pogreška");
+    EXPECT_TRUE(failure.text.startsWith("Test slika nije ispisana.")) << failure.text.toStdString();
+    EXPECT_TRUE(failure.text.contains("Pisač „" + queue.name + "” ne postoji")) << failure.text.toStdString();
+
+    ASSERT_FALSE(printing::SelectPrinter(own.name));
+    std::unique_ptr<AutoAnswer> after; // counts any message that follows the question
+    OnNextModal<QMessageBox>([&](QMessageBox* box) {
+        after = std::make_unique<AutoAnswer>();
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == "Da") b->click();
+    });
+    w->cmdOk_Click();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->boxes, 0) << after->last.text.toStdString(); // the queue took it: nothing to say
+    EXPECT_EQ(NewestJobTitle(own.name), "Vokabis – test slika");
+    QString job;
+    for (int i = 0; i < 300 && job.isEmpty(); ++i) { // the queue writes the file a moment later
+        QTest::qWait(50);
+        if (!RunTool("lpstat", {"-W", "not-completed", "-o", own.name}).trimmed().isEmpty()) continue;
+        for (const QString& f : out.entryList({"*.pdf"}, QDir::Files))
+            if (QFileInfo(out.filePath(f)).size() > 0) job = out.filePath(f);
+    }
+    EXPECT_EQ(PdfPages(job), 1);
 }
 
 TEST(PrinterSelection, ListsThePrintersSelectsTheFirstAndChoosesByExactName) {
@@ -269,6 +394,13 @@ TEST(PrinterSelection, ListsThePrintersSelectsTheFirstAndChoosesByExactName) {
         EXPECT_EQ(s.cboPrinter->count(), 0);
         EXPECT_FALSE(s.cmdSelect->isEnabled());
         EXPECT_FALSE(s.lblNoPrinter->isHidden());
+        s.show(); // the whole sentence shows, above the buttons, with no "Odaberite pisač" over it
+        QLabel* l = s.lblNoPrinter;
+        EXPECT_LE(l->wordWrap() ? l->heightForWidth(l->width()) : l->fontMetrics().horizontalAdvance(l->text()),
+                  l->wordWrap() ? l->height() : l->width());
+        EXPECT_LT(l->geometry().bottom(), s.cmdSelect->y());
+        EXPECT_LE(l->geometry().right(), s.width());
+        EXPECT_TRUE(s.Label1->isHidden());
     }
     printing::InstalledPrinters = nullptr;
 }
