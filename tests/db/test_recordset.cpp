@@ -406,3 +406,32 @@ TEST(Recordset, AStaleListNeverWritesOverAnotherCopysPair) {
         }
     }
 }
+
+// The saved list's text comes from the file: however long or odd, it is read without running
+// out of stack, and the rows still come in the list's order. Run in a child, so that a crash is
+// a failure rather than the end of the test program.
+TEST(Recordset, AnOddSavedListIsReadWithoutCrashing) {
+    const std::string comment(50000, 'k');
+    for (const std::string& body :
+         {"SELECT * FROM Vokabis /*" + comment + "*/ ORDER BY Engleski", "SELECT * FROM Vokabis ORDER BY Engleski --" + comment,
+          "/*" + comment + "*/ SELECT * FROM Vokabis ORDER BY Engleski", "SELECT * FROM Vokabis ORDER BY Engleski" + std::string(50000, ' ')}) {
+        TempDb t({{"b", "2"}, {"a", "1"}, {"c", "3"}});
+        t.Open().Exec("DROP VIEW OrderByEngleski; CREATE VIEW OrderByEngleski AS " + body + ";");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            int code = 3;
+            try {
+                auto d = t.Open();
+                auto rs = d.OpenRecordset("OrderByEngleski");
+                code = Column(*rs, "Engleski") == std::vector<std::string>{"a", "b", "c"} ? 0 : 1;
+            } catch (const std::exception&) {
+                code = 2;
+            }
+            ::_exit(code);
+        }
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status)) << body.substr(0, 60) << " signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << body.substr(0, 60);
+    }
+}

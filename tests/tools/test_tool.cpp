@@ -4,6 +4,7 @@
 #include "common/TempFiles.h"
 #include "tools/RunTool.h"
 
+#include "db/Recordset.h"
 #include "tools/Formats.h"
 
 #include <gtest/gtest.h>
@@ -133,6 +134,28 @@ TEST(Tool, CheckAndTheOtherReadersNeverWriteAndSayWhatIsWrongInCroatian) {
         EXPECT_NE(r.out.find(says), std::string::npos) << r.out;
         EXPECT_TRUE(NoEngineEnglish(r.out)) << r.out;
     }
+}
+
+// check opens the saved list as the program does: a list the program can show (however odd its
+// text) passes, one the program cannot start on is named in Croatian.
+TEST(Tool, CheckAgreesWithTheProgramAboutTheSavedList) {
+    Dir d;
+    const std::string odd = d / "odd.mdb", keyless = d / "keyless.mdb";
+    for (const auto& [file, body] :
+         {std::pair{odd, "SELECT * FROM Vokabis /*" + std::string(50000, 'k') + "*/ ORDER BY Engleski"},
+          {keyless, std::string("SELECT Engleski, Hrvatski FROM Vokabis ORDER BY Engleski")}}) {
+        ASSERT_EQ(Tool("create " + file + " --from " + d.Write("p.tsv", "dog\tpas\ncat\tmačka\n")).rc, 0);
+        db::Database(file, db::kPassword).Exec("DROP VIEW OrderByEngleski; CREATE VIEW OrderByEngleski AS " + body);
+        ASSERT_NO_THROW(db::Database(file, db::kPassword).OpenRecordset("Select * From Vokabis")); // the rows are fine
+    }
+    const Result good = Tool("check " + odd);
+    EXPECT_EQ(good.rc, 0) << good.out;
+    EXPECT_NE(good.out.find("Spremljeni upit OrderByEngleski: u redu"), std::string::npos) << good.out;
+    ASSERT_THROW(db::Database(keyless, db::kPassword).OpenRecordset("OrderByEngleski"), db::EngineError);
+    const Result bad = Tool("check " + keyless);
+    EXPECT_EQ(bad.rc, 1) << bad.out;
+    EXPECT_NE(bad.out.find("OrderByEngleski nedostaje ili ne radi"), std::string::npos) << bad.out;
+    EXPECT_TRUE(NoEngineEnglish(bad.out)) << bad.out;
 }
 
 TEST(Tool, BadLinesAreNamedAndTheImportIsAllOrNothing) {
