@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 #include <cstring>
 #include <numeric>
 #include <set>
@@ -433,5 +434,37 @@ TEST(Recordset, AnOddSavedListIsReadWithoutCrashing) {
         ::waitpid(child, &status, 0);
         EXPECT_TRUE(WIFEXITED(status)) << body.substr(0, 60) << " signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
         EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << body.substr(0, 60);
+    }
+}
+
+// Deletions and additions in any mix: every position shows the row a plain list would, and the
+// count follows. Rows added after a deletion must not upset the deleted rows' bookkeeping.
+TEST(Recordset, PositionsHoldThroughAnyMixOfDeletesAndAdds) {
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        TempDb t(Numbered(37));
+        auto d = t.Open();
+        auto rs = d.OpenRecordset("OrderByEngleski");
+        std::vector<std::string> model;
+        for (const auto& r : Numbered(37)) model.push_back(r.first);
+        std::mt19937 rng(seed);
+        int added = 0;
+        for (int step = 0; step < 60; ++step) {
+            if (!model.empty() && rng() % 3 != 0) {
+                const long at = long(rng() % model.size());
+                rs->SetBookmark(rs->BookmarkAt(at));
+                rs->Delete();
+                model.erase(model.begin() + at);
+            } else {
+                const std::string name = "z" + std::to_string(100 + added++);
+                rs->AddNew();
+                rs->SetField("Engleski", name);
+                rs->SetField("Hrvatski", std::string("y"));
+                rs->Update();
+                model.push_back(name);
+            }
+            ASSERT_EQ(rs->RowCount(), long(model.size())) << seed << " step " << step;
+            for (long i = 0; i < long(model.size()); ++i)
+                ASSERT_EQ(db::CStr(rs->FieldAt(i, "Engleski")), model[size_t(i)]) << seed << " step " << step << " at " << i;
+        }
     }
 }
