@@ -165,6 +165,7 @@ struct Keyset {
     long long dataVersion = 0, ownChanges = 0, largestId = 0;
     std::vector<char> dead;
     DeadTree tree;
+    size_t missing = 0, missingFrom = 0; // rows the count promised and the query lacked, and where they began
     std::unordered_map<size_t, std::vector<std::vector<Value>>> pages;
     std::unique_ptr<Statement> fetch;
 
@@ -263,8 +264,11 @@ struct Keyset {
     void EndsShort() {
         DistrustCounts();
         const size_t found = rowids.size();
+        missingFrom = Rank(found);
+        const size_t before = tree.total();
         rowids.resize(total, 0);
         for (size_t i = found; i < total; ++i) Kill(i);
+        missing += tree.total() - before;
     }
 
     void Append(long long rowid) {
@@ -603,6 +607,10 @@ long Recordset::PositionOfKey(long long key) const {
 }
 
 long Recordset::RowCount() const { return long(ks().Live()); }
+
+long Recordset::MissingRows() const { return long(ks().missing); }
+
+long Recordset::MissingFrom() const { return long(ks().missingFrom); }
 
 Bookmark Recordset::BookmarkAt(long position) const {
     Keyset& k = ks();

@@ -73,6 +73,10 @@ public:
 
     // Reading by position without moving the cursor, for views such as the grid.
     long RowCount() const; // every row not deleted, reached or not
+    // Rows the list's count promised and its query turned out not to have (the stored counts
+    // were too high), and the position where they stood: a view that showed them drops them.
+    long MissingRows() const;
+    long MissingFrom() const;
     Bookmark BookmarkAt(long position) const;
     Value FieldAt(long position, std::string_view name) const;
     // The table's row key of the current row, and where a key stands in this list (-1 when

@@ -1,6 +1,8 @@
 #include "dictionary/MainWindow.h"
 
 #include "core/Module1.h"
+#include "db/Counts.h"
+#include "db/Errors.h"
 #include "dictionary/EntryEditor.h"
 #include "ui/Icons.h"
 #include "ui/MsgBox.h"
@@ -97,6 +99,21 @@ void MainWindow::BuildGrid() {
     DBGrid1->installEventFilter(this);
     connect(DBGrid1, &dictionary::WordGrid::rowColChanged, this, [this] { DBGrid1_RowColChange(); });
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, [this] { DBGrid1_DblClick(); });
+    connect(model_, &dictionary::RecordsetModel::RowCountDropped, this, [this] {
+        ShowCounter();
+        RecountStoredCounts();
+    });
+}
+
+// The stored counts promised pairs the file lacks: they are counted again, so that the next
+// list is right from its start. A file that is only read keeps them; lists count for themselves.
+void MainWindow::RecountStoredCounts() {
+    if (!Module1::DictDb || Data1.ReadOnly || !db::WritesRefusedReason().empty()) return;
+    try {
+        db::RecountPairs(Module1::DictDb->handle());
+    } catch (const db::EngineError&) {
+        // Counted from the pairs for the rest of this run; the next run tries again.
+    }
 }
 
 void MainWindow::BuildStatusBar() {
@@ -235,6 +252,8 @@ void MainWindow::GridFollowRecordset() {
 void MainWindow::ShowCounter() {
     Text1->setText(QString::number(Data1.HasRecordset() ? Data1.recordset().AbsolutePosition() + 1 : 0));
     Text3->setText(QString::number(CountPairs()));
+    // A move may have read far enough to find the list shorter than it said.
+    model_->FollowRowCount();
 }
 
 long MainWindow::CountPairs() const {

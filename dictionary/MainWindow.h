@@ -59,6 +59,7 @@ public:
     void RecordsetWritten();
     // Text1 and Text3: the current row's number (0 when there is none) and the list's row count.
     void ShowCounter();
+    void RecountStoredCounts();
     // Another program changed the file under the list: the list is run again and the row that
     // was current stays current when it is still there (else the place is kept, with no row).
     void ShowFileAsItIs(long long currentKey, long place);

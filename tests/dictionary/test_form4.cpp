@@ -1,5 +1,6 @@
 #include "Form4Fixture.h"
 
+#include "db/Counts.h"
 #include "dictionary/EntryEditor.h"
 
 namespace {
@@ -273,4 +274,27 @@ TEST_F(Form4Test, DoubleClickHandsTheRowToTheEditorUnlessItsEnglishIsEmpty) {
     QApplication::processEvents();
     EXPECT_TRUE(seen.isEmpty()); // the row with the empty English term
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// Stored counts raised past the pairs (something wrote the file past its triggers): the list
+// promises rows the file lacks. Once its rows are read, the grid and the counter show the real
+// length at once, no empty row is left at its end, and the file's counts are counted again.
+TEST_F(Form4Test, AListShorterThanItsCountIsCorrectedAtOnce) {
+    ::Rows pairs;
+    for (int i = 0; i < 1500; ++i) pairs.emplace_back("a" + std::to_string(10000 + i), "x");
+    pairs.emplace_back("dog", "pas");
+    folder.AddPairs(pairs);
+    db::Database(folder.path.string(), db::kPassword)
+        .Exec("UPDATE VokabisBrojevi SET Broj = Broj + 7 WHERE Polje = 'Engleski' AND Znak = 'a'");
+    Start({});
+    Type(Find<QLineEdit>("txtNadjiEngleski"), "a");
+    ASSERT_EQ(Source(), "Select * from Vokabis where Engleski LIKE 'a*'");
+    ASSERT_EQ(Rows(), 1507); // what the counts promise until the rows are read
+    Grid()->scrollToBottom();
+    Cell(Rows() - 1, 0); // the grid reads the rows it shows
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Rows(), 1500);
+    EXPECT_EQ(Text("Text3"), "1500");
+    EXPECT_EQ(Cell(Rows() - 1, 0), "a11499");
+    EXPECT_TRUE(db::CountsMatch(db::Database(folder.path.string(), db::kPassword).handle())) << "counted again";
 }
