@@ -524,6 +524,66 @@ void Recordset::Delete() {
     k.Kill(index_); // the cursor stays on the deleted row: no current row until the next move
 }
 
+void Recordset::DeleteRows(const std::vector<Bookmark>& rows) {
+    EndEdit();
+    Keyset& k = ks();
+    for (const Bookmark& b : rows) {
+        if (b.keyset != k.id || b.index >= k.Size()) throw EngineError(kBadBookmark, "Oznaka zapisa ne pripada ovom popisu.");
+        if (k.IsDead(b.index)) throw EngineError(kRecordDeleted, "Zapis je izbrisan.");
+    }
+    {
+        std::vector<size_t> named;
+        named.reserve(rows.size());
+        for (const Bookmark& b : rows) named.push_back(b.index);
+        std::sort(named.begin(), named.end());
+        if (std::adjacent_find(named.begin(), named.end()) != named.end())
+            throw EngineError(kBadBookmark, "Isti je zapis naveden dvaput; ništa nije izbrisano.");
+    }
+    RefuseIfReadOnly();
+    Transaction t(k.db());
+    // Every id is known before the first row goes: the list reads on from the file as it was.
+    // A row the list has shown goes only as it was shown; one never read has nothing to compare.
+    std::vector<long long> ids;
+    ids.reserve(rows.size());
+    for (const Bookmark& b : rows) {
+        if (k.pages.count(b.index / Keyset::kPage)) k.RequireUnchanged(b.index);
+        ids.push_back(k.Id(b.index));
+    }
+    // Most of a long list: the table's indexes and stored counts are taken away and made again
+    // from the rows that stay, in the same transaction; far less work than keeping them up row
+    // by row (a whole dictionary of 120,000 pairs: under a second instead of six).
+    std::vector<std::string> remake;
+    bool counts = false;
+    if (rows.size() >= 1000 && rows.size() * 4 >= k.Live()) {
+        std::vector<std::string> names;
+        {
+            Statement idx(k.db(), "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ? AND sql IS NOT NULL");
+            idx.Bind(1, k.table);
+            while (idx.Step()) {
+                names.push_back(CStr(idx.Column(0)));
+                remake.push_back(CStr(idx.Column(1)));
+            }
+            Statement has(k.db(), "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'VokabisBrojevi'");
+            has.Step();
+            counts = k.table == "Vokabis" && has.Int(0) > 0;
+        }
+        if (counts) DropCounts(k.db());
+        for (const std::string& name : names) ExecSql(k.db(), "DROP INDEX " + QuoteName(name));
+    }
+    {
+        Statement s(k.db(), "DELETE FROM " + QuoteName(k.table) + " WHERE rowid = ?");
+        for (const long long id : ids) {
+            s.Reset();
+            s.Bind(1, id);
+            s.Step();
+        }
+    }
+    for (const std::string& sql : remake) ExecSql(k.db(), sql);
+    if (counts) CreateCounts(k.db());
+    t.Commit();
+    for (const Bookmark& b : rows) k.Kill(b.index);
+}
+
 void Recordset::AddNew() {
     const size_t n = ks().fields.size();
     EndEdit();

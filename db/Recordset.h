@@ -60,6 +60,10 @@ public:
     Value Field(std::string_view name) const;
 
     void Delete();
+    // Deletes the rows in the given order in one transaction: all of them, or none when any
+    // cannot go (the cursor stays as it was then). A row deleted here that was current leaves
+    // no current row, as Delete does.
+    void DeleteRows(const std::vector<Bookmark>& rows);
     void AddNew();
     void Edit();
     void SetField(std::string_view name, const Value& v);

@@ -37,12 +37,18 @@ void RecordsetModel::Sync() {
 
 void RecordsetModel::RemoveRows(QList<int> positions) {
     std::sort(positions.begin(), positions.end(), std::greater<int>());
-    for (int row : positions) { // from the bottom up, so the positions still hold
-        if (row < 0 || row >= rows_) continue;
-        beginRemoveRows({}, row, row);
-        --rows_;
-        if (current_ == row) current_ = -1;
-        else if (current_ > row) --current_;
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    // From the bottom up, so the positions still hold; each run of neighbours goes at once,
+    // so a whole list goes in one step.
+    for (qsizetype i = 0; i < positions.size();) {
+        const int last = positions[i];
+        int first = last;
+        while (++i < positions.size() && positions[i] == first - 1) --first;
+        if (first < 0 || last >= rows_) continue;
+        beginRemoveRows({}, first, last);
+        rows_ -= last - first + 1;
+        if (current_ > last) current_ -= last - first + 1;
+        else if (current_ >= first) current_ = -1;
         endRemoveRows();
     }
 }

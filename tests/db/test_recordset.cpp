@@ -1,5 +1,6 @@
 #include "common/TempFiles.h"
 
+#include "db/Counts.h"
 #include "db/JetSql.h"
 #include "db/Recordset.h"
 #include "db/Sqlite.h"
@@ -466,5 +467,39 @@ TEST(Recordset, PositionsHoldThroughAnyMixOfDeletesAndAdds) {
             for (long i = 0; i < long(model.size()); ++i)
                 ASSERT_EQ(db::CStr(rs->FieldAt(i, "Engleski")), model[size_t(i)]) << seed << " step " << step << " at " << i;
         }
+    }
+}
+
+// Deleting many rows at once: all of them or none. A long deletion remakes the indexes and the
+// stored counts from the rows that stay; they must come back whole either way.
+TEST(Recordset, DeletingManyRowsAtOnceIsAllOrNothingAndKeepsIndexesAndCounts) {
+    for (const int n : {40, 1600}) {
+        TempDb t(Numbered(2000, true));
+        auto d = t.Open();
+        auto indexes = [&] { return d.Count("Select * From sqlite_master Where type = 'index'"); };
+        const long long before = indexes();
+        auto rs = d.OpenRecordset("OrderByEngleski");
+        std::vector<db::Bookmark> marks;
+        for (long i = n; i > 0; --i) marks.push_back(rs->BookmarkAt(i * 1999 / n)); // the last row first
+        // A pair that cannot go, late in the order: nothing goes.
+        d.Exec("CREATE TRIGGER Stoj BEFORE DELETE ON Vokabis WHEN old.Engleski = 'w0000' BEGIN SELECT RAISE(ABORT, 'stoj'); END");
+        marks.push_back(rs->BookmarkAt(0));
+        EXPECT_THROW(rs->DeleteRows(marks), EngineError) << n;
+        EXPECT_EQ(t.Count(), 2000) << n;
+        EXPECT_EQ(rs->RowCount(), 2000) << n;
+        EXPECT_EQ(indexes(), before) << n;
+        d.Exec("DROP TRIGGER Stoj");
+        rs->DeleteRows(marks);
+        EXPECT_EQ(t.Count(), 2000 - n - 1) << n;
+        EXPECT_EQ(rs->RowCount(), 2000 - n - 1) << n;
+        EXPECT_EQ(indexes(), before) << n;
+        EXPECT_TRUE(db::CountsMatch(d.handle())) << n;
+        EXPECT_TRUE(db::IndexesMatchPairs(d.handle())) << n;
+        EXPECT_EQ(db::CStr(rs->FieldAt(0, "Engleski")), n == 40 ? "w0001" : "w0005") << n;
+        EXPECT_EQ(d.OpenRecordset("Select * from Vokabis where Engleski LIKE 'w0*' Order By Engleski")->RowCount(),
+                  n == 40 ? 1000 - 20 - 1 : 1000 - 800 - 1)
+            << n;
+        EXPECT_THROW(rs->DeleteRows({rs->BookmarkAt(0), rs->BookmarkAt(0)}), EngineError) << "a row named twice";
+        EXPECT_EQ(t.Count(), 2000 - n - 1) << n;
     }
 }
