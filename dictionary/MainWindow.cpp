@@ -310,6 +310,16 @@ void MainWindow::RunListAgain() {
 }
 
 void MainWindow::ShowFileAsItIs(long long currentKey, long place) {
+    // Called from slots and after failed writes: whatever reading the list meets is said in the
+    // status bar, never thrown on into Qt.
+    try {
+        ShowListAgainAt(currentKey, place);
+    } catch (const std::exception& e) {
+        SetStatusText("Popis se ne može ponovno pročitati: " + QString::fromUtf8(e.what()));
+    }
+}
+
+void MainWindow::ShowListAgainAt(long long currentKey, long place) {
     if (!RunRecordSource(QString::fromStdString(Data1.RecordSource)) || !Data1.HasRecordset()) return;
     db::Recordset& rs = Data1.recordset();
     const long rows = rs.RowCount();
