@@ -27,7 +27,7 @@ std::vector<std::string> Column(db::Recordset& rs, const char* field) {
 Rows Numbered(int n, bool backwards = false) {
     Rows rows;
     for (int i = 0; i < n; ++i) {
-        char e[8];
+        char e[16];
         std::snprintf(e, sizeof e, "w%04d", backwards ? n - 1 - i : i);
         rows.emplace_back(e, "x");
     }
