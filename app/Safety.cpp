@@ -78,14 +78,34 @@ void OpenTheGate() {
 }
 
 // A whole-file check on a connection of its own, off the user's thread.
+// Names the check's connection to Stop() while it lives. Declared after the connection, so it
+// is destroyed first, also when a statement throws: the connection is never closed while Stop()
+// can still reach it to interrupt it.
+class Running {
+public:
+    explicit Running(sqlite3* handle) {
+        std::lock_guard lock(check.mutex);
+        if (check.stopped) return;
+        check.running = handle;
+        live_ = true;
+    }
+    ~Running() {
+        std::lock_guard lock(check.mutex);
+        check.running = nullptr;
+    }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+    bool live() const { return live_; }
+
+private:
+    bool live_ = false;
+};
+
 void CheckWholeFile(std::string path, std::string key) {
     try {
         db::Database d(path, key, db::Connection::Options{false, true, false});
-        {
-            std::lock_guard lock(check.mutex);
-            if (check.stopped) return;
-            check.running = d.handle();
-        }
+        const Running running(d.handle());
+        if (!running.live()) return;
         std::string verdict;
         {
             db::Statement s(d.handle(), "PRAGMA quick_check");
@@ -99,17 +119,11 @@ void CheckWholeFile(std::string path, std::string key) {
         // Writes need only that verdict; the counts are compared after they may go on.
         OpenTheGate();
         const bool countsWrong = verdict == "ok" && db::CountsUsable(d.handle()) && !db::CountsMatch(d.handle());
-        {
-            std::lock_guard lock(check.mutex);
-            check.running = nullptr;
-        }
         if (countsWrong) {
             db::DistrustCounts();
             QMetaObject::invokeMethod(qApp, RecountAndShowAgain, Qt::QueuedConnection);
         }
-    } catch (const db::EngineError& e) {
-        std::lock_guard lock(check.mutex);
-        check.running = nullptr;
+    } catch (const db::EngineError&) {
         // Damage already went to the handler; an interrupted or busy check tells nothing.
     }
 }

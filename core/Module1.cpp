@@ -8,8 +8,6 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
-#include <cerrno>
-
 namespace Module1 {
 
 QString WhyReadOnly(const QString& file) {
@@ -17,15 +15,18 @@ QString WhyReadOnly(const QString& file) {
     if (!info.exists()) return {}; // the opening says what is wrong
     const QString folder = QDir::toNativeSeparators(info.absolutePath());
     const QString path = QDir::toNativeSeparators(info.absoluteFilePath());
-    auto why = [&](const QByteArray& target, const QString& denied) -> QString {
-        if (::access(target.constData(), W_OK) == 0) return {};
-        if (errno == EROFS) return "Rječnik " + path + " nalazi se na mediju koji se može samo čitati.";
+    auto why = [&](const QString& target, const QString& denied) -> QString {
+        switch (db::files::WritableAt(QFile::encodeName(target).toStdString())) {
+        case db::files::Writable::Yes: return {};
+        case db::files::Writable::ReadOnlyMedium: return "Rječnik " + path + " nalazi se na mediju koji se može samo čitati.";
+        case db::files::Writable::Refused: break;
+        }
         return denied;
     };
-    QString reason = why(QFile::encodeName(info.absoluteFilePath()),
+    QString reason = why(info.absoluteFilePath(),
                          "U datoteku rječnika " + path + " ne smijete pisati (zaštićena je od pisanja).");
     if (reason.isEmpty())
-        reason = why(QFile::encodeName(info.absolutePath()),
+        reason = why(info.absolutePath(),
                      "U mapu " + folder + " ne smijete pisati, a program uz rječnik u njoj drži svoje radne datoteke.");
     // Opened for writing, a file on a full disk would be read through the engine's working
     // files, which cannot grow; read-only, it is read whole and the user learns why at once.

@@ -17,7 +17,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <regex>
+#include <optional>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -155,22 +156,49 @@ std::string MakeBackup(const std::string& path, const std::string& password, std
 
 namespace {
 
-// The backups of one dictionary name in a folder, and the files kept beside them.
+// The backups of one dictionary name in a folder, and the files kept beside them. Names are
+// matched by plain scanning: the order file's lines come from a file, whatever its length.
 struct Naming {
-    std::string stem, ext;
-    std::regex backup, partial; // Name-YYYY-MM-DD-HHMMSS[-n].ext, and .Name-….ext.novo while written
+    std::string stem, ext;      // Name-YYYY-MM-DD-HHMMSS[-n].ext, and .Name-….ext.novo while written
     std::string order, lock;    // which backup was made after which; who may change that
     Naming(const std::string& folder, const std::string& name) {
         const fs::path n(name);
         stem = n.stem().string();
         ext = n.has_extension() ? n.extension().string() : ".mdb";
-        auto quote = [](const std::string& s) { return std::regex_replace(s, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)"); };
-        const std::string pattern = quote(stem) + R"(-(\d{4}-\d\d-\d\d-\d{6})(?:-(\d+))?)" + quote(ext);
-        backup = std::regex(pattern);
-        partial = std::regex(R"(\.)" + pattern + R"(\.novo)");
         order = (fs::path(folder) / ("." + n.filename().string() + ".redoslijed")).string();
         lock = (fs::path(folder) / ("." + n.filename().string() + ".brava")).string();
     }
+    struct Parts {
+        std::string stamp, n; // n is empty when the name has no count
+    };
+    // The stamp and count of a backup's name, or nothing when `f` is not one.
+    std::optional<Parts> Backup(std::string_view f) const {
+        if (f.size() < stem.size() + 1 || f.substr(0, stem.size()) != stem || f[stem.size()] != '-') return std::nullopt;
+        f.remove_prefix(stem.size() + 1);
+        static constexpr std::string_view kShape = "dddd-dd-dd-dddddd";
+        if (f.size() < kShape.size()) return std::nullopt;
+        for (size_t i = 0; i < kShape.size(); ++i)
+            if (kShape[i] == 'd' ? !IsDigit(f[i]) : f[i] != '-') return std::nullopt;
+        Parts parts{std::string(f.substr(0, kShape.size())), {}};
+        f.remove_prefix(kShape.size());
+        if (!f.empty() && f[0] == '-') {
+            size_t digits = 1;
+            while (digits < f.size() && IsDigit(f[digits])) ++digits;
+            if (digits == 1) return std::nullopt;
+            parts.n = std::string(f.substr(1, digits - 1));
+            f.remove_prefix(digits);
+        }
+        if (f != ext) return std::nullopt;
+        return parts;
+    }
+    bool Partial(std::string_view f) const {
+        static constexpr std::string_view kEnd = ".novo";
+        return f.size() > 1 + kEnd.size() && f[0] == '.' && f.substr(f.size() - kEnd.size()) == kEnd &&
+               Backup(f.substr(1, f.size() - 1 - kEnd.size()));
+    }
+
+private:
+    static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 };
 
 // Partial copies of this name that no running backup is writing: left by a backup that was
@@ -179,7 +207,7 @@ void RemoveDeadPartials(const std::string& folder, const Naming& naming) {
     std::error_code ec;
     std::vector<std::string> dead;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (std::regex_match(it->path().filename().string(), naming.partial)) dead.push_back(it->path().string());
+        if (naming.Partial(it->path().filename().string())) dead.push_back(it->path().string());
     for (const std::string& p : dead) files::RemoveIfNotHeld(p);
 }
 
@@ -188,7 +216,7 @@ std::vector<std::string> ReadOrder(const Naming& naming) {
     std::ifstream in(naming.order, std::ios::binary);
     std::vector<std::string> names;
     for (std::string line; std::getline(in, line);)
-        if (!in.eof() && std::regex_match(line, naming.backup)) names.push_back(line); // a torn last line is no name
+        if (!in.eof() && naming.Backup(line)) names.push_back(line); // a torn last line is no name
     return names;
 }
 
@@ -234,13 +262,13 @@ void PruneLocked(const std::string& folder, const Naming& naming, int keep, cons
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string f = it->path().filename().string();
-        std::smatch m;
-        if (!std::regex_match(f, m, naming.backup) || !it->is_regular_file(ec)) continue;
+        const auto m = naming.Backup(f);
+        if (!m || !it->is_regular_file(ec)) continue;
         unsigned long long n = 1;
-        if (m[2].matched && std::from_chars(&*m[2].first, &*m[2].first + m[2].length(), n).ec != std::errc())
+        if (!m->n.empty() && std::from_chars(m->n.data(), m->n.data() + m->n.size(), n).ec != std::errc())
             n = ULLONG_MAX; // more digits than any count: after every other of its second
         const auto at = place.find(f);
-        found.push_back({f == newest ? SIZE_MAX - 1 : at == place.end() ? SIZE_MAX : at->second, m[1], n, f});
+        found.push_back({f == newest ? SIZE_MAX - 1 : at == place.end() ? SIZE_MAX : at->second, m->stamp, n, f});
     }
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
         const bool aNoted = a.noted != SIZE_MAX, bNoted = b.noted != SIZE_MAX;

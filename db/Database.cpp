@@ -20,7 +20,6 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace db {
@@ -353,7 +352,7 @@ void Unlock(sqlite3* db, const std::string& path, const std::string& password) {
                   db,
                   [](void*, int tries) noexcept {
                       if (tries >= 5000) return 0;
-                      ::usleep(1000);
+                      sqlite3_sleep(1);
                       return 1;
                   },
                   nullptr));

@@ -87,6 +87,11 @@ bool FolderWritable(const std::string& folder) {
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_READONLY);
 }
 
+Writable WritableAt(const std::string& path) {
+    const DWORD a = GetFileAttributesW(fs::u8path(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_READONLY) ? Writable::Yes : Writable::Refused;
+}
+
 std::tm LocalTime(std::time_t t) {
     std::tm tm{};
     localtime_s(&tm, &t);
@@ -259,6 +264,11 @@ bool MakeFolders(const std::string& folder) {
 }
 
 bool FolderWritable(const std::string& folder) { return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0; }
+
+Writable WritableAt(const std::string& path) {
+    if (::access(path.c_str(), W_OK) == 0) return Writable::Yes;
+    return errno == EROFS ? Writable::ReadOnlyMedium : Writable::Refused;
+}
 
 std::tm LocalTime(std::time_t t) {
     std::tm tm{};

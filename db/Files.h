@@ -69,6 +69,10 @@ bool MakeFolders(const std::string& folder);
 
 // Whether this process may create files in the folder.
 bool FolderWritable(const std::string& folder);
+// Whether this process may write the file or folder at path, and if not, whether the medium
+// itself is read-only (POSIX tells that apart; Windows reports it as refused).
+enum class Writable { Yes, Refused, ReadOnlyMedium };
+Writable WritableAt(const std::string& path);
 
 std::tm LocalTime(std::time_t t);
 

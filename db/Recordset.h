@@ -60,6 +60,10 @@ public:
     Value Field(std::string_view name) const;
 
     void Delete();
+    // Deletes the rows in the given order in one transaction: all of them, or none when any
+    // cannot go (the cursor stays as it was then). A row deleted here that was current leaves
+    // no current row, as Delete does.
+    void DeleteRows(const std::vector<Bookmark>& rows);
     void AddNew();
     void Edit();
     void SetField(std::string_view name, const Value& v);
@@ -73,6 +77,10 @@ public:
 
     // Reading by position without moving the cursor, for views such as the grid.
     long RowCount() const; // every row not deleted, reached or not
+    // Rows the list's count promised and its query turned out not to have (the stored counts
+    // were too high), and the position where they stood: a view that showed them drops them.
+    long MissingRows() const;
+    long MissingFrom() const;
     Bookmark BookmarkAt(long position) const;
     Value FieldAt(long position, std::string_view name) const;
     // The table's row key of the current row, and where a key stands in this list (-1 when

@@ -2,6 +2,7 @@
 
 #include "db/Database.h"
 
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -215,18 +216,28 @@ Value Statement::Column(int i) const {
 }
 
 Transaction::Transaction(sqlite3* db) : db_(db) {
-    // Inside a caller's own transaction this one is a part of it.
-    if (!sqlite3_get_autocommit(db_)) done_ = true;
-    else ExecSql(db_, "BEGIN IMMEDIATE");
+    if (sqlite3_get_autocommit(db_)) {
+        ExecSql(db_, "BEGIN IMMEDIATE");
+        return;
+    }
+    // Inside a caller's own transaction: a savepoint, so that a failure here, even one the
+    // caller catches, takes back this part's work and only it.
+    static std::atomic<unsigned long long> next{0};
+    savepoint_ = "vokabis_dio_" + std::to_string(++next);
+    ExecSql(db_, "SAVEPOINT " + savepoint_);
 }
 
 Transaction::~Transaction() {
-    if (!done_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (done_) return;
+    // The engine may already have ended the whole transaction (a full disk does): then there
+    // is nothing left to take back and these fail harmlessly.
+    if (savepoint_.empty()) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    else sqlite3_exec(db_, ("ROLLBACK TO " + savepoint_ + "; RELEASE " + savepoint_).c_str(), nullptr, nullptr, nullptr);
 }
 
 void Transaction::Commit() {
     if (done_) return;
-    ExecSql(db_, "COMMIT");
+    ExecSql(db_, savepoint_.empty() ? std::string("COMMIT") : "RELEASE " + savepoint_);
     done_ = true;
 }
 

@@ -35,15 +35,19 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-// Rolls back unless Commit() was reached, so no half-written change survives an error.
+// Rolls back unless Commit() was reached, so no half-written change survives an error. Inside
+// another transaction it is a savepoint: its work is taken back alone, or kept for the outer one.
 class Transaction {
 public:
     explicit Transaction(sqlite3* db);
     ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
     void Commit();
 
 private:
     sqlite3* db_;
+    std::string savepoint_; // empty for the outermost
     bool done_ = false;
 };
 

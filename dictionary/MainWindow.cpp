@@ -1,6 +1,8 @@
 #include "dictionary/MainWindow.h"
 
 #include "core/Module1.h"
+#include "db/Counts.h"
+#include "db/Errors.h"
 #include "dictionary/EntryEditor.h"
 #include "ui/Icons.h"
 #include "ui/MsgBox.h"
@@ -18,6 +20,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
@@ -97,6 +100,21 @@ void MainWindow::BuildGrid() {
     DBGrid1->installEventFilter(this);
     connect(DBGrid1, &dictionary::WordGrid::rowColChanged, this, [this] { DBGrid1_RowColChange(); });
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, [this] { DBGrid1_DblClick(); });
+    connect(model_, &dictionary::RecordsetModel::RowCountDropped, this, [this] {
+        ShowCounter();
+        RecountStoredCounts();
+    });
+}
+
+// The stored counts promised pairs the file lacks: they are counted again, so that the next
+// list is right from its start. A file that is only read keeps them; lists count for themselves.
+void MainWindow::RecountStoredCounts() {
+    if (!Module1::DictDb || Data1.ReadOnly || !db::WritesRefusedReason().empty()) return;
+    try {
+        db::RecountPairs(Module1::DictDb->handle());
+    } catch (const db::EngineError&) {
+        // Counted from the pairs for the rest of this run; the next run tries again.
+    }
 }
 
 void MainWindow::BuildStatusBar() {
@@ -235,6 +253,8 @@ void MainWindow::GridFollowRecordset() {
 void MainWindow::ShowCounter() {
     Text1->setText(QString::number(Data1.HasRecordset() ? Data1.recordset().AbsolutePosition() + 1 : 0));
     Text3->setText(QString::number(CountPairs()));
+    // A move may have read far enough to find the list shorter than it said.
+    model_->FollowRowCount();
 }
 
 long MainWindow::CountPairs() const {
@@ -290,6 +310,16 @@ void MainWindow::RunListAgain() {
 }
 
 void MainWindow::ShowFileAsItIs(long long currentKey, long place) {
+    // Called from slots and after failed writes: whatever reading the list meets is said in the
+    // status bar, never thrown on into Qt.
+    try {
+        ShowListAgainAt(currentKey, place);
+    } catch (const std::exception& e) {
+        SetStatusText("Popis se ne može ponovno pročitati: " + QString::fromUtf8(e.what()));
+    }
+}
+
+void MainWindow::ShowListAgainAt(long long currentKey, long place) {
     if (!RunRecordSource(QString::fromStdString(Data1.RecordSource)) || !Data1.HasRecordset()) return;
     db::Recordset& rs = Data1.recordset();
     const long rows = rs.RowCount();
@@ -361,32 +391,42 @@ void MainWindow::cmdOk_Click() {
     ShowEntryEditor(model_->index(row, 0).data().toString(), model_->index(row, 1).data().toString());
 }
 
+namespace {
+// "1 par riječi", "3 para riječi", "150 parova riječi", as Croatian counts them.
+QString PairsText(qsizetype n) {
+    const qsizetype ones = n % 10, tens = n % 100;
+    const char* word = ones == 1 && tens != 11                             ? "par"
+                       : ones >= 2 && ones <= 4 && (tens < 12 || tens > 14) ? "para"
+                                                                             : "parova";
+    return QLocale(QLocale::Croatian, QLocale::Croatia).toString(n) + " " + word + " riječi";
+}
+} // namespace
+
 void MainWindow::cmdDelete_Click() {
     if (NoCurrentRow() || ListIsEmpty()) return;
     const QList<int> rows = DBGrid1->SelectedRows();
     if (rows.isEmpty()) return; // the current row alone is never deleted
     if (!MayWrite()) return;
     if (ui::MsgBox(this, "Želite li izbrisati označene zapise?", "Vokabis", 276) == ui::kNo) return;
+    if (rows.size() > 100 &&
+        ui::MsgBox(this, "Izbrisat će se " + PairsText(rows.size()) + ". Jeste li sigurni?", "Vokabis", 276) == ui::kNo)
+        return;
     db::Recordset& rs = Data1.recordset();
     std::vector<db::Bookmark> marks;
-    for (int row : rows) marks.push_back(rs.BookmarkAt(row)); // positions shift as rows go
-    QList<int> gone;
+    marks.reserve(size_t(rows.size()));
+    for (int row : rows) marks.push_back(rs.BookmarkAt(row)); // in the order of the selection
     try {
-        for (size_t i = 0; i < marks.size(); ++i) {
-            rs.SetBookmark(marks[i]);
-            rs.Delete();
-            gone << rows[int(i)];
-        }
+        rs.DeleteRows(marks); // all of them or none
     } catch (const db::EngineError& e) {
-        ui::MsgBox(this, "Brisanje nije dovršeno.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
+        ui::MsgBox(this, "Nijedan par nije izbrisan.\n\n" + QString::fromUtf8(e.what()), "Pogreška", 16);
         if (e.number == db::kRowChanged) { // the list shows what the file holds now
             DBGrid1->clearSelection();
-            ShowFileAsItIs(-1, rows.first() - long(gone.size()));
-            return;
+            ShowFileAsItIs(-1, *std::min_element(rows.begin(), rows.end()));
         }
+        return;
     }
     DBGrid1->clearSelection();
-    model_->RemoveRows(gone);
+    model_->RemoveRows(rows);
     GridFollowRecordset();
 }
 

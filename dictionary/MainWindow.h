@@ -59,9 +59,11 @@ public:
     void RecordsetWritten();
     // Text1 and Text3: the current row's number (0 when there is none) and the list's row count.
     void ShowCounter();
+    void RecountStoredCounts();
     // Another program changed the file under the list: the list is run again and the row that
     // was current stays current when it is still there (else the place is kept, with no row).
     void ShowFileAsItIs(long long currentKey, long place);
+    void ShowListAgainAt(long long currentKey, long place);
     // Runs the list again where it stands, the current pair still current.
     void RunListAgain();
     // A command that would write says so in the status bar and stops when the dictionary is

@@ -1,6 +1,7 @@
 #include "dictionary/RecordsetModel.h"
 
 #include "db/DataSource.h"
+#include "db/Recordset.h"
 
 #include <QColor>
 
@@ -16,6 +17,7 @@ RecordsetModel::RecordsetModel(db::DataSource& source, QObject* parent) : QAbstr
 void RecordsetModel::Reload() {
     beginResetModel();
     rows_ = source_.HasRecordset() ? int(source_.recordset().RowCount()) : 0;
+    missingSeen_ = source_.HasRecordset() ? source_.recordset().MissingRows() : 0;
     current_ = -1;
     endResetModel();
 }
@@ -35,14 +37,36 @@ void RecordsetModel::Sync() {
 
 void RecordsetModel::RemoveRows(QList<int> positions) {
     std::sort(positions.begin(), positions.end(), std::greater<int>());
-    for (int row : positions) { // from the bottom up, so the positions still hold
-        if (row < 0 || row >= rows_) continue;
-        beginRemoveRows({}, row, row);
-        --rows_;
-        if (current_ == row) current_ = -1;
-        else if (current_ > row) --current_;
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    // From the bottom up, so the positions still hold; each run of neighbours goes at once,
+    // so a whole list goes in one step.
+    for (qsizetype i = 0; i < positions.size();) {
+        const int last = positions[i];
+        int first = last;
+        while (++i < positions.size() && positions[i] == first - 1) --first;
+        if (first < 0 || last >= rows_) continue;
+        beginRemoveRows({}, first, last);
+        rows_ -= last - first + 1;
+        if (current_ > last) current_ -= last - first + 1;
+        else if (current_ >= first) current_ = -1;
         endRemoveRows();
     }
+}
+
+void RecordsetModel::FollowRowCount() {
+    following_ = false;
+    if (!source_.HasRecordset()) return;
+    const db::Recordset& rs = source_.recordset();
+    const long drop = rs.MissingRows() - missingSeen_;
+    missingSeen_ = rs.MissingRows();
+    const int first = int(rs.MissingFrom()), last = std::min(rows_, first + int(drop)) - 1;
+    if (drop <= 0 || first > last) return;
+    beginRemoveRows({}, first, last);
+    rows_ -= last - first + 1;
+    if (current_ > last) current_ -= last - first + 1;
+    else if (current_ >= first) current_ = -1;
+    endRemoveRows();
+    emit RowCountDropped();
 }
 
 void RecordsetModel::SetCurrentRow(int row) {
@@ -61,7 +85,21 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     if ((role != Qt::DisplayRole && role != Qt::ForegroundRole) || !index.isValid() || index.row() >= rows_ ||
         !source_.HasRecordset())
         return {};
+    // Reading may find the record set shorter than its count said; the view is told once the
+    // painting that asked is over.
+    struct Follow {
+        const RecordsetModel* model;
+        ~Follow() {
+            if (model->following_ || !model->source_.HasRecordset() ||
+                model->source_.recordset().MissingRows() == model->missingSeen_)
+                return;
+            model->following_ = true;
+            QMetaObject::invokeMethod(const_cast<RecordsetModel*>(model), &RecordsetModel::FollowRowCount,
+                                      Qt::QueuedConnection);
+        }
+    } follow{this};
     try {
+        if (index.row() >= source_.recordset().RowCount()) return {}; // past the real end, until the rows follow
         const db::Value v = source_.recordset().FieldAt(index.row(), kFields[index.column()]);
         if (role == Qt::ForegroundRole) return {};
         if (const auto* s = std::get_if<std::string>(&v)) return QString::fromStdString(*s);

@@ -31,11 +31,20 @@ public:
     void RemoveRows(QList<int> positions);
     // The row the record selector marks as current.
     void SetCurrentRow(int row);
+    // The record set turned out shorter than it said (its stored count was too high): the
+    // rows it lacks go. Done after any read that finds it, outside the painting.
+    void FollowRowCount();
+
+signals:
+    // Rows went because the record set turned out shorter than it said.
+    void RowCountDropped();
 
 private:
     db::DataSource& source_;
     int rows_ = 0;
     int current_ = -1;
+    long missingSeen_ = 0;           // the record set's missing rows the view has dropped
+    mutable bool following_ = false; // a FollowRowCount is queued
 };
 
 } // namespace dictionary

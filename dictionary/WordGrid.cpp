@@ -1,5 +1,8 @@
 #include "dictionary/WordGrid.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <QHelpEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -89,10 +92,14 @@ void WordGrid::FitColumns() {
 
 QList<int> WordGrid::SelectedRows() const {
     QList<int> rows;
-    if (!selectionModel()) return rows;
+    if (!selectionModel() || !model()) return rows;
+    std::vector<char> taken(size_t(std::max(model()->rowCount(), 0)), 0); // a whole list selected is read once
     for (const QItemSelectionRange& r : selectionModel()->selection())
-        for (int row = r.top(); row <= r.bottom(); ++row)
-            if (!rows.contains(row)) rows.append(row);
+        for (int row = std::max(r.top(), 0); row <= r.bottom() && size_t(row) < taken.size(); ++row)
+            if (!taken[size_t(row)]) {
+                taken[size_t(row)] = 1;
+                rows.append(row);
+            }
     return rows;
 }
 

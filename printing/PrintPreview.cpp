@@ -137,8 +137,12 @@ int PrintPreview::PrintPages(printing::DrawingTarget& printer) {
         }
     };
     if (Module1::PrintCurrent != db::kFalse) {
-        layout.DrawPage(printer, Module1::Settings, list_, PageNumber(Text1->text()));
-        ++drawn;
+        try { // a failure still ends the job below
+            layout.DrawPage(printer, Module1::Settings, list_, PageNumber(Text1->text()));
+            ++drawn;
+        } catch (const std::runtime_error& e) {
+            failure = e.what();
+        }
     }
     if (Module1::PrintAll != db::kFalse) loop(1, PageNumber(Text3->text()));
     if (Module1::PrintFrom != 0) loop(Module1::PrintFrom, Module1::PrintTo);

@@ -41,9 +41,13 @@ bool ValidUtf8(std::string_view s) {
 namespace {
 
 // One CSV record from the stream; false at the end. lines counts the physical lines read.
-bool ReadCsvRecord(std::istream& in, std::vector<std::string>* fields, long* lines, bool* unterminated) {
+// stray is the line where text followed a field's closing quote (0 if none): the quote did not
+// end the field, so the record is not what its writer meant.
+bool ReadCsvRecord(std::istream& in, std::vector<std::string>* fields, long* lines, bool* unterminated,
+                   long* stray = nullptr) {
     fields->clear();
     *unterminated = false;
+    if (stray) *stray = 0;
     std::string field;
     bool quoted = false, any = false, wasQuoted = false;
     int ch;
@@ -74,6 +78,7 @@ bool ReadCsvRecord(std::istream& in, std::vector<std::string>* fields, long* lin
             fields->push_back(std::move(field));
             return true;
         } else {
+            if (wasQuoted && stray && *stray == 0) *stray = *lines + 1;
             field += c;
         }
     }
@@ -126,11 +131,13 @@ std::vector<Pair> ReadPairs(std::istream& in, Format format, std::vector<BadLine
     }
     std::vector<std::string> fields;
     bool unterminated = false;
-    long first = 1;
-    while (ReadCsvRecord(in, &fields, &line, &unterminated)) {
+    long first = 1, stray = 0;
+    while (ReadCsvRecord(in, &fields, &line, &unterminated, &stray)) {
         const long at = first;
         first = line + 1;
         if (unterminated) bad->push_back({at, "navodnik nije zatvoren"});
+        else if (stray == at) bad->push_back({at, "tekst iza zatvorenog navodnika"});
+        else if (stray) bad->push_back({at, "tekst iza zatvorenog navodnika u retku " + std::to_string(stray)});
         else if (fields.size() == 1 && fields[0].empty()) continue; // a blank line
         else if (fields.size() < 2) bad->push_back({at, "nedostaje drugi stupac"});
         else if (fields.size() > 2) bad->push_back({at, "više od dva stupca"});

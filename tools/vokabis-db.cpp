@@ -5,6 +5,7 @@
 #include "db/Counts.h"
 #include "db/Database.h"
 #include "db/Files.h"
+#include "db/Recordset.h"
 #include "db/Sqlite.h"
 #include "db/Strays.h"
 #include "tools/Formats.h"
@@ -21,6 +22,7 @@
 #endif
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstring>
 #include <cstdio>
@@ -111,8 +113,16 @@ private:
     int last_ = -1;
 };
 
+std::string Lower(std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+// A file's suffix as written, in lower case: "in.CSV" is a CSV file.
+std::string Suffix(const std::string& path) { return Lower(fs::path(path).extension().string()); }
+
+// named has been checked to be empty, tsv or csv (in any case).
 Format FormatOf(const std::string& path, const std::string& named) {
-    if (named == "csv" || (named.empty() && fs::path(path).extension() == ".csv")) return Format::Csv;
+    if (Lower(named) == "csv" || (named.empty() && Suffix(path) == ".csv")) return Format::Csv;
     return Format::Tsv;
 }
 
@@ -190,7 +200,7 @@ std::vector<Pair> ReadAccess(const Options& o, const std::string& source, std::v
 std::vector<Pair> ReadSource(const Options& o, const std::string& source, std::vector<tools::BadLine>* bad,
                              std::map<std::string, std::string>* settings) {
     if (IsFreeDict(source)) return tools::ReadFreeDict(source, source.find("hrv-eng") == std::string::npos);
-    if (fs::path(source).extension() == ".mdb") return ReadAccess(o, source, bad, settings);
+    if (Suffix(source) == ".mdb") return ReadAccess(o, source, bad, settings);
     std::ifstream in(source, std::ios::binary);
     if (!in) throw std::runtime_error("ne mogu čitati " + source);
     return tools::ReadPairs(in, FormatOf(source, o.format), bad);
@@ -423,8 +433,8 @@ bool Verify(db::Database& d, std::ostream& out) {
     db::Statement query(d.handle(), "SELECT count(*) FROM sqlite_master WHERE type = 'view' AND name = 'OrderByEngleski'");
     query.Step();
     bool runs = query.Int(0) > 0;
-    if (runs) try {
-            d.Count("Select * From OrderByEngleski Where 0");
+    if (runs) try { // opened as the program opens it at start, so that both judge the file alike
+            d.OpenRecordset("OrderByEngleski");
         } catch (const db::EngineError&) {
             runs = false;
         }
@@ -648,6 +658,10 @@ std::optional<int> ReadArguments(const QStringList& arguments, Options* o) {
     o->skipBad = parser.isSet(skipBad);
     o->force = parser.isSet(force);
     o->format = parser.value(format).toStdString();
+    if (parser.isSet(format) && Lower(o->format) != "tsv" && Lower(o->format) != "csv") {
+        std::cerr << "Nepoznat zapis \"" << o->format << "\": --format prima samo tsv ili csv.\n";
+        return 2;
+    }
     o->from = parser.value(from).toStdString();
     if (parser.isSet(mdbExport)) o->mdbExport = parser.value(mdbExport).toStdString();
     for (const QString& a : parser.positionalArguments()) o->args.push_back(a.toStdString());

@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <random>
+#include <thread>
 
 namespace {
 int VisibleWindows() {
@@ -215,4 +218,34 @@ TEST(StartupWindow, NoPairIsWrittenIntoADamagedFileBeforeTheCheckHasSpoken) {
     StopWatchingDictionary();
     db::SetDamageHandler(nullptr);
     db::RefuseWrites("");
+}
+
+// The background check stopped at any moment, also while it is failing on a damaged file and
+// closing its connection: Stop() never reaches a connection already closed (run under
+// scripts/test-sanitizers, AddressSanitizer names any such use).
+TEST(StartupWindow, TheBackgroundCheckCanBeStoppedAtAnyMoment) {
+    ProgramFolder f;
+    f.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 4000) "
+           "INSERT INTO Vokabis (Engleski, Hrvatski) SELECT 'word' || i, 'riječ' || i FROM n");
+    Module1::OpenDictionaryAndReadSettings(f.app());
+    ASSERT_TRUE(Module1::DictDb);
+    AutoAnswer answer; // the damage is told in a message box
+    std::mt19937 rng(24);
+    for (const bool damaged : {false, true}) {
+        if (damaged) { // the check's own connection then fails as it reads the schema
+            std::fstream file(f.path, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(100);
+            file.write("VOKABIS VOKABIS VOKABIS", 23);
+        }
+        for (int i = 0; i < 60; ++i) {
+            WatchDictionary();
+            QCoreApplication::processEvents(); // the check starts with the event loop
+            std::this_thread::sleep_for(std::chrono::microseconds(rng() % 3000));
+            StopWatchingDictionary();
+        }
+    }
+    db::SetDamageHandler(nullptr);
+    db::RefuseWrites("");
+    Module1::DictDb.reset();
+    SUCCEED(); // the failure this looks for is a crash or a sanitizer's report
 }

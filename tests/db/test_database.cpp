@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <stdexcept>
 
 #include <sys/stat.h>
 
@@ -131,4 +132,36 @@ TEST(Database, ARefusedRegistrationIsReported) {
     db::Statement running(d.handle(), "SELECT Engleski FROM Vokabis");
     ASSERT_TRUE(running.Step());
     EXPECT_EQ(ErrorCode([&] { db::RegisterFunctions(d.handle()); }), db::kEngineFailed);
+}
+
+// A transaction inside another: a failure caught inside takes back only the inner part's work,
+// an inner part that commits is kept or taken back with the outer one.
+TEST(Database, ATransactionInsideAnotherIsAllOrNothingOnItsOwn) {
+    TempDb t;
+    auto d = t.Open();
+    {
+        db::Transaction outer(d.handle());
+        d.AddPair("kept", "zadržan");
+        try {
+            db::Transaction inner(d.handle());
+            d.AddPair("half", "pola");
+            throw std::runtime_error("inner failure");
+        } catch (const std::runtime_error&) {
+        }
+        {
+            db::Transaction inner(d.handle());
+            d.AddPair("inner", "unutra");
+            inner.Commit();
+        }
+        outer.Commit();
+    }
+    EXPECT_EQ(t.Pairs(), (Rows{{"kept", "zadržan"}, {"inner", "unutra"}}));
+    {
+        db::Transaction outer(d.handle());
+        db::Transaction inner(d.handle());
+        d.AddPair("gone", "nestao");
+        inner.Commit();
+    } // the outer one never commits
+    EXPECT_EQ(t.Count(), 2);
+    EXPECT_TRUE(sqlite3_get_autocommit(d.handle())) << "no transaction left open";
 }

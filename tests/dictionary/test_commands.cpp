@@ -2,6 +2,8 @@
 
 #include "dictionary/EntryEditor.h"
 
+#include <QStandardItemModel>
+
 namespace {
 const Rows kPairs = {
     {"ant", "mrav"}, {"bee", "pčela"}, {"cat", "mačka"}, {"dog", "pas"}, {"eel", "jegulja"}, {"fox", "lisica"}};
@@ -203,4 +205,76 @@ TEST_F(CommandsTest, OnAReadOnlyDictionaryTheWritingCommandsSaySoAndOpenNothing)
     Type(Find("txtNadjiEngleski"), "c");
     EXPECT_EQ(Column(0), QStringList{"cat"});
     db::RefuseWrites("");
+}
+
+// Ctrl+A and Delete in the grid, as a user does it on a long list. More than a hundred rows ask
+// a second time, naming how many pairs go, with Ne as the default.
+TEST_F(CommandsTest, SelectAllAndDeleteOfManyRowsAsksTwice) {
+    ::Rows pairs;
+    for (int i = 0; i < 150; ++i) pairs.emplace_back("w" + std::to_string(1000 + i), "r" + std::to_string(i));
+    Start(pairs);
+    Grid()->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), Grid());
+    Key(Grid(), Qt::Key_A, Qt::ControlModifier);
+    ASSERT_EQ(Grid()->SelectedRows().size(), 150);
+
+    SeenBox first, second;
+    AnswerBoxes({{&first, "Da"}, {&second, "Ne"}});
+    Key(Grid(), Qt::Key_Delete);
+    EXPECT_EQ(first.text, "Želite li izbrisati označene zapise?");
+    EXPECT_EQ(first.defaultButton, "Ne");
+    EXPECT_EQ(second.text, "Izbrisat će se 150 parova riječi. Jeste li sigurni?");
+    EXPECT_EQ(second.buttons, (QStringList{"Da", "Ne"}));
+    EXPECT_EQ(second.defaultButton, "Ne");
+    EXPECT_EQ(folder.Count(), 150);
+    EXPECT_EQ(Rows(), 150);
+
+    Grid()->setFocus();
+    Key(Grid(), Qt::Key_A, Qt::ControlModifier);
+    first = second = {};
+    AnswerBoxes({{&first, "Da"}, {&second, "Da"}});
+    Key(Grid(), Qt::Key_Delete);
+    EXPECT_EQ(second.count, 1);
+    EXPECT_EQ(folder.Count(), 0);
+    EXPECT_EQ(Rows(), 0);
+    EXPECT_EQ(Counter(), "0/0");
+}
+
+// The selected rows go in one transaction: when one of them cannot go (another copy of the
+// program changed it meanwhile), none goes, and the message says exactly that.
+TEST_F(CommandsTest, ADeleteThatFailsPartWayDeletesNothingAndSaysSo) {
+    ::Rows pairs;
+    for (int i = 0; i < 60; ++i) pairs.emplace_back("w" + std::to_string(1000 + i), "r" + std::to_string(i));
+    Start(pairs);
+    Grid()->setFocus();
+    Key(Grid(), Qt::Key_A, Qt::ControlModifier);
+    db::Database(folder.path.string(), db::kPassword).Exec("UPDATE Vokabis SET Hrvatski = 'drugi' WHERE Engleski = 'w1003'");
+    SeenBox first, failed;
+    AnswerBoxes({{&first, "Da"}, {&failed, "U redu"}});
+    Key(Grid(), Qt::Key_Delete);
+    EXPECT_EQ(first.text, "Želite li izbrisati označene zapise?");
+    EXPECT_EQ(failed.title, "Pogreška");
+    EXPECT_NE(failed.text.indexOf("Nijedan par nije izbrisan."), -1) << failed.text.toStdString();
+    EXPECT_EQ(folder.Count(), 60) << "a failure part-way deleted some pairs";
+    EXPECT_EQ(Rows(), 60);
+    EXPECT_EQ(Cell(3, 1), "drugi"); // the list shows what the file holds now
+}
+
+// The rows deleted are those selected, each once however the selections overlap.
+TEST(WordGridSelection, SelectedRowsComeOnceEach) {
+    QStandardItemModel model(300, 2);
+    dictionary::WordGrid grid;
+    grid.setModel(&model);
+    auto select = [&](int top, int bottom) {
+        grid.selectionModel()->select(QItemSelection(model.index(top, 0), model.index(bottom, 1)),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    };
+    select(200, 202);
+    select(5, 6);
+    select(201, 203); // overlaps the first
+    QList<int> rows = grid.SelectedRows();
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(rows, (QList<int>{5, 6, 200, 201, 202, 203}));
+    grid.selectAll();
+    EXPECT_EQ(grid.SelectedRows().size(), 300);
 }

@@ -1,5 +1,6 @@
 #include "Form4Fixture.h"
 
+#include "db/Counts.h"
 #include "dictionary/EntryEditor.h"
 
 namespace {
@@ -273,4 +274,46 @@ TEST_F(Form4Test, DoubleClickHandsTheRowToTheEditorUnlessItsEnglishIsEmpty) {
     QApplication::processEvents();
     EXPECT_TRUE(seen.isEmpty()); // the row with the empty English term
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// Stored counts raised past the pairs (something wrote the file past its triggers): the list
+// promises rows the file lacks. Once its rows are read, the grid and the counter show the real
+// length at once, no empty row is left at its end, and the file's counts are counted again.
+TEST_F(Form4Test, AListShorterThanItsCountIsCorrectedAtOnce) {
+    ::Rows pairs;
+    for (int i = 0; i < 1500; ++i) pairs.emplace_back("a" + std::to_string(10000 + i), "x");
+    pairs.emplace_back("dog", "pas");
+    folder.AddPairs(pairs);
+    db::Database(folder.path.string(), db::kPassword)
+        .Exec("UPDATE VokabisBrojevi SET Broj = Broj + 7 WHERE Polje = 'Engleski' AND Znak = 'a'");
+    Start({});
+    Type(Find<QLineEdit>("txtNadjiEngleski"), "a");
+    ASSERT_EQ(Source(), "Select * from Vokabis where Engleski LIKE 'a*'");
+    ASSERT_EQ(Rows(), 1507); // what the counts promise until the rows are read
+    Grid()->scrollToBottom();
+    Cell(Rows() - 1, 0); // the grid reads the rows it shows
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Rows(), 1500);
+    EXPECT_EQ(Text("Text3"), "1500");
+    EXPECT_EQ(Cell(Rows() - 1, 0), "a11499");
+    EXPECT_TRUE(db::CountsMatch(db::Database(folder.path.string(), db::kPassword).handle())) << "counted again";
+}
+
+// Reading the list again meets a file damaged since it opened: what it meets is said in the
+// status bar, and nothing is thrown on into Qt (from a slot it would end the program).
+TEST_F(Form4Test, AListReadAgainFromADamagedFileThrowsNothing) {
+    ::Rows pairs;
+    for (int i = 0; i < 20000; ++i) pairs.emplace_back("w" + std::to_string(100000 + i), "r" + std::to_string(i));
+    Start(pairs);
+    db::SetDamageHandler([](const std::string&, const std::string&) {});
+    {
+        std::fstream file(folder.path, std::ios::in | std::ios::out | std::ios::binary);
+        const auto size = std::streamoff(fs::file_size(folder.path));
+        file.seekp(size / 4);
+        file.write(std::string(size_t(size / 2), 'x').data(), size / 2);
+    }
+    EXPECT_NO_THROW(w->ShowFileAsItIs(-1, 0));
+    EXPECT_TRUE(w->StatusText().startsWith("Popis se ne može ponovno pročitati")) << w->StatusText().toStdString();
+    db::SetDamageHandler(nullptr);
+    db::RefuseWrites("");
 }

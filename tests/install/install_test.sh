@@ -18,12 +18,21 @@ id_=hr.vokabis.Vokabis
 fail() { echo "NEUSPJEH: $*" >&2; exit 1; }
 need_root() { [ "$(id -u)" = 0 ] || { echo "preskočeno: potreban je root" >&2; exit 77; }; }
 
+# The test command never changes what is installed: a vokabis package already on the machine
+# (the user's own) would be replaced by the test's and then removed, so the package test skips.
+if [ "$what" = deb ] && dpkg-query -W -f='${Status}' vokabis 2>/dev/null | grep -q "ok installed"; then
+    echo "preskočeno: paket vokabis već je instaliran na ovom računalu; test paketa bi ga zamijenio i" \
+        "zatim uklonio, pa se ne izvodi (uklonite paket ako želite ovaj test)" >&2
+    exit 77
+fi
+installed_here=no # set once this test has installed its own package
+
 work=$(mktemp -d /tmp/vokabis-install.XXXXXX)
 chmod 755 "$work"
 pids=()
 cleanup() {
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    if [ "$what" = deb ] && dpkg -s vokabis >/dev/null 2>&1; then dpkg -r vokabis >/dev/null || true; fi
+    if [ "$installed_here" = yes ] && dpkg -s vokabis >/dev/null 2>&1; then dpkg -r vokabis >/dev/null || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -118,6 +127,7 @@ deb)
     deb=$(echo "$build"/vokabis_*.deb)
     lintian --fail-on error "$deb" 2>&1 | grep -v "root privileges" || true
     lintian --fail-on error "$deb" >/dev/null 2>&1 || fail "lintian found errors"
+    installed_here=yes # from here on a failure removes what this test installed
     dpkg -i "$deb" >/dev/null
     chown -R "$user:$group" "$home"
     desktop-file-validate /usr/share/applications/$id_.desktop

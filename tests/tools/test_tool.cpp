@@ -4,6 +4,7 @@
 #include "common/TempFiles.h"
 #include "tools/RunTool.h"
 
+#include "db/Recordset.h"
 #include "tools/Formats.h"
 
 #include <gtest/gtest.h>
@@ -133,6 +134,81 @@ TEST(Tool, CheckAndTheOtherReadersNeverWriteAndSayWhatIsWrongInCroatian) {
         EXPECT_NE(r.out.find(says), std::string::npos) << r.out;
         EXPECT_TRUE(NoEngineEnglish(r.out)) << r.out;
     }
+}
+
+// check opens the saved list as the program does: a list the program can show (however odd its
+// text) passes, one the program cannot start on is named in Croatian.
+TEST(Tool, CheckAgreesWithTheProgramAboutTheSavedList) {
+    Dir d;
+    const std::string odd = d / "odd.mdb", keyless = d / "keyless.mdb";
+    for (const auto& [file, body] :
+         {std::pair{odd, "SELECT * FROM Vokabis /*" + std::string(50000, 'k') + "*/ ORDER BY Engleski"},
+          {keyless, std::string("SELECT Engleski, Hrvatski FROM Vokabis ORDER BY Engleski")}}) {
+        ASSERT_EQ(Tool("create " + file + " --from " + d.Write("p.tsv", "dog\tpas\ncat\tmačka\n")).rc, 0);
+        db::Database(file, db::kPassword).Exec("DROP VIEW OrderByEngleski; CREATE VIEW OrderByEngleski AS " + body);
+        ASSERT_NO_THROW(db::Database(file, db::kPassword).OpenRecordset("Select * From Vokabis")); // the rows are fine
+    }
+    const Result good = Tool("check " + odd);
+    EXPECT_EQ(good.rc, 0) << good.out;
+    EXPECT_NE(good.out.find("Spremljeni upit OrderByEngleski: u redu"), std::string::npos) << good.out;
+    ASSERT_THROW(db::Database(keyless, db::kPassword).OpenRecordset("OrderByEngleski"), db::EngineError);
+    const Result bad = Tool("check " + keyless);
+    EXPECT_EQ(bad.rc, 1) << bad.out;
+    EXPECT_NE(bad.out.find("OrderByEngleski nedostaje ili ne radi"), std::string::npos) << bad.out;
+    EXPECT_TRUE(NoEngineEnglish(bad.out)) << bad.out;
+}
+
+// A quote that never closes, or text after a closing quote in the same field, is no CSV: the
+// import is refused with the line named, and nothing goes in (with --skip-bad, only that record
+// is left out).
+TEST(Tool, ACsvQuoteThatDoesNotCloseTheFieldRefusesTheImport) {
+    Dir d;
+    struct Case {
+        const char* text;
+        const char* says;
+        Rows skipped; // what --skip-bad brings in
+    };
+    for (const Case& c : {
+             Case{"house,kuća\ndog,\"pas\ncat,mačka\nmouse,\"miš\"\nbird,ptica\n", "redak 2: tekst iza zatvorenog navodnika",
+                  {{"house", "kuća"}, {"bird", "ptica"}}},
+             Case{"house,kuća\ndog,\"pas\" x\nbird,ptica\n", "redak 2: tekst iza zatvorenog navodnika",
+                  {{"house", "kuća"}, {"bird", "ptica"}}},
+             Case{"\"a\"b,c\nbird,ptica\n", "redak 1: tekst iza zatvorenog navodnika", {{"bird", "ptica"}}},
+             Case{"house,kuća\ndog,\"pas\ncat,mačka\n", "redak 2: navodnik nije zatvoren", {{"house", "kuća"}}},
+         }) {
+        const std::string csv = d.Write("q.csv", c.text), db = d / "q.mdb";
+        fs::remove(db);
+        const Result r = Tool("create " + db + " --from " + csv);
+        EXPECT_EQ(r.rc, 1) << c.text << r.out;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << c.text << r.out;
+        EXPECT_EQ(r.out.find("Uvezeno"), std::string::npos) << r.out;
+        fs::remove(db);
+        ASSERT_EQ(Tool("create " + db + " --from " + csv + " --skip-bad").rc, 0) << c.text;
+        EXPECT_EQ(Read(db), c.skipped) << c.text;
+    }
+}
+
+// The format is csv or tsv in any case, by --format or by the suffix in any case; any other
+// named format is refused before anything is read or written.
+TEST(Tool, FormatsAreNamedInAnyCaseAndUnknownOnesAreRefused) {
+    Dir d;
+    const std::string upper = d.Write("in.CSV", "\"a, b\",c\n"), db = d / "f.mdb";
+    ASSERT_EQ(Tool("create " + db + " --from " + upper).rc, 0);
+    EXPECT_EQ(Read(db), (Rows{{"a, b", "c"}}));
+    const std::string out = d / "out.Csv";
+    ASSERT_EQ(Tool("export " + db + " " + out).rc, 0);
+    EXPECT_EQ(Slurp(out), "\"a, b\",c\n");
+    EXPECT_EQ(Tool("export " + db + " --format CSV").out, "\"a, b\",c\n");
+    EXPECT_EQ(Tool("export " + db + " --format Tsv").out, "a, b\tc\n");
+    for (const char* wrong : {"cvs", "xls", "json"}) {
+        const Result r = Tool("export " + db + " " + d / "x.txt --format " + wrong);
+        EXPECT_EQ(r.rc, 2) << wrong;
+        EXPECT_NE(r.out.find("Nepoznat zapis"), std::string::npos) << r.out;
+        EXPECT_FALSE(fs::exists(d / "x.txt")) << wrong;
+        const Result in = Tool("import " + db + " " + upper + " --format " + wrong);
+        EXPECT_EQ(in.rc, 2) << wrong;
+    }
+    EXPECT_EQ(Read(db), (Rows{{"a, b", "c"}}));
 }
 
 TEST(Tool, BadLinesAreNamedAndTheImportIsAllOrNothing) {
