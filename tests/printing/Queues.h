@@ -58,10 +58,40 @@ inline QString NewestJobTitle(const QString& queue) {
     return title;
 }
 
-// While it lives, this process talks to a print server that is not running (a socket nobody
-// listens on), as after the server was stopped; the shared server is left alone.
+// While it lives, this process talks to a print server that has been stopped: a private one,
+// started on a socket of its own and then really ended (as root, where cupsd can run), so the
+// shared server the other tests print on is left alone. Elsewhere the socket is one nobody
+// ever listened on, which the client sees the same way.
 struct StoppedServer {
     QTemporaryDir dir;
-    StoppedServer() { cupsSetServer((dir.path() + "/cups.sock").toUtf8().constData()); }
+    bool wasRunning = false; // the private server answered before it was stopped
+    StoppedServer() {
+        const QString root = dir.path(), socket = root + "/cups.sock";
+        for (const char* sub : {"cache", "state", "spool", "tmp", "log"}) QDir(root).mkpath(sub);
+        Write(root + "/cupsd.conf", "Listen " + socket + "\nLogLevel warn\n");
+        Write(root + "/cups-files.conf", QString("ServerRoot %1\nCacheDir %1/cache\nStateDir %1/state\nRequestRoot %1/spool\n"
+                                                 "TempDir %1/tmp\nErrorLog %1/log/error_log\nAccessLog %1/log/access_log\n"
+                                                 "PageLog %1/log/page_log\n")
+                                             .arg(root));
+        if (::geteuid() == 0 && QFile::exists("/usr/sbin/cupsd")) {
+            QProcess server;
+            server.start("/usr/sbin/cupsd", {"-f", "-c", root + "/cupsd.conf", "-s", root + "/cups-files.conf"});
+            server.waitForStarted();
+            for (int i = 0; i < 100 && !wasRunning && server.state() == QProcess::Running; ++i) {
+                QProcess ask;
+                ask.start("lpstat", {"-h", socket, "-r"});
+                ask.waitForFinished();
+                wasRunning = ask.readAllStandardOutput().contains("is running");
+                if (!wasRunning) ::usleep(50000);
+            }
+            server.terminate();
+            server.waitForFinished();
+        }
+        cupsSetServer(socket.toUtf8().constData());
+    }
     ~StoppedServer() { cupsSetServer(nullptr); }
+    static void Write(const QString& path, const QString& text) {
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly)) f.write(text.toUtf8());
+    }
 };
