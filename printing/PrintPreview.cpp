@@ -100,7 +100,10 @@ void PrintPreview::BuildSheet() {
 void PrintPreview::ShowFit() {
     fit = layout.CheckFit(picture, Module1::Settings, printing::PrintableArea(printing::AppPrinter()));
     lblUpozorenje->setText(fit.Summary());
-    lblUpozorenje->setToolTip(fit.Warning());
+    // As rich text, so that the tip wraps at a readable width instead of running across the screen.
+    QString tip;
+    for (const QString& paragraph : fit.Warning().split("\n\n", Qt::SkipEmptyParts)) tip += "<p>" + paragraph.toHtmlEscaped() + "</p>";
+    lblUpozorenje->setToolTip(tip);
     lblUpozorenje->setAccessibleDescription(fit.Warning());
     lblUpozorenje->setVisible(!fit.Summary().isEmpty());
 }

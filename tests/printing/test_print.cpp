@@ -15,6 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
+#include <QToolTip>
+
 namespace {
 // The preview over a five-page list (220 pairs, 50 a page), printing to a PDF file.
 class PrintTest : public ::testing::Test {
@@ -107,6 +110,16 @@ TEST_F(PrintTest, RowsThatWouldFallOffTheSheetAreToldInThePreviewAndBeforePrinti
     EXPECT_FALSE(preview->lblUpozorenje->isHidden());
     EXPECT_EQ(preview->lblUpozorenje->text(), "Na list stane 54 od 60 redova!");
     EXPECT_TRUE(preview->lblUpozorenje->toolTip().contains("redovi 55–60"));
+    // Shown, the explanation wraps at a width one can read, not as one line across the screen.
+    QToolTip::showText(preview->lblUpozorenje->mapToGlobal(QPoint(2, 2)), preview->lblUpozorenje->toolTip(),
+                       preview->lblUpozorenje);
+    const QLabel* tip = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == "qtooltip_label" && w->isVisible()) tip = qobject_cast<QLabel*>(w);
+    ASSERT_TRUE(tip);
+    EXPECT_LE(tip->width(), 560) << tip->text().toStdString();
+    EXPECT_GE(tip->height(), 3 * tip->fontMetrics().height());
+    QToolTip::hideText();
     for (const QString answer : {"Ne", "Da"}) {
         SeenBox warning, ready;
         OnNextModal<PrintRangeDialog>([&](PrintRangeDialog* d) {
