@@ -27,12 +27,14 @@ struct Check {
     sqlite3* running = nullptr; // the check's connection while it works
     bool stopped = false;
     bool pending = false; // the check of this run has not spoken yet: writes wait for it
+    bool Interrupt() { // true if a connection was reached
+        std::lock_guard lock(mutex);
+        stopped = true;
+        if (running) sqlite3_interrupt(running);
+        return running != nullptr;
+    }
     void Stop() {
-        {
-            std::lock_guard lock(mutex);
-            stopped = true;
-            if (running) sqlite3_interrupt(running);
-        }
+        Interrupt();
         if (thread.joinable()) thread.join();
         std::lock_guard lock(mutex);
         pending = false;
@@ -40,6 +42,7 @@ struct Check {
     ~Check() { Stop(); } // a run that ends without quitting the event loop waits here
 };
 Check check;
+void (*failureHook)() = nullptr; // tests only: see SetCheckFailureHook
 
 void TellDamage(const std::string&, const std::string& message) {
     // Whatever thread met the damage, nothing more is written from now on.
@@ -124,6 +127,7 @@ void CheckWholeFile(std::string path, std::string key) {
             QMetaObject::invokeMethod(qApp, RecountAndShowAgain, Qt::QueuedConnection);
         }
     } catch (const db::EngineError&) {
+        if (failureHook) failureHook();
         // Damage already went to the handler; an interrupted or busy check tells nothing.
     }
 }
@@ -203,3 +207,7 @@ void WatchDictionary() {
 }
 
 void StopWatchingDictionary() { check.Stop(); }
+
+void SetCheckFailureHook(void (*hook)()) { failureHook = hook; }
+
+bool InterruptTheCheck() { return check.Interrupt(); }

@@ -298,6 +298,27 @@ TEST_F(PrintTest, APrinterThatRefusesTheJobIsReportedAndThePreviewStaysUsable) {
     EXPECT_EQ(preview->Text1->text(), "2");
 }
 
+// The current page's rows cannot be read (the list was closed under the preview): the job is
+// still ended, and the failure is told instead of leaving a slot and ending the program.
+TEST_F(PrintTest, ACurrentPageThatCannotBeReadEndsItsJobAndIsTold) {
+    f.list->Close();
+    Module1::PrintCurrent = db::kTrue;
+    printing::RecordingTarget printer;
+    EXPECT_THROW(preview->PrintPages(printer), printing::PrintError);
+    ASSERT_FALSE(printer.ops.empty());
+    EXPECT_EQ(printer.ops.back().kind, printing::RecordingTarget::Op::EndDoc);
+
+    SeenBox ready, failure;
+    OnNextModal<PrintRangeDialog>([&](PrintRangeDialog* d) {
+        AnswerBoxes({{&ready, "Da"}, {&failure, "U redu"}});
+        d->optTekucaStranica->click();
+        d->cmdPrihvati->click();
+    });
+    preview->cmdIspis->click();
+    EXPECT_EQ(failure.title, "Pogreška");
+    EXPECT_TRUE(failure.text.contains("Ispis nije uspio")) << failure.text.toStdString();
+}
+
 TEST_F(PrintTest, ARealPrintQueueGetsTheRangeAsOneJob) {
     const QDir out(QString(CUPS_PDF_DIR) + "/own-" + QString::number(::getpid()));
     TempQueue queue(out.path());
