@@ -105,9 +105,7 @@ TEST(Backup, CopiesFromBeforeTheOrderWasNotedAreOlderAndNoNameStopsABackup) {
 TEST(Backup, PartialCopiesOfKilledBackupsGoFirstThoseBeingWrittenStay) {
     TempDir d;
     const std::string db = d / "d.mdb", folder = d / "Backup";
-    Rows many;
-    for (int i = 0; i < 20000; ++i) many.emplace_back("word" + std::to_string(i), "riječ" + std::to_string(i));
-    MakeDictionary(db, many);
+    MakeDictionary(db, ManyPairs(20000));
     fs::create_directories(folder);
     const SmallDisk disk(folder);
     if (!disk.mounted) std::printf("No tmpfs could be mounted (not root?): the full disk is not tried.\n");
@@ -169,9 +167,7 @@ TEST(Backup, WhereRenameCannotRefuseToReplaceALinkPutsTheCopyInPlace) {
 TEST(Backup, AFailedBackupNamesTheCopyAndSaysInCroatianThatTheDictionaryIsDamaged) {
     TempDir d;
     const std::string damaged = d / "damaged.mdb", torn = d / "torn.mdb";
-    Rows many;
-    for (int i = 0; i < 3000; ++i) many.emplace_back("word" + std::to_string(i), "riječ" + std::to_string(i));
-    MakeDictionary(damaged, many);
+    MakeDictionary(damaged, ManyPairs(3000));
     fs::copy_file(damaged, torn);
     {
         std::fstream f(damaged, std::ios::in | std::ios::out | std::ios::binary);
