@@ -97,12 +97,14 @@ set(CPACK_PACKAGE_NAME vokabis)
 set(CPACK_PACKAGE_VENDOR "Vokabis developers")
 set(CPACK_PACKAGE_CONTACT "Vokabis developers <vokabis@vokabis.hr>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "English-Croatian and Croatian-English desktop dictionary")
-set(CPACK_PACKAGE_DESCRIPTION "Vokabis keeps English-Croatian word pairs in a password-protected dictionary
-file. Typing the first letters of an English or a Croatian word shows its
-pairs; pairs can be added, changed and deleted, and the list printed as a
-two-column dictionary with a print preview. The user interface is Croatian.
-A starter dictionary of about 123,000 pairs from FreeDict comes with the
-program; each user gets a private copy of it at the first start.")
+set(CPACK_PACKAGE_DESCRIPTION "Vokabis keeps English-Croatian word pairs in a dictionary file encrypted
+with the program's own key, so that other programs cannot read it; it is
+not protected by a password of the user's. Typing the first letters of
+an English or a Croatian word shows its pairs; pairs can be added,
+changed and deleted, and the list printed as a two-column dictionary
+with a print preview. The user interface is Croatian. A starter
+dictionary of about 123,000 pairs from FreeDict comes with the program;
+each user gets a private copy of it at the first start.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
