@@ -11,7 +11,10 @@
 #include <QSocketNotifier>
 #include <QTranslator>
 
+#include <cstring>
 #include <iostream>
+#include <optional>
+#include <string_view>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -50,10 +53,58 @@ void QuitOnTerminate(QApplication& app) {
 // Elsewhere a logout reaches the program through Qt, which closes the windows and quits itself.
 void QuitOnTerminate(QApplication&) {}
 #endif
+const char* const kHelp =
+    "vokabis – englesko-hrvatski rječnik / English-Croatian dictionary\n"
+    "\n"
+    "  vokabis             otvara prozor rječnika / opens the dictionary window\n"
+    "  vokabis -h, --help  ova pomoć / this help\n"
+    "  vokabis --version   inačica programa / the program's version\n"
+    "\n"
+    "Uvoz, izvoz i pričuvne kopije rječnika / import, export and backups: vokabis-db --help\n"
+    "Izlazni kodovi / exit codes: 0 u redu / ok, 1 pogreška / error, 2 pogrešna uporaba / usage.\n";
+
+// Qt's own options keep working as before; those named here take the next argument as their value.
+bool IsQtOption(std::string_view a, bool* takesValue) {
+    if (a.starts_with("--")) a.remove_prefix(1);
+    const bool hasValue = a.find('=') != std::string_view::npos;
+    a = a.substr(0, a.find('='));
+    for (const char* o : {"-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry",
+                          "-qwindowtitle", "-qwindowicon", "-style", "-stylesheet", "-session", "-display", "-geometry"})
+        if (a == o) {
+            *takesValue = !hasValue;
+            return true;
+        }
+    *takesValue = false;
+    return a == "-reverse" || a == "-widgetcount" || a == "-nograb" || a == "-dograb" || a == "-sync";
+}
+
+// Help, version and wrong options are answered before Qt starts, so they need no display.
+std::optional<int> AnswerOptions(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "-h" || a == "--help") {
+            std::cout << kHelp;
+            return 0;
+        }
+        if (a == "--version") {
+            std::cout << "Vokabis " VOKABIS_VERSION "\n";
+            return 0;
+        }
+        bool takesValue = false;
+        if (IsQtOption(a, &takesValue)) {
+            i += takesValue;
+        } else if (a.starts_with('-') && a != "-") {
+            std::cerr << "Nepoznata opcija: " << a << "\nPopis opcija daje: vokabis --help\n";
+            return 2;
+        }
+    }
+    return std::nullopt;
+}
 } // namespace
 
 int main(int argc, char** argv) {
     db::files::NoCoreDumps(); // a crash must not leave the pairs and the key in a file
+    if (const std::optional<int> done = AnswerOptions(argc, argv)) return *done;
     QApplication app(argc, argv);
     // The name gives an installed program's per-user folder, ~/.local/share/vokabis.
     QCoreApplication::setApplicationName("vokabis");

@@ -54,7 +54,9 @@ add_custom_target(package_files ALL DEPENDS ${VOKABIS_STARTER} ${CMAKE_BINARY_DI
 install(TARGETS vokabis vokabis-db RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 install(FILES ${VOKABIS_STARTER} DESTINATION ${VOKABIS_SHARE} COMPONENT program
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/Help DESTINATION ${VOKABIS_SHARE} COMPONENT program)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/Help DESTINATION ${VOKABIS_SHARE} COMPONENT program
+        PATTERN index.htm EXCLUDE)
+install(FILES ${VOKABIS_HELP_PAGE} DESTINATION ${VOKABIS_SHARE}/Help COMPONENT program)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/${VOKABIS_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT program)
 install(FILES ${VOKABIS_ICON_SVG} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
@@ -85,7 +87,9 @@ install(CODE "
 install(TARGETS vokabis vokabis-db RUNTIME DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
 install(FILES ${VOKABIS_STARTER} DESTINATION Data COMPONENT portable EXCLUDE_FROM_ALL
         PERMISSIONS OWNER_READ OWNER_WRITE)
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/Help DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/Help DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL
+        PATTERN index.htm EXCLUDE)
+install(FILES ${VOKABIS_HELP_PAGE} DESTINATION Help COMPONENT portable EXCLUDE_FROM_ALL)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/debian/copyright DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
 
 # --- packages: cpack -G DEB, cpack -G TGZ in the build folder
@@ -93,12 +97,14 @@ set(CPACK_PACKAGE_NAME vokabis)
 set(CPACK_PACKAGE_VENDOR "Vokabis developers")
 set(CPACK_PACKAGE_CONTACT "Vokabis developers <vokabis@vokabis.hr>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "English-Croatian and Croatian-English desktop dictionary")
-set(CPACK_PACKAGE_DESCRIPTION "Vokabis keeps English-Croatian word pairs in a password-protected dictionary
-file. Typing the first letters of an English or a Croatian word shows its
-pairs; pairs can be added, changed and deleted, and the list printed as a
-two-column dictionary with a print preview. The user interface is Croatian.
-A starter dictionary of about 123,000 pairs from FreeDict comes with the
-program; each user gets a private copy of it at the first start.")
+set(CPACK_PACKAGE_DESCRIPTION "Vokabis keeps English-Croatian word pairs in a dictionary file encrypted
+with the program's own key, so that other programs cannot read it; it is
+not protected by a password of the user's. Typing the first letters of
+an English or a Croatian word shows its pairs; pairs can be added,
+changed and deleted, and the list printed as a two-column dictionary
+with a print preview. The user interface is Croatian. A starter
+dictionary of about 123,000 pairs from FreeDict comes with the program;
+each user gets a private copy of it at the first start.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)

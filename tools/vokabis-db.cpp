@@ -60,6 +60,8 @@ const char* const kHelp =
     "  vokabis-db restore KOPIJA DATOTEKA          vraća kopiju; zamijenjena datoteka ostaje kao kopija\n"
     "                                              / restores a backup; the replaced file is kept as one\n"
     "\n"
+    "  vokabis-db --version                        inačica programa / the program's version\n"
+    "\n"
     "Izvor / source: .tsv (engleski TAB hrvatski), .csv (RFC 4180), FreeDict (npr. / e.g.\n"
     "/usr/share/dictd/freedict-eng-hrv), stari rječnik / an old dictionary .mdb (mdbtools).\n"
     "--format tsv|csv  određuje zapis kad ga nastavak ne kaže / names the format when the suffix does not.\n"
@@ -638,21 +640,26 @@ std::string ArgumentError(const QCommandLineParser& parser, const QStringList& a
         return "Nepoznata opcija: " + std::string(unknown.first().size() > 1 ? "--" : "-") + unknown.first().toStdString();
     if (QStringList{"--format", "--from", "--mdb-export"}.contains(arguments.last()))
         return "Opciji " + arguments.last().toStdString() + " nedostaje vrijednost.";
-    return "Opcije --skip-bad, --force i --help ne primaju vrijednost.";
+    return "Opcije --skip-bad, --force, --help i --version ne primaju vrijednost.";
 }
 
 // The options and the command's words; an exit code when there is nothing more to do.
 std::optional<int> ReadArguments(const QStringList& arguments, Options* o) {
     QCommandLineParser parser;
-    const QCommandLineOption help(QStringList{"h", "help"}), skipBad("skip-bad"), force("force");
+    const QCommandLineOption help(QStringList{"h", "help"}), skipBad("skip-bad"), force("force"),
+        version("version");
     const QCommandLineOption format("format", {}, "tsv|csv"), from("from", {}, "IZVOR"), mdbExport("mdb-export", {}, "PROGRAM");
-    parser.addOptions({help, skipBad, force, format, from, mdbExport});
+    parser.addOptions({help, version, skipBad, force, format, from, mdbExport});
     if (!parser.parse(arguments)) {
         std::cerr << ArgumentError(parser, arguments) << "\n";
         return Usage();
     }
     if (parser.isSet(help)) {
         std::cout << kHelp;
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::cout << "vokabis-db " VOKABIS_VERSION "\n";
         return 0;
     }
     o->skipBad = parser.isSet(skipBad);

@@ -312,12 +312,34 @@ TEST(Tool, AWrongCommandLineSaysWhatWasWrongThenTheHelp) {
     EXPECT_NE(Tool("--help").out.find("usage"), std::string::npos);
     for (auto [args, says] : {std::pair{"check " + db + " --bogus", "Nepoznata opcija: --bogus\n"},
                               {"create " + db + " --from", "Opciji --from nedostaje vrijednost.\n"},
-                              {"check " + db + " --force=yes", "Opcije --skip-bad, --force i --help ne primaju vrijednost.\n"}}) {
+                              {"check " + db + " --force=yes", "Opcije --skip-bad, --force, --help i --version ne primaju vrijednost.\n"}}) {
         const Result r = Tool(args);
         EXPECT_EQ(r.rc, 2) << args;
         EXPECT_EQ(r.out.find(says), 0u) << r.out; // what was wrong, then the help
         EXPECT_NE(r.out.find("usage"), std::string::npos) << r.out;
     }
+}
+
+// Help, version and a wrong option are answered without a display and without opening a window.
+TEST(Tool, TheProgramAnswersHelpVersionAndWrongOptionsWithoutADisplay) {
+    const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= timeout 20 ";
+    auto program = [&](const std::string& args) { return RunShell(noDisplay + VOKABIS + " " + args); };
+    for (const char* args : {"--help", "-h"}) {
+        const Result r = program(args);
+        EXPECT_EQ(r.rc, 0) << args << r.out;
+        EXPECT_NE(r.out.find("ova pomoć"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("--version"), std::string::npos) << r.out;
+    }
+    const std::string version = VOKABIS_VERSION;
+    const Result v = program("--version");
+    EXPECT_EQ(v.rc, 0) << v.out;
+    EXPECT_EQ(v.out, "Vokabis " + version + "\n");
+    const Result tool = Tool("--version");
+    EXPECT_EQ(tool.rc, 0) << tool.out;
+    EXPECT_EQ(tool.out, "vokabis-db " + version + "\n");
+    const Result wrong = program("--nepoznato");
+    EXPECT_EQ(wrong.rc, 2) << wrong.out;
+    EXPECT_EQ(wrong.out, "Nepoznata opcija: --nepoznato\nPopis opcija daje: vokabis --help\n");
 }
 
 TEST(Tool, AnImportKilledHalfwayLeavesTheFileAsItWas) {
