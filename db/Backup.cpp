@@ -90,14 +90,6 @@ bool Claim(const std::string& path) {
     return made == files::Made::Yes;
 }
 
-std::string Stamp() {
-    const std::time_t now = std::time(nullptr);
-    const std::tm tm = files::LocalTime(now);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d-%H%M%S", &tm);
-    return buf;
-}
-
 std::mutex changesMutex;
 std::map<std::string, long long>& Changes() {
     static std::map<std::string, long long> changes;
@@ -298,7 +290,7 @@ std::string MakeBackupIn(sqlite3* src, const std::string& path, const std::strin
     const Naming naming(folder, name.filename().string());
     RemoveDeadPartials(folder, naming);
 
-    const std::string stamp = Stamp();
+    const std::string stamp = files::LocalStamp();
     std::error_code ec;
     for (int n = 1;; ++n) {
         const std::string file = naming.stem + "-" + stamp + (n > 1 ? "-" + std::to_string(n) : "") + naming.ext;

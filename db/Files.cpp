@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -311,5 +312,12 @@ void NoCoreDumps() {
 }
 
 #endif
+
+std::string LocalStamp() {
+    const std::tm tm = LocalTime(std::time(nullptr));
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d-%H%M%S", &tm);
+    return buf;
+}
 
 } // namespace db::files

@@ -75,6 +75,8 @@ enum class Writable { Yes, Refused, ReadOnlyMedium };
 Writable WritableAt(const std::string& path);
 
 std::tm LocalTime(std::time_t t);
+// Now as local time in file names: YYYY-MM-DD-HHMMSS.
+std::string LocalStamp();
 
 // A new folder with a name of its own under the system's temporary folder (TMPDIR), private to
 // the user (0700); empty when none can be made. Such folders of processes that are gone (a run

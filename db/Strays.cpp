@@ -5,7 +5,6 @@
 
 #include <sqlcipher/sqlite3.h>
 
-#include <ctime>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -16,9 +15,7 @@ std::vector<Moved> MoveStraysAside(const std::string& path) {
     std::vector<Moved> moved;
     std::error_code ec;
     if (fs::exists(fs::symlink_status(path, ec))) return moved; // they are that file's
-    const std::tm tm = files::LocalTime(std::time(nullptr));
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d-%H%M%S", &tm);
+    const std::string stamp = files::LocalStamp();
     for (const char* suffix : {"-wal", "-shm", "-journal"}) {
         const std::string stray = path + suffix;
         if (!fs::exists(fs::symlink_status(stray, ec))) continue;
