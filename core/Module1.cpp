@@ -77,6 +77,8 @@ bool MakeFolders(const QString& dir, const QString& own) {
                                 : privateMode | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
         if (!QDir().mkdir(d, mode) && !QFileInfo(d).isDir()) return false;
         if (isOwn) QFile::setPermissions(d, privateMode); // whatever the umask
+        // Without this a power cut may take the new folder, and the dictionary made in it, away.
+        db::files::Sync(QFile::encodeName(QFileInfo(d).absolutePath()).toStdString());
     }
     return true;
 }

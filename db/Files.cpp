@@ -252,6 +252,7 @@ bool MakeFolders(const std::string& folder) {
             if (errno == EEXIST) continue; // made by another process meanwhile: not ours to change
             return false;
         }
+        Sync(missing[i].parent_path().string()); // else a power cut may take the folder and what is put in it
         if (own) { // 0700 even under a umask that takes the owner's bits; never through a link
             const int fd = ::open(missing[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (fd >= 0) {
