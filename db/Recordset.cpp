@@ -238,11 +238,9 @@ struct Keyset {
         if (DataVersion() == dataVersion && sqlite3_total_changes(db()) == ownChanges) {
             const size_t want = std::min(total, std::max(count + kPage, rowids.size() * 2));
             Statement keys(db(), keysSql);
-            // A finished statement is never stepped again: the engine would start it over.
-            bool more = true;
-            for (size_t skip = rowids.size(); skip > 0 && (more = keys.Step());) --skip;
-            while (more && rowids.size() < want && (more = keys.Step())) rowids.push_back(keys.Int(keyColumn));
-            if (!more && rowids.size() < total) EndsShort();
+            for (size_t skip = rowids.size(); skip > 0 && keys.Step();) --skip;
+            while (rowids.size() < want && keys.Step()) rowids.push_back(keys.Int(keyColumn));
+            if (keys.Finished() && rowids.size() < total) EndsShort();
         } else {
             // Rows the query did not give then are left out: those already read, and those
             // added since (ids only grow). Rows gone since read as empty, at the end.

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <utility>
 
 namespace db {
 
@@ -185,10 +186,27 @@ void Statement::BindBlob(int index, std::string_view bytes) {
     if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
 }
 
+Statement::Statement(Statement&& other) noexcept
+    : db_(other.db_), stmt_(std::exchange(other.stmt_, nullptr)), finished_(other.finished_) {}
+
+Statement& Statement::operator=(Statement&& other) noexcept {
+    if (this != &other) {
+        sqlite3_finalize(stmt_);
+        db_ = other.db_;
+        stmt_ = std::exchange(other.stmt_, nullptr);
+        finished_ = other.finished_;
+    }
+    return *this;
+}
+
 bool Statement::Step() {
+    if (finished_) return false;
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
-    if (rc == SQLITE_DONE) return false;
+    if (rc == SQLITE_DONE) {
+        finished_ = true;
+        return false;
+    }
     sqlite3_reset(stmt_);
     ThrowSqlite(db_, rc);
 }
@@ -196,6 +214,7 @@ bool Statement::Step() {
 void Statement::Reset() {
     sqlite3_reset(stmt_);
     sqlite3_clear_bindings(stmt_);
+    finished_ = false;
 }
 
 std::string Statement::ColumnName(int i) const {

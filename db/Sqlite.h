@@ -19,10 +19,15 @@ public:
     ~Statement() { sqlite3_finalize(stmt_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&& other) noexcept;
 
     void Bind(int index, const Value& v); // 1-based
     void BindBlob(int index, std::string_view bytes);
-    bool Step();                          // true while a row is ready
+    // True while a row is ready. Once the rows have run out it stays false until Reset(): the
+    // engine itself would start the query over and give its rows again.
+    bool Step();
+    bool Finished() const { return finished_; }
     void Reset();
     int ColumnCount() const { return sqlite3_column_count(stmt_); }
     std::string ColumnName(int i) const;
@@ -33,6 +38,7 @@ public:
 private:
     sqlite3* db_;
     sqlite3_stmt* stmt_ = nullptr;
+    bool finished_ = false;
 };
 
 // Rolls back unless Commit() was reached, so no half-written change survives an error. Inside

@@ -165,3 +165,21 @@ TEST(Database, ATransactionInsideAnotherIsAllOrNothingOnItsOwn) {
     EXPECT_EQ(t.Count(), 2);
     EXPECT_TRUE(sqlite3_get_autocommit(d.handle())) << "no transaction left open";
 }
+
+// A statement whose rows ran out is not started over by another step (the engine would give its
+// rows again, and a reader of ids would take them twice); moved, it keeps where it was.
+TEST(Database, AFinishedStatementGivesNoRowsUntilItIsResetAndMovesWithItsPlace) {
+    TempDb t({{"a", "a"}, {"b", "b"}});
+    auto d = t.Open();
+    db::Statement s(d.handle(), "SELECT Engleski FROM Vokabis ORDER BY Id");
+    ASSERT_TRUE(s.Step());
+    db::Statement moved(std::move(s));
+    ASSERT_TRUE(moved.Step());
+    EXPECT_EQ(db::CStr(moved.Column(0)), "b");
+    EXPECT_FALSE(moved.Step());
+    EXPECT_FALSE(moved.Step());
+    EXPECT_TRUE(moved.Finished());
+    moved.Reset();
+    ASSERT_TRUE(moved.Step());
+    EXPECT_EQ(db::CStr(moved.Column(0)), "a");
+}
