@@ -480,9 +480,18 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     case QEvent::KeyPress:
-        if (watched == DBGrid1 && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-            cmdDelete_Click(); // asks first, as the toolbar command does
-            return true;
+        if (watched == DBGrid1) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Delete) {
+                cmdDelete_Click(); // asks first, as the toolbar command does
+                return true;
+            }
+            // The keyboard's double-click: the current pair goes to the editor.
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_F2) &&
+                !(key->modifiers() & ~Qt::KeypadModifier)) {
+                if (!key->isAutoRepeat()) DBGrid1_DblClick();
+                return true;
+            }
         }
         if (search) {
             const int key = static_cast<QKeyEvent*>(event)->key();
