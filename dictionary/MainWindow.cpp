@@ -57,6 +57,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
                           txtNadjiEngleski, txtNadjiHrvatski, Text2, Text1, CmdPrevious, DBGrid1, cmdNext, cmdFirst,
                           cmdLast});
     cmdNova->setFocus();
+    ui::ShowFocusAtOnce(this);
     BuildShortcuts();
     ui::EnterPressesFocusedButton(this);
 

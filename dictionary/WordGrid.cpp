@@ -34,7 +34,19 @@ public:
             }
             option->state |= QStyle::State_Selected;
         }
-        option->state &= ~QStyle::State_HasFocus; // no dotted cell frame: the row is the unit
+        option->state &= ~QStyle::State_HasFocus; // the frame of our own below, not the style's
+    }
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+        if (!view || !view->hasFocus() || view->currentIndex() != index) return;
+        // While the grid has the focus, the cell the keys act on is framed, in the text's own
+        // colour, so it shows on the highlighted row in any palette.
+        painter->save();
+        painter->setPen(QPen(option.palette.color(QPalette::Text), 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(QRectF(option.rect).adjusted(1, 1, -1, -1));
+        painter->restore();
     }
 };
 

@@ -26,6 +26,25 @@ void SetUpDialog(QDialog* window, const char* name, const QString& title, int wi
     window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     window->setFixedSize(Px(widthTwips), Px(heightTwips));
     CentreOnScreen(window);
+    ShowFocusAtOnce(window);
+}
+
+namespace {
+// Qt draws a focus frame only once the window has seen a Tab or a shortcut, and forgets it each
+// time the window is shown; the program itself puts the focus on the control Enter acts on, and
+// the user must see which it is.
+class FocusShown : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) static_cast<QWidget*>(watched)->setAttribute(Qt::WA_KeyboardFocusChange);
+        return false;
+    }
+};
+} // namespace
+
+void ShowFocusAtOnce(QWidget* window) {
+    window->installEventFilter(new FocusShown(window));
 }
 
 QFrame* Outline(QWidget* parent, const char* name, QRect geometry) {
@@ -45,11 +64,27 @@ QToolButton* PictureButton(QWidget* parent, const char* name, const char* icon, 
     return b;
 }
 
+namespace {
+// A display box is never a stop of Tab, and a screen reader is not told it takes the focus; a
+// click still gives it the focus, which the window's own rule hands on at once.
+class ClickFocusOnly : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick) return false;
+        static_cast<QWidget*>(watched)->setFocus(Qt::MouseFocusReason);
+        return true; // nothing to select in a box that hands the focus on
+    }
+};
+} // namespace
+
 QLineEdit* DisplayBox(QWidget* parent, const char* name, QRect geometry, const QString& text) {
     auto* t = new QLineEdit(text, parent);
     t->setObjectName(name);
     t->setGeometry(geometry);
     t->setReadOnly(true);
+    t->setFocusPolicy(Qt::NoFocus);
+    t->installEventFilter(new ClickFocusOnly(t));
     t->setAlignment(Qt::AlignCenter);
     QPalette pal = t->palette();
     pal.setColor(QPalette::Base, pal.color(QPalette::Button));
@@ -60,7 +95,6 @@ QLineEdit* DisplayBox(QWidget* parent, const char* name, QRect geometry, const Q
 QLineEdit* HeadingBox(QWidget* parent, const char* name, const QString& text, QRect geometry, int maxWidth) {
     QLineEdit* t = DisplayBox(parent, name, geometry, text);
     t->setFrame(false);
-    t->setFocusPolicy(Qt::ClickFocus); // Tab skips it
     t->setAccessibleName(text);         // a caption, not a value to edit
     QPalette pal = t->palette();
     pal.setColor(QPalette::Text, QColor(0, 70, 213));
@@ -109,6 +143,42 @@ void EnterPressesFocusedButton(QWidget* window) {
         b->installEventFilter(filter);
         if (auto* push = qobject_cast<QPushButton*>(b); push && !push->isDefault()) push->setAutoDefault(false);
     }
+}
+
+namespace {
+// Whether Tab or Shift+Tab would stop at c in window, as Qt decides it.
+bool TabStop(QWidget* c, QWidget* window) {
+    return c->window() == window && c->isVisible() && c->isEnabled() && (c->focusPolicy() & Qt::TabFocus) &&
+           !c->focusProxy();
+}
+
+class BacktabPast : public QObject {
+public:
+    BacktabPast(QWidget* target, QWidget* box) : QObject(target), target_(target), box_(box) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool backtab = key->key() == Qt::Key_Backtab || (key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ShiftModifier));
+        if (!backtab || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) return false;
+        QWidget* window = target_->window();
+        auto previous = [&](QWidget* from) {
+            QWidget* c = from->previousInFocusChain();
+            while (c != target_ && !TabStop(c, window)) c = c->previousInFocusChain();
+            return c;
+        };
+        QWidget* reached = previous(target_);
+        if (reached != box_) return false;
+        previous(reached)->setFocus(Qt::BacktabFocusReason);
+        return true;
+    }
+
+private:
+    QWidget *target_, *box_;
+};
+} // namespace
+
+void BacktabPasses(QWidget* target, QWidget* box) {
+    target->installEventFilter(new BacktabPast(target, box));
 }
 
 void SelectWholeTextOnFocus(QLineEdit* box) {

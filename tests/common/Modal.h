@@ -4,6 +4,7 @@
 #include <QtWidgets>
 
 #include <functional>
+#include <ostream>
 #include <vector>
 
 // Runs f on the next modal window of type T (any window by default) once it is up; f must
@@ -81,4 +82,33 @@ inline QStringList UnnamedControls(QWidget* window) {
             out << c->objectName();
     }
     return out;
+}
+
+// Test failures show texts as text.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+// The controls Tab (Shift+Tab when backwards) reaches from start, by name, until the focus comes
+// back to start; a walk that never comes back stops after 40 steps.
+inline QStringList TabRing(QWidget* start, bool backwards = false) {
+    start->setFocus(Qt::OtherFocusReason);
+    QApplication::processEvents();
+    QStringList reached;
+    for (int i = 0; i < 40; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+        QApplication::processEvents(); // the rules that hand the focus on do it once the key is done
+        QWidget* at = QApplication::focusWidget();
+        if (!at || at == start) break;
+        reached << at->objectName();
+    }
+    return reached;
+}
+
+// Whether the control, which has the focus, looks different without it: the focus is seen.
+inline bool ShowsItsFocus(QWidget* control) {
+    if (!control->hasFocus()) return false;
+    const QImage focused = control->grab().toImage();
+    control->clearFocus();
+    const QImage plain = control->grab().toImage();
+    control->setFocus();
+    return focused != plain;
 }

@@ -19,14 +19,38 @@ TEST_F(Form4Test, OpensOnTheStoredQueryWithItsLayoutAndCounter) {
     EXPECT_EQ(Grid()->model()->headerData(1, Qt::Horizontal).toString(), "Hrvatski");
     EXPECT_EQ(Text("Text2") + Counter(), "od1/12");
     EXPECT_EQ(w->ActiveLink1.Address, folder.app() + "/Help/index.htm");
-    // Tab goes through the controls in their fixed order; the counter boxes pass it on.
     EXPECT_EQ(QApplication::focusWidget(), Find("cmdNova"));
-    auto* english = Find<QLineEdit>("txtNadjiEngleski");
-    english->setFocus();
-    for (QWidget* next : {Find("txtNadjiHrvatski"), static_cast<QWidget*>(english)}) { // Text2 hands the focus back
-        Key(QApplication::focusWidget(), Qt::Key_Tab);
-        EXPECT_EQ(QApplication::focusWidget(), next);
-    }
+}
+
+// Tab and Shift+Tab reach every control in their fixed order, the display-only counter boxes
+// passed over; the focus the program gives is drawn before any key is pressed, in the grid too.
+TEST_F(Form4Test, TabReachesEveryControlBothWaysAndTheFocusIsAlwaysSeen) {
+    Start(kPairs);
+    EXPECT_TRUE(ShowsItsFocus(Find("cmdNova")));
+    const QStringList ring = {"cmdOk",     "cmdDelete",        "cmdPregledaj",     "cmdAsc",      "cmdDesc",
+                              "cmdAlati",  "cmdHelp",          "cmdIzlaz",         "txtNadjiEngleski",
+                              "txtNadjiHrvatski", "CmdPrevious", "DBGrid1",        "cmdNext",     "cmdFirst", "cmdLast"};
+    EXPECT_EQ(TabRing(Find("cmdNova")), ring);
+    QStringList back(ring.rbegin(), ring.rend());
+    EXPECT_EQ(TabRing(Find("cmdNova"), true), back);
+    Key(Find("txtNadjiEngleski"), Qt::Key_Return); // the program moves the focus to the grid
+    ASSERT_EQ(QApplication::focusWidget(), Grid());
+    EXPECT_TRUE(ShowsItsFocus(Grid())); // the current cell is framed
+    Click(Find<QLineEdit>("Text2")); // a counter box still hands a click on
+    EXPECT_EQ(QApplication::focusWidget(), Find("txtNadjiEngleski"));
+    OnNextModal<EntryEditor>([&](EntryEditor* e) {
+        EXPECT_TRUE(ShowsItsFocus(e->cmdSpremi));
+        EXPECT_EQ(TabRing(e->cmdSpremi), (QStringList{"cmdIzlaz", "txtEngleski", "txtHrvatski"}));
+        // Leaving the Croatian box goes to Prihvati, so Shift+Tab from there passes over it.
+        EXPECT_EQ(TabRing(e->cmdSpremi, true), (QStringList{"txtEngleski", "cmdIzlaz"}));
+        e->txtEngleski->setText("x");
+        e->txtHrvatski->setText("y");
+        e->txtHrvatski->setFocus();
+        Key(e->txtHrvatski, Qt::Key_Return);
+        EXPECT_TRUE(ShowsItsFocus(e->cmdSpremi));
+        e->cmdIzlaz->click();
+    });
+    Click(Find("cmdOk"));
 }
 
 TEST_F(Form4Test, ScreenshotForAPersonToLookAt) {
