@@ -4,6 +4,7 @@
 #include "db/Counts.h"
 #include "db/Errors.h"
 #include "dictionary/EntryEditor.h"
+#include "ui/Colours.h"
 #include "ui/Icons.h"
 #include "ui/MsgBox.h"
 #include "dictionary/QueryBuilder.h"
@@ -77,7 +78,7 @@ void MainWindow::BuildSearchBoxes() {
         l->setFont(bold);
         l->resize(std::max(l->width(), l->sizeHint().width()), l->height()); // this font may be wider
         QPalette pal = l->palette();
-        pal.setColor(QPalette::WindowText, QColor(0, 0, 128));
+        pal.setColor(QPalette::WindowText, ui::OnBackground(QColor(0, 0, 128), pal.color(QPalette::Window), ui::kTextContrast));
         l->setPalette(pal);
     }
 

@@ -3,7 +3,10 @@
 #include "db/DataSource.h"
 #include "db/Recordset.h"
 
+#include "ui/Colours.h"
+
 #include <QColor>
+#include <QGuiApplication>
 
 namespace dictionary {
 namespace {
@@ -108,7 +111,8 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     } catch (const std::exception&) {
         // A row the engine cannot read (a damaged file) never looks like an empty pair; the
         // engine has told the user what is wrong.
-        if (role == Qt::ForegroundRole) return QColor(Qt::red);
+        if (role == Qt::ForegroundRole)
+            return ui::OnBackground(Qt::red, QGuiApplication::palette().color(QPalette::Base), ui::kTextContrast);
         return QString::fromUtf8(kUnreadable);
     }
 }

@@ -1,5 +1,6 @@
 #include "ui/Widgets.h"
 
+#include "ui/Colours.h"
 #include "ui/Icons.h"
 #include "ui/Twips.h"
 
@@ -49,7 +50,12 @@ void ShowFocusAtOnce(QWidget* window) {
 
 QFrame* Outline(QWidget* parent, const char* name, QRect geometry) {
     auto* frame = Put<QFrame>(parent, name, geometry);
-    frame->setStyleSheet(QString("QFrame#%1 { border: 1px solid rgb(0, 70, 213); background: transparent; }").arg(name));
+    const QColor line = OnBackground(QColor(0, 70, 213), frame->palette().color(QPalette::Window), kPictureContrast);
+    frame->setStyleSheet(QString("QFrame#%1 { border: 1px solid rgb(%2, %3, %4); background: transparent; }")
+                             .arg(name)
+                             .arg(line.red())
+                             .arg(line.green())
+                             .arg(line.blue()));
     return frame;
 }
 
@@ -97,7 +103,7 @@ QLineEdit* HeadingBox(QWidget* parent, const char* name, const QString& text, QR
     t->setFrame(false);
     t->setAccessibleName(text);         // a caption, not a value to edit
     QPalette pal = t->palette();
-    pal.setColor(QPalette::Text, QColor(0, 70, 213));
+    pal.setColor(QPalette::Text, OnBackground(QColor(0, 70, 213), pal.color(QPalette::Base), kTextContrast));
     t->setPalette(pal);
     const int need = t->fontMetrics().horizontalAdvance(text) + 12;
     t->resize(std::clamp(need, geometry.width(), std::max(geometry.width(), maxWidth)), geometry.height());

@@ -81,6 +81,24 @@ TEST_F(Form4Test, ScreenshotForAPersonToLookAt) {
     EXPECT_FALSE(editorFile.isEmpty());
 }
 
+// The program's own colours stay as they are on a light palette; on a dark one every text keeps
+// 4.5:1 and every picture 3:1 against what it is drawn on, in the main window and the editor.
+TEST_F(Form4Test, OwnColoursStayOnALightPaletteAndStayReadableOnADarkOne) {
+    Start(kPairs);
+    EXPECT_EQ(Find<QLabel>("Label3")->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+    EXPECT_EQ(Dominant(Find<QToolButton>("cmdNext")->icon().pixmap(32).toImage()), QColor(0, 0, 128));
+    EXPECT_EQ(TooFaint(w.get(), false), QStringList{});
+    w.reset();
+    const DarkPalette dark;
+    Start({});
+    EXPECT_EQ(TooFaint(w.get()), QStringList{});
+    OnNextModal([&](QWidget* editor) {
+        EXPECT_EQ(TooFaint(editor), QStringList{});
+        editor->close();
+    });
+    Click(Find("cmdOk"));
+}
+
 TEST_F(Form4Test, TypingNarrowsTheListOnEveryKeystroke) {
     Start(kPairs);
     auto* hr = Find<QLineEdit>("txtNadjiHrvatski");

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <optional>
 #include <QToolTip>
 
 namespace {
@@ -473,6 +474,26 @@ TEST(PrintWindows, TabReachesEveryControlBothWaysAndTheFirstFocusIsSeen) {
     PrintPreview preview(*f.list);
     const QStringList strip = {"CmdPrevious", "cmdNext", "cmdLast", "cmdIspis", "cmdIzlaz", "Scroller1"};
     ring(&preview, "cmdFirst", strip, QStringList(strip.rbegin(), strip.rend()));
+}
+
+// Each print window keeps its own colours on a light palette and every text 4.5:1 and every
+// picture 3:1 against what it is drawn on with a dark one.
+TEST(PrintWindows, OwnColoursStayOnALightPaletteAndStayReadableOnADarkOne) {
+    ListFixture f(3);
+    for (bool darkTheme : {false, true}) {
+        std::optional<DarkPalette> dark;
+        if (darkTheme) dark.emplace();
+        PrintSettingsWindow settings;
+        PrintPreview preview(*f.list);
+        PrintRangeDialog range(1);
+        PrinterSelection printers;
+        if (!darkTheme) {
+            EXPECT_EQ(settings.Text5->palette().color(QPalette::Text), QColor(0, 70, 213));
+            EXPECT_EQ(preview.lblUpozorenje->palette().color(QPalette::WindowText), QColor(192, 0, 0));
+        }
+        for (QWidget* w : std::initializer_list<QWidget*>{&settings, &preview, &range, &printers})
+            EXPECT_EQ(TooFaint(w, darkTheme), QStringList{}) << w->objectName().toStdString() << (darkTheme ? " dark" : " light");
+    }
 }
 
 // Each print window over a small main window in the screen's corner.
