@@ -118,6 +118,8 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role == Qt::AccessibleTextRole && orientation == Qt::Vertical) // what a reader says for a record selector
+        return QString("Redak %1%2").arg(section + 1).arg(section == current_ ? ", tekući" : "");
     if (role != Qt::DisplayRole) return {};
     if (orientation == Qt::Horizontal) return section >= 0 && section < 2 ? QString(kFields[section]) : QVariant();
     return section == current_ ? QStringLiteral("▶") : QString(); // the record selector

@@ -223,7 +223,10 @@ QModelIndex WordGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modi
 }
 
 void WordGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-    QTableView::currentChanged(current, previous);
+    // QTableView tells assistive technology that the new cell has the focus even while a search
+    // box keeps it, and a reader would speak the cell instead of the letter typed.
+    if (hasFocus()) QTableView::currentChanged(current, previous);
+    else QAbstractItemView::currentChanged(current, previous);
     if (!extending_) anchor_ = current;
     // The whole old and new rows repaint, not just the two cells.
     const int w = viewport()->width();

@@ -100,6 +100,7 @@ void PrintPreview::BuildSheet() {
     Picture1->setAccessibleName("Izgled stranice");
     sheet->resize(at.right() + Px(90), at.bottom() + Px(120));
     Scroller1->setWidget(sheet);
+    Scroller1->setAccessibleName("Pregled stranice"); // Tab reaches it, to scroll with the keys
     Scroller1->setBackgroundRole(QPalette::Dark);
 }
 

@@ -63,6 +63,7 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
     locale_.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
 
     optTab = Put<QTabWidget>(this, "optTab", Twips(120, 120, 6285, 3975));
+    optTab->setAccessibleName("Postavke ispisa");
     auto* sortiranje = new QWidget;
     auto* pisac = new QWidget;
     opcije_ = new QWidget;

@@ -4,6 +4,7 @@
 #include "ui/Icons.h"
 #include "ui/Twips.h"
 
+#include <QAccessibleWidget>
 #include <QDialog>
 #include <QFocusEvent>
 #include <QFrame>
@@ -84,8 +85,55 @@ public:
 };
 } // namespace
 
+namespace {
+class PressAtOnce : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Shortcut) return false;
+        auto* button = static_cast<QAbstractButton*>(watched);
+        if (button->isEnabled()) button->click();
+        return true;
+    }
+};
+
+// A display box is read as a word or a number of the window, not as a box to type in: its name
+// is its caption, or what it counts with the number it shows.
+class DisplayText : public QAccessibleWidget {
+public:
+    explicit DisplayText(QWidget* w) : QAccessibleWidget(w, QAccessible::StaticText) {}
+    QString text(QAccessible::Text t) const override {
+        const QString shown = static_cast<QLineEdit*>(widget())->text();
+        if (t == QAccessible::Value) return shown;
+        if (t != QAccessible::Name) return QAccessibleWidget::text(t);
+        const QString name = widget()->accessibleName();
+        if (name.isEmpty() || name == shown) return shown;
+        return shown.isEmpty() ? name : name + ": " + shown;
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.readOnly = true;
+        s.editable = false;
+        return s;
+    }
+};
+
+QAccessibleInterface* DisplayTextFactory(const QString&, QObject* object) {
+    auto* box = qobject_cast<QLineEdit*>(object);
+    return box && box->property("vokabisDisplayBox").toBool() ? new DisplayText(box) : nullptr;
+}
+} // namespace
+
+void GiveShortcut(QToolButton* button, const QKeySequence& key) {
+    button->setShortcut(key);
+    button->installEventFilter(new PressAtOnce(button));
+}
+
 QLineEdit* DisplayBox(QWidget* parent, const char* name, QRect geometry, const QString& text) {
+    static const bool factory = (QAccessible::installFactory(DisplayTextFactory), true);
+    (void)factory;
     auto* t = new QLineEdit(text, parent);
+    t->setProperty("vokabisDisplayBox", true);
     t->setObjectName(name);
     t->setGeometry(geometry);
     t->setReadOnly(true);

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 class QDialog;
+class QKeySequence;
 class QEvent;
 class QFrame;
 class QLineEdit;
@@ -51,6 +52,10 @@ struct CounterRow {
 };
 // Builds the row with its top-left corner at (left, top) in twips into the given members.
 void PutCounterRow(QWidget* parent, int left, int top, const CounterRow& row);
+
+// key presses button at once (not after the pressed look a button's own shortcut waits for), and
+// is the button's own, so a screen reader reports it as the button's key.
+void GiveShortcut(QToolButton* button, const QKeySequence& key);
 
 // Tab visits the controls in this order.
 void TabOrder(std::initializer_list<QWidget*> controls);

@@ -276,6 +276,33 @@ TEST_F(Form4Test, ScreenReadersHearANameForEveryControl) {
     Click(Find("cmdOk"));
 }
 
+// What a screen reader is told: the picture buttons' hints and keys, the hint for the keyboard
+// focus too, names for the status bar, its message and the row selectors, and the counter's
+// "od" as a word. What reaches a real reader, events included, tests/a11y checks through AT-SPI.
+TEST_F(Form4Test, AScreenReaderHearsHintsKeysAndNames) {
+    Start(kPairs);
+    auto* nova = Find<QToolButton>("cmdNova");
+    EXPECT_EQ(nova->toolTip(), "Novi pojam (Ctrl+N)");
+    EXPECT_EQ(Find("cmdIzlaz")->toolTip(), "Završi rad (Ctrl+Q)");
+    EXPECT_EQ(Find("cmdAsc")->toolTip(), "Sortiraj uzlazno");
+    QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(nova)->actionInterface();
+    EXPECT_EQ(actions->keyBindingsForAction(QAccessibleActionInterface::pressAction()), QStringList{"Ctrl+N"});
+    nova->setFocus();
+    Key(nova, Qt::Key_Tab);
+    EXPECT_EQ(w->StatusText(), "Izmjeni prijevod"); // the hint follows the keyboard focus
+
+    auto* panel = Find<QLabel>("StatusBar1Panel1");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(Find("StatusBar1"))->text(QAccessible::Name), "Traka stanja");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Name), "Poruka");
+    w->SetStatusText("Nema parova.");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Description), "Nema parova.");
+    QAccessibleInterface* od = QAccessible::queryAccessibleInterface(Find("Text2"));
+    EXPECT_EQ(od->role(), QAccessible::StaticText);
+    EXPECT_FALSE(od->state().focusable || od->state().editable);
+    EXPECT_EQ(Grid()->model()->headerData(0, Qt::Vertical, Qt::AccessibleTextRole).toString(), "Redak 1, tekući");
+    EXPECT_EQ(Grid()->model()->headerData(1, Qt::Vertical, Qt::AccessibleTextRole).toString(), "Redak 2");
+}
+
 TEST_F(Form4Test, GridMovesTheCurrentRowAndSelectsOnlyThroughTheRecordSelectors) {
     Start(kPairs);
     auto* grid = Grid();
