@@ -129,7 +129,10 @@ if main is not None:
     if settings is not None:
         keys("key", "Tab", "Tab", "Right")  # the Pisač page
         check("Vokabis")
-        keys("key", "Right")  # the Opcije page
+        keys("key", "Tab", "Return")  # Izbor pisača
+        check("Odabir pisača")
+        keys("key", "Escape")
+        keys("key", "shift+Tab", "Right")  # back on the tab strip, the Opcije page
         check("Vokabis")
     keys("key", "Escape")
     keys("key", "ctrl+p")
