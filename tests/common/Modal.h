@@ -172,15 +172,10 @@ inline QStringList TooFaint(QWidget* window, bool pictures = true) {
 struct DarkPalette {
     QPalette light = QApplication::palette();
     DarkPalette() {
-        QPalette dark;
-        for (auto [role, colour] : {std::pair{QPalette::Window, QColor(53, 53, 53)}, {QPalette::WindowText, QColor(Qt::white)},
-                                    {QPalette::Base, QColor(35, 35, 35)}, {QPalette::AlternateBase, QColor(53, 53, 53)},
-                                    {QPalette::Text, QColor(Qt::white)}, {QPalette::Button, QColor(53, 53, 53)},
-                                    {QPalette::ButtonText, QColor(Qt::white)}, {QPalette::Highlight, QColor(42, 130, 218)},
-                                    {QPalette::HighlightedText, QColor(Qt::black)}, {QPalette::ToolTipBase, QColor(25, 25, 25)},
-                                    {QPalette::ToolTipText, QColor(Qt::white)}, {QPalette::Light, QColor(80, 80, 80)},
-                                    {QPalette::Mid, QColor(40, 40, 40)}, {QPalette::Dark, QColor(25, 25, 25)}})
-            dark.setColor(role, colour);
+        QPalette dark(QColor(53, 53, 53), QColor(53, 53, 53)); // buttons and windows
+        for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) dark.setColor(role, Qt::white);
+        dark.setColor(QPalette::Base, QColor(35, 35, 35));
+        dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
         QApplication::setPalette(dark);
     }
     ~DarkPalette() { QApplication::setPalette(light); }
