@@ -30,8 +30,6 @@ EntryEditor::EntryEditor(MainWindow& form4) : QDialog(&form4), form4_(form4) {
 
     Text4 = ui::HeadingBox(this, "Text4", "Izmjenite ili dodajte novi pojam", Twips(360, 90, 2415, 225),
                                    Shape1->width() - Px(360));
-    Text4->setFocusPolicy(Qt::StrongFocus); // Tab reaches it, and it hands the focus on
-    Text4->setAccessibleName(Text4->text());
 
     Label1 = Put<QLabel>(this, "Label1", Twips(240, 435, 1935, 255), "Engleski pojam");
     txtEngleski = Put<QLineEdit>(this, "txtEngleski", Twips(240, 675, 6495, 285));
@@ -52,6 +50,7 @@ EntryEditor::EntryEditor(MainWindow& form4) : QDialog(&form4), form4_(form4) {
     connect(cmdIzlaz, &QPushButton::clicked, this, [this] { reject(); });
 
     ui::TabOrder({cmdSpremi, cmdIzlaz, Text4, txtEngleski, txtHrvatski});
+    ui::BacktabPasses(cmdSpremi, txtHrvatski);
     ui::EnterPressesFocusedButton(this);
     cmdSpremi->setFocus();
 }

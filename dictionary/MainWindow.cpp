@@ -4,6 +4,7 @@
 #include "db/Counts.h"
 #include "db/Errors.h"
 #include "dictionary/EntryEditor.h"
+#include "ui/Colours.h"
 #include "ui/Icons.h"
 #include "ui/MsgBox.h"
 #include "dictionary/QueryBuilder.h"
@@ -13,6 +14,7 @@
 #include "ui/Widgets.h"
 #include "dictionary/WordGrid.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <algorithm>
 #include <QDir>
@@ -57,6 +59,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
                           txtNadjiEngleski, txtNadjiHrvatski, Text2, Text1, CmdPrevious, DBGrid1, cmdNext, cmdFirst,
                           cmdLast});
     cmdNova->setFocus();
+    ui::ShowFocusAtOnce(this);
     BuildShortcuts();
     ui::EnterPressesFocusedButton(this);
 
@@ -76,7 +79,7 @@ void MainWindow::BuildSearchBoxes() {
         l->setFont(bold);
         l->resize(std::max(l->width(), l->sizeHint().width()), l->height()); // this font may be wider
         QPalette pal = l->palette();
-        pal.setColor(QPalette::WindowText, QColor(0, 0, 128));
+        pal.setColor(QPalette::WindowText, ui::OnBackground(QColor(0, 0, 128), pal.color(QPalette::Window), ui::kTextContrast));
         l->setPalette(pal);
     }
 
@@ -122,21 +125,30 @@ void MainWindow::BuildStatusBar() {
     StatusBar1->setObjectName("StatusBar1");
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setFixedHeight(Px(345));
+    StatusBar1->setAccessibleName("Traka stanja");
     statusPanel_ = new QLabel(StatusBar1);
     statusPanel_->setObjectName("StatusBar1Panel1");
+    statusPanel_->setAccessibleName("Poruka");
     StatusBar1->addWidget(statusPanel_, 1);
     setStatusBar(StatusBar1);
 }
 
-// Keys of their own for the commands used most; the buttons themselves have none.
+// Keys of their own for the commands used most. Each is the button's own, so a screen reader
+// reports it as the button's key, and the tooltip names it beside the hint.
 void MainWindow::BuildShortcuts() {
     const std::pair<QKeySequence, QToolButton*> keys[] = {{QKeySequence(Qt::Key_F1), cmdHelp},
                                                           {QKeySequence(Qt::CTRL | Qt::Key_N), cmdNova},
                                                           {QKeySequence(Qt::CTRL | Qt::Key_P), cmdPregledaj},
                                                           {QKeySequence(Qt::CTRL | Qt::Key_Q), cmdIzlaz}};
-    for (auto [key, button] : keys) connect(new QShortcut(key, this), &QShortcut::activated, button, &QToolButton::click);
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this), &QShortcut::activated, this,
-            [this] { txtNadjiEngleski->setFocus(Qt::ShortcutFocusReason); });
+    for (auto [key, button] : keys) ui::GiveShortcut(button, key);
+    for (auto it = hints_.cbegin(); it != hints_.cend(); ++it) {
+        auto* button = static_cast<QToolButton*>(it.key());
+        const QString key = button->shortcut().toString(QKeySequence::NativeText);
+        button->setToolTip(key.isEmpty() ? it.value() : it.value() + " (" + key + ")");
+    }
+    const QKeySequence find(Qt::CTRL | Qt::Key_F);
+    connect(new QShortcut(find, this), &QShortcut::activated, this, [this] { txtNadjiEngleski->setFocus(Qt::ShortcutFocusReason); });
+    txtNadjiEngleski->setToolTip("Unesite nekoliko prvih slova engleske riječi. (" + find.toString(QKeySequence::NativeText) + ")");
 }
 
 void MainWindow::BuildToolbar() {
@@ -268,7 +280,16 @@ long MainWindow::CountPairs() const {
 
 QString MainWindow::StatusText() const { return statusPanel_->text(); }
 
-void MainWindow::SetStatusText(const QString& text) { statusPanel_->setText(text); }
+void MainWindow::SetStatusText(const QString& text) {
+    if (text == statusPanel_->text()) return;
+    statusPanel_->setText(text);
+    // A reader is told each new message: the label keeps its name, the message is its description.
+    statusPanel_->setAccessibleDescription(text);
+    if (!text.isEmpty()) {
+        QAccessibleEvent alert(statusPanel_, QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
+}
 
 void MainWindow::DBGrid1_RowColChange() {
     const QModelIndex cur = DBGrid1->currentIndex();
@@ -473,6 +494,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const bool search = box && (box == txtNadjiEngleski || box == txtNadjiHrvatski);
     switch (event->type()) {
     case QEvent::FocusIn:
+        if (hints_.contains(watched)) SetStatusText(hints_.value(watched)); // for the keyboard as for the mouse
         if (search) SearchGotFocus(box);
         else if (box == Text1 || box == Text2 || box == Text3) {
             txtNadjiEngleski->setFocus(Qt::OtherFocusReason);
@@ -480,9 +502,18 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     case QEvent::KeyPress:
-        if (watched == DBGrid1 && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-            cmdDelete_Click(); // asks first, as the toolbar command does
-            return true;
+        if (watched == DBGrid1) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Delete) {
+                cmdDelete_Click(); // asks first, as the toolbar command does
+                return true;
+            }
+            // The keyboard's double-click: the current pair goes to the editor.
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_F2) &&
+                !(key->modifiers() & ~Qt::KeypadModifier)) {
+                if (!key->isAutoRepeat()) DBGrid1_DblClick();
+                return true;
+            }
         }
         if (search) {
             const int key = static_cast<QKeyEvent*>(event)->key();

@@ -3,7 +3,10 @@
 #include "db/DataSource.h"
 #include "db/Recordset.h"
 
+#include "ui/Colours.h"
+
 #include <QColor>
+#include <QGuiApplication>
 
 namespace dictionary {
 namespace {
@@ -108,12 +111,15 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     } catch (const std::exception&) {
         // A row the engine cannot read (a damaged file) never looks like an empty pair; the
         // engine has told the user what is wrong.
-        if (role == Qt::ForegroundRole) return QColor(Qt::red);
+        if (role == Qt::ForegroundRole)
+            return ui::OnBackground(Qt::red, QGuiApplication::palette().color(QPalette::Base), ui::kTextContrast);
         return QString::fromUtf8(kUnreadable);
     }
 }
 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role == Qt::AccessibleTextRole && orientation == Qt::Vertical) // what a reader says for a record selector
+        return QString("Redak %1%2").arg(section + 1).arg(section == current_ ? ", tekući" : "");
     if (role != Qt::DisplayRole) return {};
     if (orientation == Qt::Horizontal) return section >= 0 && section < 2 ? QString(kFields[section]) : QVariant();
     return section == current_ ? QStringLiteral("▶") : QString(); // the record selector

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
@@ -33,7 +34,19 @@ public:
             }
             option->state |= QStyle::State_Selected;
         }
-        option->state &= ~QStyle::State_HasFocus; // no dotted cell frame: the row is the unit
+        option->state &= ~QStyle::State_HasFocus; // the frame of our own below, not the style's
+    }
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+        if (!view || !view->hasFocus() || view->currentIndex() != index) return;
+        // While the grid has the focus, the cell the keys act on is framed, in the text's own
+        // colour, so it shows on the highlighted row in any palette.
+        painter->save();
+        painter->setPen(QPen(option.palette.color(QPalette::Text), 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(QRectF(option.rect).adjusted(1, 1, -1, -1));
+        painter->restore();
     }
 };
 
@@ -104,12 +117,64 @@ QList<int> WordGrid::SelectedRows() const {
 }
 
 QItemSelectionModel::SelectionFlags WordGrid::selectionCommand(const QModelIndex& index, const QEvent* event) const {
-    // Clicks and keys in the cells carry an event; the record selectors select without one.
+    // Clicks and keys in the cells carry an event: they only move, and the keys and clicks that
+    // choose rows do so in keyPressEvent and mousePressEvent, from an anchor of their own that
+    // follows every move (Qt's would stay where the program's last move left it, and it
+    // extends only across the rows in view). The record selectors select without an event.
     if (event && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
                   event->type() == QEvent::MouseButtonDblClick || event->type() == QEvent::MouseMove ||
                   event->type() == QEvent::KeyPress))
         return QItemSelectionModel::NoUpdate;
     return QTableView::selectionCommand(index, event);
+}
+
+void WordGrid::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->key() == Qt::Key_Space && (mods == Qt::NoModifier || mods == Qt::ControlModifier)) {
+        if (currentIndex().isValid())
+            selectionModel()->select(currentIndex(), QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+        event->accept();
+        return;
+    }
+    // A move key with Shift extends the selection; Home and End go to the ends of the list.
+    const std::pair<int, CursorAction> moves[] = {{Qt::Key_Up, MoveUp},         {Qt::Key_Down, MoveDown},
+                                                  {Qt::Key_Left, MoveLeft},     {Qt::Key_Right, MoveRight},
+                                                  {Qt::Key_PageUp, MovePageUp}, {Qt::Key_PageDown, MovePageDown},
+                                                  {Qt::Key_Home, MoveHome},     {Qt::Key_End, MoveEnd}};
+    for (auto [key, action] : moves) {
+        if (mods != Qt::ShiftModifier || event->key() != key) continue;
+        const bool end = action == MoveHome || action == MoveEnd;
+        ExtendTo(moveCursor(action, end ? Qt::ControlModifier : Qt::NoModifier));
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void WordGrid::mousePressEvent(QMouseEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier);
+    const QModelIndex at = indexAt(event->position().toPoint());
+    if (event->button() != Qt::LeftButton || !at.isValid() || (mods != Qt::ShiftModifier && mods != Qt::ControlModifier))
+        return QTableView::mousePressEvent(event);
+    if (mods == Qt::ShiftModifier) {
+        ExtendTo(at);
+    } else {
+        selectionModel()->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+        selectionModel()->select(at, QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+    }
+    event->accept();
+}
+
+void WordGrid::ExtendTo(const QModelIndex& to) {
+    if (!to.isValid() || !model()) return;
+    if (!anchor_.isValid()) anchor_ = currentIndex().isValid() ? currentIndex() : to;
+    extending_ = true;
+    selectionModel()->setCurrentIndex(to, QItemSelectionModel::NoUpdate);
+    extending_ = false;
+    scrollTo(to);
+    const int top = std::min(anchor_.row(), to.row()), bottom = std::max(anchor_.row(), to.row());
+    selectionModel()->select(QItemSelection(model()->index(top, 0), model()->index(bottom, model()->columnCount() - 1)),
+                             QItemSelectionModel::SelectCurrent | QItemSelectionModel::Rows);
 }
 
 void WordGrid::focusInEvent(QFocusEvent* event) {
@@ -158,7 +223,11 @@ QModelIndex WordGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modi
 }
 
 void WordGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-    QTableView::currentChanged(current, previous);
+    // QTableView tells assistive technology that the new cell has the focus even while a search
+    // box keeps it, and a reader would speak the cell instead of the letter typed.
+    if (hasFocus()) QTableView::currentChanged(current, previous);
+    else QAbstractItemView::currentChanged(current, previous);
+    if (!extending_) anchor_ = current;
     // The whole old and new rows repaint, not just the two cells.
     const int w = viewport()->width();
     if (previous.isValid()) viewport()->update(QRect(0, rowViewportPosition(previous.row()), w, rowHeight(previous.row())));

@@ -3,6 +3,7 @@
 #include "core/Module1.h"
 #include "db/Errors.h"
 #include "db/Recordset.h"
+#include "ui/Colours.h"
 #include "ui/MsgBox.h"
 #include "ui/Twips.h"
 #include "ui/WaitCursor.h"
@@ -68,7 +69,12 @@ void PrintPreview::BuildToolStrip() {
     // In the free part of the strip, before the close button.
     lblUpozorenje = Put<QLabel>(Picture2, "lblUpozorenje", Twips(5820, 30, 2820, 540));
     lblUpozorenje->setWordWrap(true);
-    lblUpozorenje->setStyleSheet("color: rgb(192, 0, 0); font-weight: bold;");
+    QFont bold = lblUpozorenje->font();
+    bold.setBold(true);
+    lblUpozorenje->setFont(bold);
+    QPalette red = lblUpozorenje->palette();
+    red.setColor(QPalette::WindowText, ui::OnBackground(QColor(192, 0, 0), red.color(QPalette::Window), ui::kTextContrast));
+    lblUpozorenje->setPalette(red);
     lblUpozorenje->hide();
     // The buttons show only pictures: their hints are what a pointer and a screen reader get.
     for (auto [b, hint] : {std::pair{cmdFirst, "Prva stranica"}, {CmdPrevious, "Prethodna stranica"},
@@ -94,6 +100,7 @@ void PrintPreview::BuildSheet() {
     Picture1->setAccessibleName("Izgled stranice");
     sheet->resize(at.right() + Px(90), at.bottom() + Px(120));
     Scroller1->setWidget(sheet);
+    Scroller1->setAccessibleName("Pregled stranice"); // Tab reaches it, to scroll with the keys
     Scroller1->setBackgroundRole(QPalette::Dark);
 }
 

@@ -70,7 +70,10 @@ PrintRangeDialog::PrintRangeDialog(int32_t pageCount, QWidget* parent) : QDialog
     connect(cmdOdbaci, &QPushButton::clicked, this, [this] { cmdOdbaci_Click(); });
     connect(cmdPrihvati, &QPushButton::clicked, this, [this] { cmdPrihvati_Click(); });
 
-    ui::TabOrder({optTekucaStranica, optOdStrDoStr, txtOd, txtDo, optSveStranice, cmdOdbaci, cmdPrihvati});
+    // Leaving txtDo always goes to Prihvati, so the boxes come last before it and Odbaci after
+    // it: Tab reaches every control on the way round.
+    ui::TabOrder({optTekucaStranica, optOdStrDoStr, optSveStranice, txtOd, txtDo, cmdPrihvati, cmdOdbaci});
+    ui::BacktabPasses(cmdPrihvati, txtDo);
     ui::EnterPressesFocusedButton(this);
     optTekucaStranica->setFocus();
 }

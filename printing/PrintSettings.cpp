@@ -63,6 +63,7 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
     locale_.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
 
     optTab = Put<QTabWidget>(this, "optTab", Twips(120, 120, 6285, 3975));
+    optTab->setAccessibleName("Postavke ispisa");
     auto* sortiranje = new QWidget;
     auto* pisac = new QWidget;
     opcije_ = new QWidget;
@@ -79,10 +80,13 @@ PrintSettingsWindow::PrintSettingsWindow(QWidget* parent) : QDialog(parent) {
     BuildOptionsPage(y0);
     FitAndDescribe();
 
-    // The order Tab visits the controls, lowest tab index first.
-    ui::TabOrder({cmdPrihvati, cmdIzlaz, optTab, Label1, cmdMarginr, cmdPrinter, optHrvatski, optEngleski, txtTopM,
-                          txtLeftM, cmdOk, txtHPomak, optDesno, optLijevo, cmdFont, txtVPomak, optGore, optDolje,
-                          txtBrojRedova, txtFontSizeOstalo});
+    // The order Tab visits the controls, page by page. Leaving txtTopM always goes to Prihvati,
+    // so it comes last on its page, where Tab would go on to Prihvati anyway: the printer, the
+    // two ways of finding the margins, then the margins themselves.
+    ui::TabOrder({cmdPrihvati, cmdIzlaz, optTab, optHrvatski, optEngleski, cmdPrinter, cmdMarginr, cmdOk, txtLeftM,
+                  txtTopM, Label1, txtHPomak, optDesno, optLijevo, cmdFont, txtVPomak, optGore, optDolje, txtBrojRedova,
+                  txtFontSizeOstalo});
+    ui::BacktabPasses(cmdPrihvati, txtTopM);
 
     connect(cmdPrihvati, &QPushButton::clicked, this, [this] { cmdPrihvati_Click(); });
     connect(cmdIzlaz, &QPushButton::clicked, this, [this] { reject(); });

@@ -5,6 +5,8 @@
 #include "ui/Widgets.h"
 #include "printing/PrinterTools.h"
 
+#include <QAbstractItemView>
+#include <QAccessibleWidget>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -12,7 +14,37 @@
 using ui::Put;
 using ui::Twips;
 
+namespace {
+// On Linux Qt names a drop-down list by the entry it shows and leaves its purpose to the label's
+// relation, so a reader said "Ured" for the list of printers. This one is named by its label,
+// "Odaberite pisač", with the printer shown as its value; its entries stay its child.
+class PrinterList : public QAccessibleWidget {
+public:
+    explicit PrinterList(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+    QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+    QString text(QAccessible::Text t) const override {
+        return t == QAccessible::Value ? box()->currentText() : QAccessibleWidget::text(t);
+    }
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override {
+        return index == 0 ? QAccessible::queryAccessibleInterface(box()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* c) const override { return c && c->object() == box()->view() ? 0 : -1; }
+    QStringList actionNames() const override { return {showMenuAction()}; }
+    void doAction(const QString& action) override {
+        if (action == showMenuAction()) box()->showPopup();
+    }
+};
+
+QAccessibleInterface* PrinterListFactory(const QString&, QObject* object) {
+    auto* box = qobject_cast<QComboBox*>(object);
+    return box && box->objectName() == "cboPrinter" ? new PrinterList(box) : nullptr;
+}
+} // namespace
+
 PrinterSelection::PrinterSelection(QWidget* parent) : QDialog(parent) {
+    static const bool named = (QAccessible::installFactory(PrinterListFactory), true);
+    (void)named;
     ui::SetUpDialog(this, "Form2", "Odabir pisača", 4200, 1365);
 
     Label1 = Put<QLabel>(this, "Label1", Twips(120, 120, 2055, 255), "Odaberite pisač");

@@ -1,5 +1,10 @@
 #include "ui/Icons.h"
 
+#include "ui/Colours.h"
+
+#include <QGuiApplication>
+#include <QHash>
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -196,12 +201,26 @@ void Draw(QPainter& p, const QString& name) {
 } // namespace
 
 QIcon ButtonIcon(const QString& name) {
-    QPixmap pm(kSize, kSize);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
+    QImage picture(kSize, kSize, QImage::Format_ARGB32_Premultiplied); // as a pixmap is painted
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
     Draw(p, name);
     p.end();
-    return QIcon(pm);
+    if (IsDark(QGuiApplication::palette())) {
+        // Every colour of the picture stands out from a dark button, each lightened once.
+        const QColor button = QGuiApplication::palette().color(QPalette::Button);
+        picture.convertTo(QImage::Format_ARGB32);
+        QHash<QRgb, QRgb> lighter;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const QRgb was = picture.pixel(x, y);
+                if (qAlpha(was) == 0) continue;
+                auto it = lighter.find(was);
+                if (it == lighter.end()) it = lighter.insert(was, OnBackground(QColor::fromRgba(was), button, kPictureContrast).rgba());
+                picture.setPixel(x, y, *it);
+            }
+    }
+    return QIcon(QPixmap::fromImage(picture));
 }
 
 } // namespace ui

@@ -1,8 +1,10 @@
 #include "ui/Widgets.h"
 
+#include "ui/Colours.h"
 #include "ui/Icons.h"
 #include "ui/Twips.h"
 
+#include <QAccessibleWidget>
 #include <QDialog>
 #include <QFocusEvent>
 #include <QFrame>
@@ -26,11 +28,35 @@ void SetUpDialog(QDialog* window, const char* name, const QString& title, int wi
     window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     window->setFixedSize(Px(widthTwips), Px(heightTwips));
     CentreOnScreen(window);
+    ShowFocusAtOnce(window);
+}
+
+namespace {
+// Qt draws a focus frame only once the window has seen a Tab or a shortcut, and forgets it each
+// time the window is shown; the program itself puts the focus on the control Enter acts on, and
+// the user must see which it is.
+class FocusShown : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) static_cast<QWidget*>(watched)->setAttribute(Qt::WA_KeyboardFocusChange);
+        return false;
+    }
+};
+} // namespace
+
+void ShowFocusAtOnce(QWidget* window) {
+    window->installEventFilter(new FocusShown(window));
 }
 
 QFrame* Outline(QWidget* parent, const char* name, QRect geometry) {
     auto* frame = Put<QFrame>(parent, name, geometry);
-    frame->setStyleSheet(QString("QFrame#%1 { border: 1px solid rgb(0, 70, 213); background: transparent; }").arg(name));
+    const QColor line = OnBackground(QColor(0, 70, 213), frame->palette().color(QPalette::Window), kPictureContrast);
+    frame->setStyleSheet(QString("QFrame#%1 { border: 1px solid rgb(%2, %3, %4); background: transparent; }")
+                             .arg(name)
+                             .arg(line.red())
+                             .arg(line.green())
+                             .arg(line.blue()));
     return frame;
 }
 
@@ -45,11 +71,74 @@ QToolButton* PictureButton(QWidget* parent, const char* name, const char* icon, 
     return b;
 }
 
+namespace {
+// A display box is never a stop of Tab, and a screen reader is not told it takes the focus; a
+// click still gives it the focus, which the window's own rule hands on at once.
+class ClickFocusOnly : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick) return false;
+        static_cast<QWidget*>(watched)->setFocus(Qt::MouseFocusReason);
+        return true; // nothing to select in a box that hands the focus on
+    }
+};
+} // namespace
+
+namespace {
+class PressAtOnce : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Shortcut) return false;
+        auto* button = static_cast<QAbstractButton*>(watched);
+        if (button->isEnabled()) button->click();
+        return true;
+    }
+};
+
+// A display box is read as a word or a number of the window, not as a box to type in: its name
+// is its caption, or what it counts with the number it shows.
+class DisplayText : public QAccessibleWidget {
+public:
+    explicit DisplayText(QWidget* w) : QAccessibleWidget(w, QAccessible::StaticText) {}
+    QString text(QAccessible::Text t) const override {
+        const QString shown = static_cast<QLineEdit*>(widget())->text();
+        if (t == QAccessible::Value) return shown;
+        if (t != QAccessible::Name) return QAccessibleWidget::text(t);
+        const QString name = widget()->accessibleName();
+        if (name.isEmpty() || name == shown) return shown;
+        return shown.isEmpty() ? name : name + ": " + shown;
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.readOnly = true;
+        s.editable = false;
+        return s;
+    }
+};
+
+QAccessibleInterface* DisplayTextFactory(const QString&, QObject* object) {
+    auto* box = qobject_cast<QLineEdit*>(object);
+    return box && box->property("vokabisDisplayBox").toBool() ? new DisplayText(box) : nullptr;
+}
+} // namespace
+
+void GiveShortcut(QToolButton* button, const QKeySequence& key) {
+    button->setShortcut(key);
+    button->installEventFilter(new PressAtOnce(button));
+}
+
 QLineEdit* DisplayBox(QWidget* parent, const char* name, QRect geometry, const QString& text) {
+    static const bool factory = (QAccessible::installFactory(DisplayTextFactory), true);
+    (void)factory;
     auto* t = new QLineEdit(text, parent);
+    t->setProperty("vokabisDisplayBox", true);
     t->setObjectName(name);
     t->setGeometry(geometry);
     t->setReadOnly(true);
+    t->setFocusPolicy(Qt::NoFocus);
+    t->installEventFilter(new ClickFocusOnly(t));
     t->setAlignment(Qt::AlignCenter);
     QPalette pal = t->palette();
     pal.setColor(QPalette::Base, pal.color(QPalette::Button));
@@ -60,10 +149,9 @@ QLineEdit* DisplayBox(QWidget* parent, const char* name, QRect geometry, const Q
 QLineEdit* HeadingBox(QWidget* parent, const char* name, const QString& text, QRect geometry, int maxWidth) {
     QLineEdit* t = DisplayBox(parent, name, geometry, text);
     t->setFrame(false);
-    t->setFocusPolicy(Qt::ClickFocus); // Tab skips it
     t->setAccessibleName(text);         // a caption, not a value to edit
     QPalette pal = t->palette();
-    pal.setColor(QPalette::Text, QColor(0, 70, 213));
+    pal.setColor(QPalette::Text, OnBackground(QColor(0, 70, 213), pal.color(QPalette::Base), kTextContrast));
     t->setPalette(pal);
     const int need = t->fontMetrics().horizontalAdvance(text) + 12;
     t->resize(std::clamp(need, geometry.width(), std::max(geometry.width(), maxWidth)), geometry.height());
@@ -109,6 +197,42 @@ void EnterPressesFocusedButton(QWidget* window) {
         b->installEventFilter(filter);
         if (auto* push = qobject_cast<QPushButton*>(b); push && !push->isDefault()) push->setAutoDefault(false);
     }
+}
+
+namespace {
+// Whether Tab or Shift+Tab would stop at c in window, as Qt decides it.
+bool TabStop(QWidget* c, QWidget* window) {
+    return c->window() == window && c->isVisible() && c->isEnabled() && (c->focusPolicy() & Qt::TabFocus) &&
+           !c->focusProxy();
+}
+
+class BacktabPast : public QObject {
+public:
+    BacktabPast(QWidget* target, QWidget* box) : QObject(target), target_(target), box_(box) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool backtab = key->key() == Qt::Key_Backtab || (key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ShiftModifier));
+        if (!backtab || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) return false;
+        QWidget* window = target_->window();
+        auto previous = [&](QWidget* from) {
+            QWidget* c = from->previousInFocusChain();
+            while (c != target_ && !TabStop(c, window)) c = c->previousInFocusChain();
+            return c;
+        };
+        QWidget* reached = previous(target_);
+        if (reached != box_) return false;
+        previous(reached)->setFocus(Qt::BacktabFocusReason);
+        return true;
+    }
+
+private:
+    QWidget *target_, *box_;
+};
+} // namespace
+
+void BacktabPasses(QWidget* target, QWidget* box) {
+    target->installEventFilter(new BacktabPast(target, box));
 }
 
 void SelectWholeTextOnFocus(QLineEdit* box) {

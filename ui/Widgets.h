@@ -7,6 +7,7 @@
 #include <type_traits>
 
 class QDialog;
+class QKeySequence;
 class QEvent;
 class QFrame;
 class QLineEdit;
@@ -36,7 +37,8 @@ QFrame* Outline(QWidget* parent, const char* name, QRect geometry);
 
 // A button that shows a picture and no caption; reachable with Tab, not taking the focus on a click.
 QToolButton* PictureButton(QWidget* parent, const char* name, const char* icon, QRect geometry);
-// A read-only box with centred text on the button-face colour (counters, page numbers).
+// A read-only box with centred text on the button-face colour (counters, page numbers); Tab
+// passes over it, a click gives it the focus for the window's rule to hand on.
 QLineEdit* DisplayBox(QWidget* parent, const char* name, QRect geometry, const QString& text = {});
 // A group's caption on its frame's top edge: as wide as its text needs, up to maxWidth.
 QLineEdit* HeadingBox(QWidget* parent, const char* name, const QString& text, QRect geometry, int maxWidth);
@@ -51,8 +53,18 @@ struct CounterRow {
 // Builds the row with its top-left corner at (left, top) in twips into the given members.
 void PutCounterRow(QWidget* parent, int left, int top, const CounterRow& row);
 
+// key presses button at once (not after the pressed look a button's own shortcut waits for), and
+// is the button's own, so a screen reader reports it as the button's key.
+void GiveShortcut(QToolButton* button, const QKeySequence& key);
+
 // Tab visits the controls in this order.
 void TabOrder(std::initializer_list<QWidget*> controls);
+// Where leaving box always sends the focus to target, Shift+Tab from target passes over box to
+// the control before it, rather than into a box it could only leave back to target.
+void BacktabPasses(QWidget* target, QWidget* box);
+// The focus frame is drawn from the moment a control of the window gets the focus, whoever
+// put it there; SetUpDialog does it for the dialogs.
+void ShowFocusAtOnce(QWidget* window);
 
 // For every window, once its buttons are built: Enter on a focused push or picture button
 // presses that button, and no push button becomes the window's default by itself, so Enter

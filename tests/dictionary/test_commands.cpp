@@ -131,6 +131,65 @@ TEST_F(CommandsTest, DeleteRemovesExactlyTheSelectedRowsAfterAskingWithNoAsDefau
     EXPECT_EQ(Column(0), (QStringList{"cat", "fox"}));
 }
 
+// The usual list keys and clicks choose rows; moving alone never does, and only chosen rows go.
+TEST_F(CommandsTest, RowsAreChosenWithTheKeyboardAndWithShiftOrCtrlClicks) {
+    Start(kPairs);
+    auto chosen = [&] {
+        QList<int> rows = Grid()->SelectedRows();
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    ClickRow(1);
+    Grid()->setFocus();
+    Key(Grid(), Qt::Key_Space);
+    EXPECT_EQ(chosen(), QList<int>{1});
+    Key(Grid(), Qt::Key_Space); // toggles
+    EXPECT_EQ(chosen(), QList<int>{});
+    Key(Grid(), Qt::Key_Down, Qt::ShiftModifier);
+    Key(Grid(), Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(chosen(), (QList<int>{1, 2, 3}));
+    Key(Grid(), Qt::Key_Up, Qt::ShiftModifier); // the range shrinks back towards where it began
+    EXPECT_EQ(chosen(), (QList<int>{1, 2}));
+    Key(Grid(), Qt::Key_Down, Qt::ControlModifier);
+    Key(Grid(), Qt::Key_Down);
+    EXPECT_EQ(Grid()->currentIndex().row(), 4);
+    EXPECT_EQ(chosen(), (QList<int>{1, 2})); // moving chose nothing
+    Key(Grid(), Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(chosen(), (QList<int>{1, 2, 4}));
+    Key(Grid(), Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(chosen(), (QList<int>{1, 2, 4, 5}));
+    Key(Grid(), Qt::Key_Home, Qt::ShiftModifier);
+    EXPECT_EQ(chosen(), (QList<int>{0, 1, 2, 3, 4}));
+
+    Grid()->clearSelection();
+    ClickRow(1);
+    const QPoint row4(5, Grid()->rowViewportPosition(4) + 3);
+    QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, Qt::ShiftModifier, row4);
+    EXPECT_EQ(chosen(), (QList<int>{1, 2, 3, 4}));
+    QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(5, Grid()->rowViewportPosition(2) + 3));
+    EXPECT_EQ(chosen(), (QList<int>{1, 3, 4}));
+    ClickRow(0); // a plain click moves only
+    EXPECT_EQ(chosen(), (QList<int>{1, 3, 4}));
+
+    SeenBox box;
+    AnswerBox(&box, "Da");
+    Key(Grid(), Qt::Key_Delete);
+    EXPECT_EQ(Column(0), (QStringList{"ant", "cat", "fox"}));
+
+    // Enter and F2 open the current pair in the editor, as a double-click does.
+    ClickRow(1);
+    QStringList seen;
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_F2}) {
+        OnNextModal<EntryEditor>([&](EntryEditor* e) {
+            seen << e->txtEngleski->text();
+            e->cmdIzlaz->click();
+        });
+        Key(Grid(), key);
+        QTest::qWait(20);
+    }
+    EXPECT_EQ(seen, (QStringList{"cat", "cat"}));
+}
+
 TEST_F(CommandsTest, EnterPressesAFocusedButtonAndShortcutsReachTheCommands) {
     Start(kPairs);
     auto press = [](Qt::Key key, Qt::KeyboardModifiers mods = Qt::ControlModifier) {

@@ -158,7 +158,10 @@ TEST_F(EditorTest, FocusRulesAndKrajOrEscLoseOnlyWhatWasNotSaved) {
         QApplication::processEvents();
         EXPECT_EQ(Focus(), e.cmdSpremi);
         e.cmdIzlaz->setFocus(Qt::TabFocusReason);
-        Key(e.cmdIzlaz, Qt::Key_Tab); // on to the heading, which never keeps the focus nor looks selected
+        Key(e.cmdIzlaz, Qt::Key_Tab); // past the heading, which is no Tab stop
+        QApplication::processEvents();
+        EXPECT_EQ(Focus(), e.txtEngleski);
+        Click(e.Text4); // the heading never keeps the focus nor looks selected
         QApplication::processEvents();
         EXPECT_EQ(Focus(), e.cmdSpremi);
         EXPECT_FALSE(e.Text4->hasSelectedText());

@@ -19,14 +19,38 @@ TEST_F(Form4Test, OpensOnTheStoredQueryWithItsLayoutAndCounter) {
     EXPECT_EQ(Grid()->model()->headerData(1, Qt::Horizontal).toString(), "Hrvatski");
     EXPECT_EQ(Text("Text2") + Counter(), "od1/12");
     EXPECT_EQ(w->ActiveLink1.Address, folder.app() + "/Help/index.htm");
-    // Tab goes through the controls in their fixed order; the counter boxes pass it on.
     EXPECT_EQ(QApplication::focusWidget(), Find("cmdNova"));
-    auto* english = Find<QLineEdit>("txtNadjiEngleski");
-    english->setFocus();
-    for (QWidget* next : {Find("txtNadjiHrvatski"), static_cast<QWidget*>(english)}) { // Text2 hands the focus back
-        Key(QApplication::focusWidget(), Qt::Key_Tab);
-        EXPECT_EQ(QApplication::focusWidget(), next);
-    }
+}
+
+// Tab and Shift+Tab reach every control in their fixed order, the display-only counter boxes
+// passed over; the focus the program gives is drawn before any key is pressed, in the grid too.
+TEST_F(Form4Test, TabReachesEveryControlBothWaysAndTheFocusIsAlwaysSeen) {
+    Start(kPairs);
+    EXPECT_TRUE(ShowsItsFocus(Find("cmdNova")));
+    const QStringList ring = {"cmdOk",     "cmdDelete",        "cmdPregledaj",     "cmdAsc",      "cmdDesc",
+                              "cmdAlati",  "cmdHelp",          "cmdIzlaz",         "txtNadjiEngleski",
+                              "txtNadjiHrvatski", "CmdPrevious", "DBGrid1",        "cmdNext",     "cmdFirst", "cmdLast"};
+    EXPECT_EQ(TabRing(Find("cmdNova")), ring);
+    QStringList back(ring.rbegin(), ring.rend());
+    EXPECT_EQ(TabRing(Find("cmdNova"), true), back);
+    Key(Find("txtNadjiEngleski"), Qt::Key_Return); // the program moves the focus to the grid
+    ASSERT_EQ(QApplication::focusWidget(), Grid());
+    EXPECT_TRUE(ShowsItsFocus(Grid())); // the current cell is framed
+    Click(Find<QLineEdit>("Text2")); // a counter box still hands a click on
+    EXPECT_EQ(QApplication::focusWidget(), Find("txtNadjiEngleski"));
+    OnNextModal<EntryEditor>([&](EntryEditor* e) {
+        EXPECT_TRUE(ShowsItsFocus(e->cmdSpremi));
+        EXPECT_EQ(TabRing(e->cmdSpremi), (QStringList{"cmdIzlaz", "txtEngleski", "txtHrvatski"}));
+        // Leaving the Croatian box goes to Prihvati, so Shift+Tab from there passes over it.
+        EXPECT_EQ(TabRing(e->cmdSpremi, true), (QStringList{"txtEngleski", "cmdIzlaz"}));
+        e->txtEngleski->setText("x");
+        e->txtHrvatski->setText("y");
+        e->txtHrvatski->setFocus();
+        Key(e->txtHrvatski, Qt::Key_Return);
+        EXPECT_TRUE(ShowsItsFocus(e->cmdSpremi));
+        e->cmdIzlaz->click();
+    });
+    Click(Find("cmdOk"));
 }
 
 TEST_F(Form4Test, ScreenshotForAPersonToLookAt) {
@@ -55,6 +79,24 @@ TEST_F(Form4Test, ScreenshotForAPersonToLookAt) {
     });
     w->cmdOk_Click();
     EXPECT_FALSE(editorFile.isEmpty());
+}
+
+// The program's own colours stay as they are on a light palette; on a dark one every text keeps
+// 4.5:1 and every picture 3:1 against what it is drawn on, in the main window and the editor.
+TEST_F(Form4Test, OwnColoursStayOnALightPaletteAndStayReadableOnADarkOne) {
+    Start(kPairs);
+    EXPECT_EQ(Find<QLabel>("Label3")->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+    EXPECT_EQ(Dominant(Find<QToolButton>("cmdNext")->icon().pixmap(32).toImage()), QColor(0, 0, 128));
+    EXPECT_EQ(TooFaint(w.get(), false), QStringList{});
+    w.reset();
+    const DarkPalette dark;
+    Start({});
+    EXPECT_EQ(TooFaint(w.get()), QStringList{});
+    OnNextModal([&](QWidget* editor) {
+        EXPECT_EQ(TooFaint(editor), QStringList{});
+        editor->close();
+    });
+    Click(Find("cmdOk"));
 }
 
 TEST_F(Form4Test, TypingNarrowsTheListOnEveryKeystroke) {
@@ -232,6 +274,33 @@ TEST_F(Form4Test, ScreenReadersHearANameForEveryControl) {
         editor->close();
     });
     Click(Find("cmdOk"));
+}
+
+// What a screen reader is told: the picture buttons' hints and keys, the hint for the keyboard
+// focus too, names for the status bar, its message and the row selectors, and the counter's
+// "od" as a word. What reaches a real reader, events included, tests/a11y checks through AT-SPI.
+TEST_F(Form4Test, AScreenReaderHearsHintsKeysAndNames) {
+    Start(kPairs);
+    auto* nova = Find<QToolButton>("cmdNova");
+    EXPECT_EQ(nova->toolTip(), "Novi pojam (Ctrl+N)");
+    EXPECT_EQ(Find("cmdIzlaz")->toolTip(), "Završi rad (Ctrl+Q)");
+    EXPECT_EQ(Find("cmdAsc")->toolTip(), "Sortiraj uzlazno");
+    QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(nova)->actionInterface();
+    EXPECT_EQ(actions->keyBindingsForAction(QAccessibleActionInterface::pressAction()), QStringList{"Ctrl+N"});
+    nova->setFocus();
+    Key(nova, Qt::Key_Tab);
+    EXPECT_EQ(w->StatusText(), "Izmjeni prijevod"); // the hint follows the keyboard focus
+
+    auto* panel = Find<QLabel>("StatusBar1Panel1");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(Find("StatusBar1"))->text(QAccessible::Name), "Traka stanja");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Name), "Poruka");
+    w->SetStatusText("Nema parova.");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Description), "Nema parova.");
+    QAccessibleInterface* od = QAccessible::queryAccessibleInterface(Find("Text2"));
+    EXPECT_EQ(od->role(), QAccessible::StaticText);
+    EXPECT_FALSE(od->state().focusable || od->state().editable);
+    EXPECT_EQ(Grid()->model()->headerData(0, Qt::Vertical, Qt::AccessibleTextRole).toString(), "Redak 1, tekući");
+    EXPECT_EQ(Grid()->model()->headerData(1, Qt::Vertical, Qt::AccessibleTextRole).toString(), "Redak 2");
 }
 
 TEST_F(Form4Test, GridMovesTheCurrentRowAndSelectsOnlyThroughTheRecordSelectors) {

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <optional>
 #include <QToolTip>
 
 namespace {
@@ -213,6 +214,7 @@ TEST_F(PrintTest, TheRangeWindowChecksItsBoxesAndStartsFreshEachTime) {
 TEST_F(PrintTest, ThePageRangeChosenWithTheArrowKeysTakesTheFocusToOd) {
     SeenBox none;
     OnNextModal<PrintRangeDialog>([&](PrintRangeDialog* d) {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(d)); // an arrow key moves the choice only in the active window
         ASSERT_EQ(d->focusWidget(), d->optTekucaStranica);
         QTest::keyClick(d->optTekucaStranica, Qt::Key_Down);
         QCoreApplication::processEvents();
@@ -438,6 +440,60 @@ TEST(PrintLongList, PageNumbersPast32767AreTakenAsTheyAre) {
     EXPECT_EQ(Module1::PrintTo, 32770);
     EXPECT_EQ(PageNumber("41194,5"), 41194); // a half to the even neighbour
     EXPECT_EQ(PageNumber("5000000000"), 0);
+}
+
+// Tab and Shift+Tab reach every enabled control of each print window; where leaving a box sends
+// the focus to Prihvati, Tab reaches that box last and Shift+Tab from Prihvati passes over it.
+// The focus the window gives at its opening is drawn at once.
+TEST(PrintWindows, TabReachesEveryControlBothWaysAndTheFirstFocusIsSeen) {
+    ListFixture f(3);
+    auto ring = [](QDialog* w, const char* start, QStringList forward, QStringList backward) {
+        w->show();
+        QApplication::setActiveWindow(w);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+        QApplication::processEvents(); // what an option's click leaves to do
+        QWidget* first = w->findChild<QWidget*>(start);
+        QWidget* focused = QApplication::focusWidget();
+        EXPECT_TRUE(focused && ShowsItsFocus(focused)) << start;
+        EXPECT_EQ(TabRing(first), forward) << start;
+        EXPECT_EQ(TabRing(first, true), backward) << start;
+    };
+    PrintSettingsWindow settings;
+    settings.optTab->setCurrentIndex(1);
+    ring(&settings, "cmdPrihvati",
+         {"cmdIzlaz", "qt_tabwidget_tabbar", "cmdPrinter", "cmdMarginr", "cmdOk", "txtLeftM", "txtTopM"},
+         {"txtLeftM", "cmdOk", "cmdMarginr", "cmdPrinter", "qt_tabwidget_tabbar", "cmdIzlaz"});
+    settings.optTab->setCurrentIndex(2);
+    const QStringList options = {"cmdIzlaz", "qt_tabwidget_tabbar", "txtHPomak", "optDesno", "cmdFont", "txtVPomak",
+                                 "optGore", "txtBrojRedova", "txtFontSizeOstalo"};
+    ring(&settings, "cmdPrihvati", options, QStringList(options.rbegin(), options.rend()));
+    PrintRangeDialog range(9);
+    ring(&range, "cmdPrihvati", {"cmdOdbaci", "optTekucaStranica"}, {"optTekucaStranica", "cmdOdbaci"});
+    QTest::mouseClick(range.optOdStrDoStr, Qt::LeftButton);
+    ring(&range, "cmdPrihvati", {"cmdOdbaci", "optOdStrDoStr", "txtOd", "txtDo"}, {"txtOd", "optOdStrDoStr", "cmdOdbaci"});
+    PrintPreview preview(*f.list);
+    const QStringList strip = {"CmdPrevious", "cmdNext", "cmdLast", "cmdIspis", "cmdIzlaz", "Scroller1"};
+    ring(&preview, "cmdFirst", strip, QStringList(strip.rbegin(), strip.rend()));
+}
+
+// Each print window keeps its own colours on a light palette and every text 4.5:1 and every
+// picture 3:1 against what it is drawn on with a dark one.
+TEST(PrintWindows, OwnColoursStayOnALightPaletteAndStayReadableOnADarkOne) {
+    ListFixture f(3);
+    for (bool darkTheme : {false, true}) {
+        std::optional<DarkPalette> dark;
+        if (darkTheme) dark.emplace();
+        PrintSettingsWindow settings;
+        PrintPreview preview(*f.list);
+        PrintRangeDialog range(1);
+        PrinterSelection printers;
+        if (!darkTheme) {
+            EXPECT_EQ(settings.Text5->palette().color(QPalette::Text), QColor(0, 70, 213));
+            EXPECT_EQ(preview.lblUpozorenje->palette().color(QPalette::WindowText), QColor(192, 0, 0));
+        }
+        for (QWidget* w : std::initializer_list<QWidget*>{&settings, &preview, &range, &printers})
+            EXPECT_EQ(TooFaint(w, darkTheme), QStringList{}) << w->objectName().toStdString() << (darkTheme ? " dark" : " light");
+    }
 }
 
 // Each print window over a small main window in the screen's corner.

@@ -368,6 +368,11 @@ TEST(PrinterSelection, ListsThePrintersSelectsTheFirstAndChoosesByExactName) {
         EXPECT_EQ(s.cboPrinter->count(), 3);
         EXPECT_EQ(s.cboPrinter->currentIndex(), 0);
         EXPECT_TRUE(s.cmdSelect->isEnabled());
+        // A reader names the list by what it is for, and says its value apart.
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(s.cboPrinter);
+        EXPECT_EQ(list->text(QAccessible::Name), "Odaberite pisač");
+        EXPECT_EQ(list->text(QAccessible::Value), "Ured");
+        EXPECT_EQ(list->role(), QAccessible::ComboBox);
         s.cboPrinter->setCurrentIndex(2);
         s.cmdSelect->click();
         EXPECT_EQ(printing::ChosenPrinter, "Kuća");
