@@ -17,4 +17,6 @@ cp -r "$(dirname "$program")/Help" "$dir/app/" 2>/dev/null
 printf 'cat\tmačka\ncup\tšalica\ndog\tpas\n' >"$dir/pairs.tsv"
 "$tool" create "$dir/app/Data/Vokabis.mdb" --from "$dir/pairs.tsv" >/dev/null || { echo "vokabis-db create failed"; exit 1; }
 export HOME=$dir XDG_RUNTIME_DIR=$dir
-exec xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- bash "$here/atspi_session.sh" "$dir/app/vokabis"
+xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- bash "$here/atspi_session.sh" "$dir/app/vokabis"
+status=$?
+exit $status # the trap removes the folder
