@@ -16,33 +16,29 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 
 namespace {
 
 struct Check {
-    std::thread thread;
+    // The whole-file check of this run on a thread of its own, with its own connection; stopped
+    // through the thread's interruption request, which the engine asks between steps.
+    QThread* thread = nullptr;
     std::mutex mutex;
     std::condition_variable over; // told once the check has said whether the file is damaged, or ended
-    sqlite3* running = nullptr; // the check's connection while it works
-    bool stopped = false;
     bool pending = false; // the check of this run has not spoken yet: writes wait for it
-    bool Interrupt() { // true if a connection was reached
-        std::lock_guard lock(mutex);
-        stopped = true;
-        if (running) sqlite3_interrupt(running);
-        return running != nullptr;
-    }
     void Stop() {
-        Interrupt();
-        if (thread.joinable()) thread.join();
+        if (thread) {
+            thread->requestInterruption();
+            thread->wait();
+            delete thread;
+            thread = nullptr;
+        }
         std::lock_guard lock(mutex);
         pending = false;
     }
     ~Check() { Stop(); } // a run that ends without quitting the event loop waits here
 };
 Check check;
-void (*failureHook)() = nullptr; // tests only: see SetCheckFailureHook
 
 void TellDamage(const std::string&, const std::string& message) {
     // Whatever thread met the damage, nothing more is written from now on.
@@ -81,34 +77,12 @@ void OpenTheGate() {
 }
 
 // A whole-file check on a connection of its own, off the user's thread.
-// Names the check's connection to Stop() while it lives. Declared after the connection, so it
-// is destroyed first, also when a statement throws: the connection is never closed while Stop()
-// can still reach it to interrupt it.
-class Running {
-public:
-    explicit Running(sqlite3* handle) {
-        std::lock_guard lock(check.mutex);
-        if (check.stopped) return;
-        check.running = handle;
-        live_ = true;
-    }
-    ~Running() {
-        std::lock_guard lock(check.mutex);
-        check.running = nullptr;
-    }
-    Running(const Running&) = delete;
-    Running& operator=(const Running&) = delete;
-    bool live() const { return live_; }
-
-private:
-    bool live_ = false;
-};
-
 void CheckWholeFile(std::string path, std::string key) {
     try {
         db::Database d(path, key, db::Connection::Options{false, true, false});
-        const Running running(d.handle());
-        if (!running.live()) return;
+        sqlite3_progress_handler(
+            d.handle(), 1000, [](void*) { return QThread::currentThread()->isInterruptionRequested() ? 1 : 0; }, nullptr);
+        if (QThread::currentThread()->isInterruptionRequested()) return;
         std::string verdict;
         {
             db::Statement s(d.handle(), "PRAGMA quick_check");
@@ -127,21 +101,17 @@ void CheckWholeFile(std::string path, std::string key) {
             QMetaObject::invokeMethod(qApp, RecountAndShowAgain, Qt::QueuedConnection);
         }
     } catch (const db::EngineError&) {
-        if (failureHook) failureHook();
         // Damage already went to the handler; an interrupted or busy check tells nothing.
     }
 }
 
 void StartCheck() {
-    if (!Module1::DictDb || check.thread.joinable()) return;
-    {
-        std::lock_guard lock(check.mutex);
-        check.stopped = false;
-    }
-    check.thread = std::thread([path = Module1::DictDb->path(), key = Module1::DbPassword.toStdString()] {
+    if (!Module1::DictDb || check.thread) return;
+    check.thread = QThread::create([path = Module1::DictDb->path(), key = Module1::DbPassword.toStdString()] {
         CheckWholeFile(path, key);
         OpenTheGate(); // also when the check was stopped or failed
     });
+    check.thread->start();
 }
 
 // Before the first writes of a run: a pair saved before the whole-file check has spoken could
@@ -160,7 +130,7 @@ void WaitForTheCheck() {
         return;
     }
     StartCheck(); // a save before the event loop has run
-    if (!check.thread.joinable()) { // nothing to check: no dictionary is open
+    if (!check.thread) { // nothing to check: no dictionary is open
         std::lock_guard lock(check.mutex);
         check.pending = false;
         return;
@@ -208,6 +178,3 @@ void WatchDictionary() {
 
 void StopWatchingDictionary() { check.Stop(); }
 
-void SetCheckFailureHook(void (*hook)()) { failureHook = hook; }
-
-bool InterruptTheCheck() { return check.Interrupt(); }

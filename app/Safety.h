@@ -8,9 +8,3 @@ void WatchDictionary();
 
 // Waits for the background check (interrupting it); the program calls it before it ends.
 void StopWatchingDictionary();
-
-// For tests, to reach the moment a failing check has closed its connection: the hook runs on
-// the check's thread right there, and may interrupt the check as Stop() does, without waiting
-// for it. InterruptTheCheck says whether a connection was there to interrupt.
-void SetCheckFailureHook(void (*hook)());
-bool InterruptTheCheck();
