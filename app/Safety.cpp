@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QThread>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -39,6 +40,7 @@ struct Check {
     ~Check() { Stop(); } // a run that ends without quitting the event loop waits here
 };
 Check check;
+std::atomic<bool> checkedWhole{false}; // this run's check found every page and index sound
 
 void TellDamage(const std::string&, const std::string& message) {
     // Whatever thread met the damage, nothing more is written from now on.
@@ -93,6 +95,7 @@ void CheckWholeFile(std::string path, std::string key) {
         // a million pairs.
         if (verdict == "ok" && !db::IndexesMatchPairs(d.handle())) verdict = "index";
         if (verdict != "ok") db::ReportDamage(path, db::DescribeFailure(SQLITE_CORRUPT, path));
+        else checkedWhole = true;
         // Writes need only that verdict; the counts are compared after they may go on.
         OpenTheGate();
         const bool countsWrong = verdict == "ok" && db::CountsUsable(d.handle()) && !db::CountsMatch(d.handle());
@@ -157,6 +160,7 @@ void WaitForTheCheck() {
 void WatchDictionary() {
     db::SetDamageHandler(TellDamage);
     StopWatchingDictionary();
+    checkedWhole = false;
     {
         std::lock_guard lock(check.mutex);
         check.pending = Module1::DictDb != nullptr;
@@ -178,3 +182,4 @@ void WatchDictionary() {
 
 void StopWatchingDictionary() { check.Stop(); }
 
+bool CheckedWhole() { return checkedWhole && db::WritesRefusedReason().empty(); }

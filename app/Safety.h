@@ -8,3 +8,7 @@ void WatchDictionary();
 
 // Waits for the background check (interrupting it); the program calls it before it ends.
 void StopWatchingDictionary();
+
+// Whether this run's background check found the dictionary whole, and nothing has found it
+// damaged since.
+bool CheckedWhole();

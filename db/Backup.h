@@ -15,11 +15,14 @@ std::string BackupFolder(const std::string& path);
 // the same password and mode 0600, and keeps the newest `keep` backups of that name there, newest
 // by the order they were made in. Partial copies left by killed backups go first. Returns the new
 // file's path, which is there; throws EngineError with a Croatian message, and then made nothing.
+// The engine copies page by page, reading each through its check, so a damaged file is refused.
+// pagesAsTheyAre copies the encrypted file as it is instead, many times quicker: only for a file
+// whose pages were checked whole in this run (the program's own, at its end).
 std::string MakeBackup(const std::string& path, const std::string& password, std::string folder = {},
-                       int keep = 10);
+                       int keep = 10, bool pagesAsTheyAre = false);
 // The same from a connection already open on path.
 std::string MakeBackupOf(sqlite3* src, const std::string& path, const std::string& password, std::string folder = {},
-                         int keep = 10);
+                         int keep = 10, bool pagesAsTheyAre = false);
 
 // Writes a whole copy of the open database src to target: a file beside it first, synced to the
 // disk, then renamed over target (mode 0600, no journal left with it).

@@ -57,7 +57,7 @@ int main(int argc, char** argv) try {
         database->Close();
         Said("opened");
     } else if (mode == "backup") { // what the end of a run that changed something does
-        Said(db::MakeBackup(file, db::kPassword).c_str());
+        Said(db::MakeBackup(file, db::kPassword, {}, 10, true).c_str()); // a file the run checked whole
     } else if (mode == "first-copy") {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName("vokabis");

@@ -1,6 +1,7 @@
 // The backup folder as the vokabis-db tool leaves it: which copies are kept, what a killed
 // backup leaves behind, what the folder's file system cannot do.
 #include "common/TempFiles.h"
+#include "db/Backup.h"
 #include "db/Files.h"
 #include "tools/RunTool.h"
 
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -207,4 +209,36 @@ TEST(Backup, OnlyFoldersMadeForTheCopiesGetTheirModesAndNeverThroughALink) {
     ASSERT_EQ(Tool("backup " + d / "e/d.mdb").rc, 0);
     EXPECT_EQ(Mode(d / "shared"), fs::perms::all | fs::perms::sticky_bit);
     EXPECT_EQ(Copies(d / "shared").size(), 1u);
+}
+
+// The exit backup copies the encrypted pages as they are, once the pairs still in the log are in
+// the file; while another reader keeps the log from it, it copies through the engine. Either way
+// the copy holds every committed pair and is one file on its own that the key opens.
+TEST(Backup, PagesCopiedAsTheyAreHoldEveryCommittedPairAndStandAlone) {
+    for (const bool readerHoldsTheLog : {false, true}) {
+        TempDir d;
+        const fs::path file = d / "d.mdb";
+        MakeDictionary(file, ManyPairs(500));
+        db::Database writer(file.string(), db::kPassword), reader(file.string(), db::kPassword);
+        db::ExecSql(writer.handle(), "PRAGMA wal_autocheckpoint = 0");
+        if (readerHoldsTheLog) { // a read begun before the pair below, and not ended
+            db::ExecSql(reader.handle(), "BEGIN");
+            db::Statement(reader.handle(), "SELECT count(*) FROM Vokabis").Step();
+        }
+        writer.AddPair("late", "kasno"); // stays in the log
+        const std::string copy = db::MakeBackup(file.string(), db::kPassword, d / "B", 10, true);
+        EXPECT_FALSE(fs::exists(copy + "-wal") || fs::exists(copy + "-shm")) << readerHoldsTheLog;
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(copy.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        sqlite3_key(raw, db::kPassword, int(std::strlen(db::kPassword)));
+        {
+            db::Statement mode(raw, "PRAGMA journal_mode");
+            ASSERT_TRUE(mode.Step());
+            EXPECT_EQ(db::CStr(mode.Column(0)), "delete") << readerHoldsTheLog;
+        }
+        sqlite3_close(raw);
+        // Pages copied as they are keep their bytes; the engine encrypts each page anew.
+        EXPECT_EQ(Slurp(copy).substr(1024, 3072) == Slurp(file).substr(1024, 3072), !readerHoldsTheLog);
+        EXPECT_EQ(ReadPairs(copy).size(), 501u) << readerHoldsTheLog;
+    }
 }
