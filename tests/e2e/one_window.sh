@@ -31,9 +31,11 @@ ours() {
 }
 cleanup() {
     exec 2>/dev/null # the shell's notes on the processes it ends here
-    for p in "${pids[@]}" $(ours); do kill "$p" || true; done # Xvfb removes its lock
-    sleep 0.5
+    for p in "${pids[@]}" $(ours); do kill "$p" || true; done
+    # Xvfb removes its lock and socket as it ends: not later, when the next server has them.
+    for _ in $(seq 30); do kill -0 "${x-0}" || break; sleep 0.1; done
     for p in "${pids[@]}" $(ours); do kill -KILL "$p" || true; done
+    wait
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -65,10 +67,13 @@ for n in $(seq 70 79); do
 done
 [ -n "${DISPLAY-}" ] || fail "no free display among :70-:79"
 pids+=("$x")
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW && break; sleep 0.1; done
-xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW || fail "openbox did not start: $(cat "$work/openbox.log")"
+wm_up() { xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW; }
+for _ in 1 2 3; do # a server that has only just started may turn the first client away
+    openbox >"$work/openbox.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 50); do wm_up && break 2; kill -0 "${pids[-1]}" 2>/dev/null || break; sleep 0.1; done
+done
+wm_up || fail "openbox did not start: $(cat "$work/openbox.log")"
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
@@ -79,11 +84,12 @@ start() { # a first start in the background; its pid in $started
     started=$!
     pids+=("$started")
 }
-window_of() { timeout 20 xdotool search --sync --onlyvisible --pid "$1" --name "$title" | head -1; }
+window_of() { timeout 20 xdotool search --sync --all --onlyvisible --pid "$1" --name "$title" | head -1; }
 windows() { xdotool search --onlyvisible --name "$title" 2>/dev/null | wc -l; }
 is_active() {
     for _ in $(seq 100); do [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ] && return; sleep 0.1; done
-    fail "$2: the active window is $(xdotool getactivewindow 2>/dev/null), not $1"
+    fail "$2: the active window is $(xdotool getactivewindow 2>/dev/null), not $1 (a: ${wa-}, b: ${wb-});" \
+        "$(xprop -id "$1" _NET_WM_STATE _NET_WM_USER_TIME 2>&1)"
 }
 # What the window of pid $1 shows (boxes, counter, first row), as lines; retried while it settles.
 shows() {
@@ -109,7 +115,7 @@ wa=$(window_of "$a") || fail "the first window did not appear"
 start b # another dictionary: a window of its own, which the user then works in
 b=$started
 wb=$(window_of "$b") || fail "a start on another dictionary opened no window"
-xdotool mousemove --window "$wb" 300 388 click 1 # on its status bar
+xdotool windowactivate "$wb"
 is_active "$wb" "the second dictionary's window"
 
 # The selection of another program, looked up from the desktop's shortcut.
@@ -120,8 +126,8 @@ second --odabir
 is_active "$wa" "vokabis --odabir"
 shows "$a" "$kuca" "vokabis --odabir"
 
-xdotool mousemove --window "$wb" 300 388 click 1
-is_active "$wb" "the other window, clicked"
+xdotool windowactivate "$wb"
+is_active "$wb" "the other window, activated"
 # Launched from a menu or a shortcut, the start carries a startup id: the window takes it over.
 DESKTOP_STARTUP_ID=vokabis-proba-$$ second house
 is_active "$wa" "vokabis house"
