@@ -84,6 +84,15 @@ SingleInstance::Handed SingleInstance::HandOver(const QStringList& message) {
     return socket.read(1) == "1" ? Handed::Yes : Handed::NoAnswer;
 }
 
+SingleInstance::Handed SingleInstance::HandOverOrListen(const QStringList& message) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const Handed handed = HandOver(message);
+        if (handed != Handed::NobodyRunning || Listen()) return handed;
+        // Else another start won the socket a moment ago: hand over to it.
+    }
+    return Handed::NobodyRunning;
+}
+
 bool SingleInstance::Listen() {
     if (server_.listen(name_)) return true;
     if (server_.serverError() != QAbstractSocket::AddressInUseError || !Ours(name_)) return false;

@@ -17,18 +17,19 @@ public:
 
     enum class Handed { Yes, NobodyRunning, NoAnswer };
     // Hands message to the running program of this user and dictionary, if there is one, and
-    // waits until it has taken it.
-    Handed HandOver(const QStringList& message);
-    // Makes this program the running one; false when the socket cannot be made (then every
-    // start opens its own window, as before). A socket left by a program that crashed is
-    // replaced.
-    bool Listen();
+    // waits until it has taken it; when there is none, this program becomes the running one
+    // (if the socket cannot be made, every start opens its own window, as before).
+    Handed HandOverOrListen(const QStringList& message);
     void Stop() { server_.close(); }
 
 signals:
     void received(const QStringList& message);
 
 private:
+    Handed HandOver(const QStringList& message);
+    // Makes this program the running one; false when the socket cannot be made. A socket left
+    // by a program that crashed is replaced.
+    bool Listen();
     void Accept();
 
     QString name_;

@@ -81,14 +81,14 @@ int main(int argc, char** argv) {
     // A program already running on this user's dictionary shows the look-up, and this start ends.
     SingleInstance instance(Module1::FindLayout(QCoreApplication::applicationDirPath()).dictionary);
     command.request.launchTime = LaunchTime(command.request.startupId);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const SingleInstance::Handed handed = instance.HandOver(command.request.ToMessage());
-        if (handed == SingleInstance::Handed::Yes) return 0;
-        if (handed == SingleInstance::Handed::NoAnswer) {
-            std::cerr << "Vokabis je već pokrenut s istim rječnikom, ali ne odgovara. Zatvorite ga pa pokušajte ponovno.\n";
-            return 1;
-        }
-        if (instance.Listen()) break; // else another start won the socket a moment ago: hand over to it
+    switch (instance.HandOverOrListen(command.request.ToMessage())) {
+    case SingleInstance::Handed::Yes:
+        return 0;
+    case SingleInstance::Handed::NoAnswer:
+        std::cerr << "Vokabis je već pokrenut s istim rječnikom, ali ne odgovara. Zatvorite ga pa pokušajte ponovno.\n";
+        return 1;
+    case SingleInstance::Handed::NobodyRunning:
+        break;
     }
     QuitOnTerminate(app);
     // A look-up handed over while the window is still being made waits for it.
