@@ -38,6 +38,9 @@ MainWindow* StartUp(const QString& appPath) {
     return form4;
 }
 
+namespace {
+// The text selected in any program: X11's primary selection, else (none, or nothing selected)
+// the clipboard.
 QString SelectedText() {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     QString text;
@@ -45,6 +48,7 @@ QString SelectedText() {
     if (MainWindow::LookUpText(text).isEmpty()) text = clipboard->text(QClipboard::Clipboard);
     return text;
 }
+} // namespace
 
 void ShowLookUp(MainWindow* window, const LookUpRequest& request) {
     if (request.Asks()) {

@@ -12,6 +12,3 @@ struct LookUpRequest;
 // Shows a look-up asked for on the command line, by this start or a later one, and brings the
 // window to the front with the keyboard focus. The selection is read here, when it is shown.
 void ShowLookUp(MainWindow* window, const LookUpRequest& request);
-// The text selected in any program: X11's primary selection, else (none, or nothing selected)
-// the clipboard.
-QString SelectedText();

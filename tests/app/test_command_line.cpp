@@ -1,5 +1,14 @@
 // What a start asks for, read from its command line before Qt starts.
+#include "common/ProgramFolder.h"
+
 #include "app/CommandLine.h"
+#include "app/Startup.h"
+#include "dictionary/MainWindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPointer>
 
 #include <gtest/gtest.h>
 
@@ -62,4 +71,24 @@ TEST(CommandLine, WrongUsageIsNamedInCroatianWithExitCodeTwo) {
         EXPECT_EQ(r.c.exitCode, 2);
         EXPECT_EQ(r.err, std::string(says) + "\nPopis opcija daje: vokabis --help\n");
     }
+}
+
+// Where there is no primary selection (this platform has none), --odabir reads the clipboard.
+TEST(CommandLine, TheSelectionComesFromTheClipboardWhereThereIsNoOther) {
+    ProgramFolder f;
+    f.AddPairs({{"house", "kuća"}});
+    QPointer<MainWindow> w = StartUp(f.app());
+    ASSERT_TRUE(w);
+    ASSERT_FALSE(QGuiApplication::clipboard()->supportsSelection());
+    LookUpRequest selection;
+    selection.selection = true;
+    QGuiApplication::clipboard()->setText("\n kuća \nsecond line");
+    ShowLookUp(w, selection);
+    EXPECT_EQ(w->txtNadjiHrvatski->text(), "kuća");
+    QGuiApplication::clipboard()->clear();
+    ShowLookUp(w, selection); // nothing selected: the list stays, the status bar says why
+    EXPECT_EQ(w->txtNadjiHrvatski->text(), "kuća");
+    EXPECT_EQ(w->StatusText(), "Nema označenog teksta: označite riječ u nekom programu pa je ponovno potražite.");
+    w->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
