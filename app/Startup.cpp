@@ -1,5 +1,7 @@
 #include "app/Startup.h"
 
+#include "app/Activation.h"
+#include "app/CommandLine.h"
 #include "core/Module1.h"
 #include "app/Safety.h"
 #include "dictionary/MainWindow.h"
@@ -7,6 +9,9 @@
 #include "printing/PrintSettings.h"
 #include "ui/MsgBox.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -31,4 +36,29 @@ MainWindow* StartUp(const QString& appPath) {
     if (!Module1::StartupNotice.isEmpty())
         QTimer::singleShot(0, form4, [form4] { ui::MsgBox(form4, Module1::StartupNotice, "Vokabis", 64); });
     return form4;
+}
+
+namespace {
+// The text selected in any program: X11's primary selection, else (none, or nothing selected)
+// the clipboard.
+QString SelectedText() {
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    QString text;
+    if (clipboard->supportsSelection()) text = clipboard->text(QClipboard::Selection);
+    if (MainWindow::LookUpText(text).isEmpty()) text = clipboard->text(QClipboard::Clipboard);
+    return text;
+}
+} // namespace
+
+void ShowLookUp(MainWindow* window, const LookUpRequest& request) {
+    if (request.Asks()) {
+        const QString text = request.selection ? SelectedText() : request.text;
+        const auto box = request.box == LookUpRequest::Box::English    ? MainWindow::LookUpBox::English
+                         : request.box == LookUpRequest::Box::Croatian ? MainWindow::LookUpBox::Croatian
+                                                                       : MainWindow::LookUpBox::Either;
+        if (!window->LookUp(text, box))
+            window->SetStatusText(request.selection ? "Nema označenog teksta: označite riječ u nekom programu pa je ponovno potražite."
+                                                    : "Nema riječi za traženje.");
+    }
+    BringToFront(window, request.startupId, request.activationToken, request.launchTime);
 }

@@ -1,20 +1,24 @@
 // Vokabis: opens the dictionary beside the program and shows the main window.
+#include "app/Activation.h"
+#include "app/CommandLine.h"
 #include "app/Session.h"
+#include "app/SingleInstance.h"
 #include "app/Startup.h"
+#include "core/Module1.h"
 #include "db/Files.h"
+#include "dictionary/MainWindow.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTranslator>
 
-#include <cstring>
 #include <iostream>
 #include <optional>
-#include <string_view>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -53,58 +57,15 @@ void QuitOnTerminate(QApplication& app) {
 // Elsewhere a logout reaches the program through Qt, which closes the windows and quits itself.
 void QuitOnTerminate(QApplication&) {}
 #endif
-const char* const kHelp =
-    "vokabis – englesko-hrvatski rječnik / English-Croatian dictionary\n"
-    "\n"
-    "  vokabis             otvara prozor rječnika / opens the dictionary window\n"
-    "  vokabis -h, --help  ova pomoć / this help\n"
-    "  vokabis --version   inačica programa / the program's version\n"
-    "\n"
-    "Uvoz, izvoz i pričuvne kopije rječnika / import, export and backups: vokabis-db --help\n"
-    "Izlazni kodovi / exit codes: 0 u redu / ok, 1 pogreška / error, 2 pogrešna uporaba / usage.\n";
-
-// Qt's own options keep working as before; those named here take the next argument as their value.
-bool IsQtOption(std::string_view a, bool* takesValue) {
-    if (a.starts_with("--")) a.remove_prefix(1);
-    const bool hasValue = a.find('=') != std::string_view::npos;
-    a = a.substr(0, a.find('='));
-    for (const char* o : {"-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry",
-                          "-qwindowtitle", "-qwindowicon", "-style", "-stylesheet", "-session", "-display", "-geometry"})
-        if (a == o) {
-            *takesValue = !hasValue;
-            return true;
-        }
-    *takesValue = false;
-    return a == "-reverse" || a == "-widgetcount" || a == "-nograb" || a == "-dograb" || a == "-sync";
-}
-
-// Help, version and wrong options are answered before Qt starts, so they need no display.
-std::optional<int> AnswerOptions(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        if (a == "-h" || a == "--help") {
-            std::cout << kHelp;
-            return 0;
-        }
-        if (a == "--version") {
-            std::cout << "Vokabis " VOKABIS_VERSION "\n";
-            return 0;
-        }
-        bool takesValue = false;
-        if (IsQtOption(a, &takesValue)) {
-            i += takesValue;
-        } else if (a.starts_with('-') && a != "-") {
-            std::cerr << "Nepoznata opcija: " << a << "\nPopis opcija daje: vokabis --help\n";
-            return 2;
-        }
-    }
-    return std::nullopt;
-}
 } // namespace
 
 int main(int argc, char** argv) {
     db::files::NoCoreDumps(); // a crash must not leave the pairs and the key in a file
-    if (const std::optional<int> done = AnswerOptions(argc, argv)) return *done;
+    CommandLine command = ReadCommandLine(argc, argv, std::cout, std::cerr);
+    if (command.exitCode) return *command.exitCode;
+    // Read before Qt starts: the X11 connection takes the startup id out of the environment.
+    command.request.startupId = qEnvironmentVariable("DESKTOP_STARTUP_ID");
+    command.request.activationToken = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
     QApplication app(argc, argv);
     // The name gives an installed program's per-user folder, ~/.local/share/vokabis.
     QCoreApplication::setApplicationName("vokabis");
@@ -117,11 +78,33 @@ int main(int argc, char** argv) {
     if (qtTranslator.load(QLocale(QLocale::Croatian, QLocale::Croatia), "qtbase", "_",
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtTranslator);
+    // A program already running on this user's dictionary shows the look-up, and this start ends.
+    SingleInstance instance(Module1::FindLayout(QCoreApplication::applicationDirPath()).dictionary);
+    command.request.launchTime = LaunchTime(command.request.startupId);
+    switch (instance.HandOverOrListen(command.request.ToMessage())) {
+    case SingleInstance::Handed::Yes:
+        return 0;
+    case SingleInstance::Handed::NoAnswer:
+        std::cerr << "Vokabis je već pokrenut s istim rječnikom, ali ne odgovara. Zatvorite ga pa pokušajte ponovno.\n";
+        return 1;
+    case SingleInstance::Handed::NobodyRunning:
+        break;
+    }
     QuitOnTerminate(app);
-    MainWindow* window = StartUp(QCoreApplication::applicationDirPath());
+    // A look-up handed over while the window is still being made waits for it.
+    QPointer<MainWindow> window;
+    LookUpRequest pending = command.request;
+    QObject::connect(&instance, &SingleInstance::received, [&](const QStringList& message) {
+        const std::optional<LookUpRequest> request = LookUpRequest::FromMessage(message);
+        if (request && window) ShowLookUp(window, *request);
+        else if (request && (request->Asks() || !pending.Asks())) pending = *request;
+    });
+    window = StartUp(QCoreApplication::applicationDirPath());
     if (!window) return 1;
+    if (pending.Asks()) ShowLookUp(window, pending);
     Session session(window);
     const int rc = app.exec();
+    instance.Stop(); // a start from now on opens a window of its own
     try {
         session.End();
     } catch (const std::exception& e) {

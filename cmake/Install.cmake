@@ -51,6 +51,17 @@ endforeach()
 add_custom_target(package_files ALL DEPENDS ${VOKABIS_STARTER} ${CMAKE_BINARY_DIR}/debian/changelog.gz ${VOKABIS_MAN})
 
 # --- installed layout
+# The folders it puts files in, so that the uninstall (build/uninstall.cmake) can remove again
+# those it made.
+set(VOKABIS_INSTALL_FOLDERS ${CMAKE_INSTALL_BINDIR} ${VOKABIS_SHARE}/Help/ikone ${CMAKE_INSTALL_DATADIR}/metainfo
+    ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps ${CMAKE_INSTALL_MANDIR}/man1
+    ${CMAKE_INSTALL_DATADIR}/doc/vokabis ${CMAKE_INSTALL_DATADIR}/applications)
+foreach(size ${VOKABIS_ICON_SIZES})
+    list(APPEND VOKABIS_INSTALL_FOLDERS ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+endforeach()
+install(CODE "set(VOKABIS_INSTALL_FOLDERS \"${VOKABIS_INSTALL_FOLDERS}\")" COMPONENT program)
+install(SCRIPT ${CMAKE_SOURCE_DIR}/cmake/InstallFolders.cmake COMPONENT program)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/Uninstall.cmake ${CMAKE_BINARY_DIR}/uninstall.cmake COPYONLY)
 install(TARGETS vokabis vokabis-db RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 install(FILES ${VOKABIS_STARTER} DESTINATION ${VOKABIS_SHARE} COMPONENT program
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
@@ -82,6 +93,7 @@ install(CODE "
     file(WRITE \"\$ENV{DESTDIR}\${file}\" \"\${entry}\")
     list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${file}\")
 " COMPONENT program)
+install(SCRIPT ${CMAKE_SOURCE_DIR}/cmake/InstallFolders.cmake COMPONENT program) # lists the folders made
 
 # --- portable layout
 install(TARGETS vokabis vokabis-db RUNTIME DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)

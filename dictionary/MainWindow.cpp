@@ -28,6 +28,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QToolButton>
 
@@ -485,6 +486,41 @@ void MainWindow::SearchChanged(QLineEdit* typed) {
     QLineEdit* other = english ? txtNadjiHrvatski : txtNadjiEngleski;
     RunRecordSource(dictionary::BuildFilterSql(typed->text(), english ? "Engleski" : "Hrvatski", other->text(),
                                                english ? "Hrvatski" : "Engleski"));
+}
+
+QString MainWindow::LookUpText(const QString& raw) {
+    QString text;
+    for (const QString& line : raw.split(QRegularExpression("[\\n\\r\\v\\f\\x{2028}\\x{2029}]")))
+        if (!(text = line.trimmed()).isEmpty()) break; // a selection often starts with a line break
+    if (text.size() > kLookUpMax) {
+        text.truncate(kLookUpMax);
+        if (text.back().isHighSurrogate()) text.chop(1); // never half a character
+        text = text.trimmed();
+    }
+    return text;
+}
+
+QLineEdit* MainWindow::LookUp(const QString& raw, LookUpBox which) {
+    const QString text = LookUpText(raw);
+    if (text.isEmpty()) return nullptr;
+    QLineEdit* box = which == LookUpBox::Croatian ? txtNadjiHrvatski : txtNadjiEngleski;
+    QLineEdit* other = box == txtNadjiEngleski ? txtNadjiHrvatski : txtNadjiEngleski;
+    // Each box's own change runs its search, as typing does.
+    other->clear();
+    box->setText(text);
+    const auto found = [this] { return searchFailure_.isEmpty() && !ListIsEmpty(); };
+    if (which == LookUpBox::Either && !found()) {
+        box->clear();
+        other->setText(text);
+        if (found()) {
+            box = other;
+        } else { // neither finds it: the English box, with what it suggests
+            other->clear();
+            box->setText(text);
+        }
+    }
+    box->setFocus(Qt::OtherFocusReason);
+    return box;
 }
 
 void MainWindow::SearchGotFocus(QLineEdit* box) { ui::SelectWholeTextOnFocus(box); }

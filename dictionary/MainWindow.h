@@ -44,6 +44,16 @@ public:
     // The print windows, shown modally; the printing part of the program sets them.
     std::function<void()> showPrintPreview, showPrintSettings;
 
+    // A word from outside the window (the command line, another program's selection) is shown
+    // as if typed: only its first line with text, trimmed, at most kLookUpMax characters, then
+    // the box's own one-line cleaning; a wildcard stays the wildcard it is when typed. Either:
+    // the English box, or the Croatian one when only that one finds pairs. The box it went to
+    // has the focus; null when the text is empty.
+    enum class LookUpBox { Either, English, Croatian };
+    static constexpr int kLookUpMax = 100;
+    static QString LookUpText(const QString& raw);
+    QLineEdit* LookUp(const QString& raw, LookUpBox which);
+
     long CountPairs() const;
     QString StatusText() const;
     void SetStatusText(const QString& text);

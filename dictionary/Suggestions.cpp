@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <tuple>
 
 namespace dictionary {
 
@@ -24,10 +25,10 @@ QString SuggestionLabel(const Suggestion& s) {
 }
 
 struct Suggester::Query {
-    std::optional<db::Statement> stmt, next;
+    std::optional<db::Statement> stmt, next, exact;
     std::string typedKey;
     QHash<QString, std::pair<long long, bool>> probed; // prefix -> pairs, counted (not just seen)
-    QHash<QByteArray, bool> seen;                      // folded candidates already considered
+    QHash<QByteArray, int> seen; // folded candidates already considered -> their place in the list, -1 none
 };
 
 Suggester::Suggester(QStringList dictionaryFolders) : folders_(std::move(dictionaryFolders)) {}
@@ -105,22 +106,42 @@ long long Suggester::Probe(const QString& prefix, bool count) {
     return n;
 }
 
-void Suggester::Consider(const QString& candidate, std::vector<Suggestion>& out) {
+long long Suggester::PairsOfTerm(const QString& term) {
+    if (probes_ >= kMaxProbes) return 0;
+    ++probes_;
+    q_->exact->BindBlob(1, db::FoldKey(term.toStdString()));
+    q_->exact->Step();
+    const long long n = q_->exact->Int(0);
+    q_->exact->Reset();
+    return n;
+}
+
+void Suggester::Consider(QString candidate, Source source, std::vector<Candidate>& out) {
+    // A term stored with a space at its end is the same word to the user.
+    candidate = candidate.trimmed();
     // A single letter finds too much to be what was meant. A term may hold a "#" or a "*":
     // as the box's text that would be a pattern, not the term.
-    if (candidate.trimmed().size() < 2 || !IsPlainWord(candidate)) return;
+    if (candidate.size() < 2 || !IsPlainWord(candidate)) return;
     const std::string key = db::FoldKey(candidate.toStdString());
     if (key == q_->typedKey) return;
     const QByteArray k = QByteArray::fromStdString(key);
-    if (q_->seen.contains(k)) return;
-    q_->seen.insert(k, true);
-    if (const long long n = Probe(candidate, true); n > 0) out.push_back({candidate, n});
+    if (auto it = q_->seen.constFind(k); it != q_->seen.cend()) {
+        // Found again by a likelier way: it ranks as that.
+        if (it.value() >= 0 && source < out[size_t(it.value())].source) out[size_t(it.value())].source = source;
+        return;
+    }
+    q_->seen.insert(k, -1);
+    if (const long long n = Probe(candidate, true); n > 0) {
+        q_->seen[k] = int(out.size());
+        out.push_back({{candidate, n}, source, PairsOfTerm(candidate)});
+    }
 }
 
 std::vector<Suggestion> Suggester::Find(sqlite3* db, const QString& typed, const QString& field, const QString& other,
                                         const QString& otherField) {
     std::vector<Suggestion> out;
     if (!db || !IsPlainWord(typed) || (field != "Engleski" && field != "Hrvatski")) return out;
+    std::vector<Candidate> found;
     Query q;
     q_ = &q;
     probes_ = 0;
@@ -136,25 +157,39 @@ std::vector<Suggestion> Suggester::Find(sqlite3* db, const QString& typed, const
         const std::string fold = "vokabis_fold(" + field.toStdString() + ")";
         q.next.emplace(db, "SELECT " + fold + " FROM Vokabis WHERE " + fold + " > ?1 AND " + fold + " < ?2 ORDER BY " + fold +
                                " LIMIT 1");
+        q.exact.emplace(db, "SELECT count(*) FROM (SELECT 1 FROM Vokabis WHERE " + fold + " = ?1" +
+                                (narrowed ? " AND " + otherField.toStdString() + " LIKE ?2" : std::string()) +
+                                " LIMIT " + std::to_string(kCountCap + 1) + ")");
+        if (narrowed) q.exact->Bind(2, (other + "*").toStdString());
         q.typedKey = db::FoldKey(typed.toStdString());
-        q.seen.insert(QByteArray::fromStdString(q.typedKey), true);
-        // In order of preference; a later source is asked only while places are left.
-        Stems(typed, field, out);
-        if (out.size() < kMaxSuggestions) Diacritics(typed, out);
-        if (out.size() < kMaxSuggestions) OneEdit(typed, out);
+        q.seen.insert(QByteArray::fromStdString(q.typedKey), -1);
+        Hunspell* h = StemmerFor(field).loading.get().get();
+        Stems(typed.trimmed(), h, found);
+        Diacritics(typed, h, found);
+        // The spellings one letter away rank after these, so they are looked for only while
+        // places are left.
+        if (found.size() < size_t(kMaxSuggestions)) OneEdit(typed, found);
     } catch (const std::exception&) {
         // The suggestions are a courtesy: whatever was found before the failure is offered.
     }
     q_ = nullptr;
-    if (out.size() > kMaxSuggestions) out.resize(kMaxSuggestions);
+    // The base form first, then the same word with its diacritics, two letters swapped, a letter
+    // left out, any other letter; within each, a whole stored term before the start of longer
+    // ones, then the term with more pairs of its own (a start: more pairs beginning with it).
+    const auto rank = [](const Candidate& c) {
+        return std::tuple(c.source, c.termPairs == 0, -(c.termPairs ? c.termPairs : c.s.pairs));
+    };
+    std::stable_sort(found.begin(), found.end(), [&](const Candidate& a, const Candidate& b) { return rank(a) < rank(b); });
+    for (const Candidate& c : found) {
+        if (out.size() >= size_t(kMaxSuggestions)) break;
+        out.push_back(c.s);
+    }
     return out;
 }
 
-void Suggester::Stems(const QString& typed, const QString& field, std::vector<Suggestion>& out) {
-    const std::shared_ptr<Hunspell> h = StemmerFor(field).loading.get();
+void Suggester::Stems(const QString& word, Hunspell* h, std::vector<Candidate>& out) {
     if (!h) return;
-    for (const std::string& stem : h->stem(typed.trimmed().toStdString()))
-        Consider(QString::fromStdString(stem), out);
+    for (const std::string& stem : h->stem(word.toStdString())) Consider(QString::fromStdString(stem), Source::Stem, out);
 }
 
 namespace {
@@ -186,14 +221,16 @@ QStringList Alternatives(const QString& typed, int at, int* consumed) {
 
 } // namespace
 
-void Suggester::Diacritics(const QString& typed, std::vector<Suggestion>& out) {
-    std::vector<Suggestion> found;
+void Suggester::Diacritics(const QString& typed, Hunspell* h, std::vector<Candidate>& out) {
+    int found = 0;
     // Letter by letter, following only the prefixes that still have pairs: the index prunes
     // the variants, so a long word with many such letters costs few probes.
     std::function<void(int, const QString&)> walk = [&](int at, const QString& built) {
-        if (found.size() >= 8) return;
+        if (found >= 8) return;
         if (at >= typed.size()) {
-            Consider(built, found);
+            const size_t before = out.size();
+            Consider(built, Source::Restored, out);
+            found += out.size() > before;
             return;
         }
         int consumed = 1;
@@ -203,8 +240,25 @@ void Suggester::Diacritics(const QString& typed, std::vector<Suggestion>& out) {
         }
     };
     walk(0, QString());
-    std::stable_sort(found.begin(), found.end(), [](const Suggestion& a, const Suggestion& b) { return a.pairs > b.pairs; });
-    out.insert(out.end(), found.begin(), found.end());
+    if (!h) return;
+    // An inflected form with its diacritics restored is seldom a stored term itself (kućom):
+    // every spelling Hunspell knows gives its base forms. Hunspell costs no probe.
+    constexpr int kMaxSpellings = 256;
+    QStringList spellings{QString()};
+    for (int at = 0; at < typed.size();) {
+        int consumed = 1;
+        const QStringList alt = Alternatives(typed, at, &consumed);
+        if (spellings.size() * alt.size() > kMaxSpellings) return;
+        QStringList longer;
+        for (const QString& s : spellings)
+            for (const QString& a : alt) longer << s + a;
+        spellings = longer;
+        at += consumed;
+    }
+    for (const QString& s : spellings) {
+        const std::string word = s.trimmed().toStdString();
+        if (s != typed && h->spell(word)) Stems(s.trimmed(), h, out);
+    }
 }
 
 QStringList Suggester::NextLetters(const QString& head) {
@@ -236,7 +290,7 @@ QStringList Suggester::NextLetters(const QString& head) {
     return letters;
 }
 
-void Suggester::OneEdit(const QString& typed, std::vector<Suggestion>& out) {
+void Suggester::OneEdit(const QString& typed, std::vector<Candidate>& out) {
     const int n = int(typed.size());
     // The longest prefix that still has pairs: the mistake is at or before its end, since any
     // edit further on keeps the first letters that already find nothing.
@@ -245,25 +299,26 @@ void Suggester::OneEdit(const QString& typed, std::vector<Suggestion>& out) {
         const int mid = (good + bad) / 2;
         (Probe(typed.left(mid), false) > 0 ? good : bad) = mid;
     }
-    std::vector<Suggestion> found;
-    int firstHit = -1;
-    for (int i = good; i >= 0; --i) { // nearest the mistake first: the probe budget goes there
+    // Two letters swapped or one too many, anywhere up to there: one probe each.
+    for (int i = good; i >= 0; --i) {
+        if (i + 1 < n) Consider(typed.left(i) + typed[i + 1] + typed[i] + typed.mid(i + 2), Source::Swapped, out);
+        if (i < n) Consider(typed.left(i) + typed.mid(i + 1), Source::Edited, out);
+    }
+    const size_t before = out.size();
+    int firstWhole = -1;
+    for (int i = good; i >= 0 && probes_ < kMaxProbes; --i) { // nearest the mistake first: the probe budget goes there
         const QString head = typed.left(i);
-        if (i + 1 < n) Consider(head + typed[i + 1] + typed[i] + typed.mid(i + 2), found);
-        if (i < n) Consider(head + typed.mid(i + 1), found);
         // A letter put in or changed here can only be one that some term has after the head.
         const QString here = i < n ? QString::fromStdString(db::FoldKey(QString(typed[i]).toStdString())) : QString();
         for (QString x : NextLetters(head)) {
             if (i < n && typed[i].isUpper()) x = x.toUpper();
-            if (i < n && x.toLower() != here) Consider(head + x + typed.mid(i + 1), found);
-            Consider(head + x + typed.mid(i), found);
+            if (i < n && x.toLower() != here) Consider(head + x + typed.mid(i + 1), Source::Edited, out);
+            Consider(head + x + typed.mid(i), Source::Inserted, out);
         }
-        if (firstHit < 0 && !found.empty()) firstHit = i;
-        // A correction further back than the letter before the first one found is seldom meant.
-        if (out.size() + found.size() >= kMaxSuggestions || (firstHit >= 0 && i < firstHit)) break;
+        if (firstWhole < 0 && std::any_of(out.begin() + long(before), out.end(), [](const Candidate& c) { return c.termPairs > 0; })) firstWhole = i;
+        // A correction more than two letters before the first whole term found is seldom meant.
+        if (firstWhole >= 0 && i < firstWhole - 1) break;
     }
-    std::stable_sort(found.begin(), found.end(), [](const Suggestion& a, const Suggestion& b) { return a.pairs > b.pairs; });
-    out.insert(out.end(), found.begin(), found.end());
 }
 
 SuggestionLine::SuggestionLine(MainWindow* window, QStringList dictionaryFolders)

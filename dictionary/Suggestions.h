@@ -63,13 +63,21 @@ private:
     struct Stemmer {
         std::shared_future<std::shared_ptr<Hunspell>> loading;
     };
+    // Where a candidate came from, most likely meant first.
+    enum class Source { Stem, Restored, Swapped, Inserted, Edited };
+    struct Candidate {
+        Suggestion s;
+        Source source;
+        long long termPairs; // pairs of the term as it is (0: only the start of longer ones)
+    };
     Stemmer& StemmerFor(const QString& field);
     long long Probe(const QString& prefix, bool count);
-    void Consider(const QString& candidate, std::vector<Suggestion>& out);
-    void Stems(const QString& typed, const QString& field, std::vector<Suggestion>& out);
-    void Diacritics(const QString& typed, std::vector<Suggestion>& out);
+    long long PairsOfTerm(const QString& term);
+    void Consider(QString candidate, Source source, std::vector<Candidate>& out);
+    void Stems(const QString& word, Hunspell* h, std::vector<Candidate>& out);
+    void Diacritics(const QString& typed, Hunspell* h, std::vector<Candidate>& out);
     QStringList NextLetters(const QString& head);
-    void OneEdit(const QString& typed, std::vector<Suggestion>& out);
+    void OneEdit(const QString& typed, std::vector<Candidate>& out);
 
     QStringList folders_;
     std::map<QString, Stemmer> stemmers_;

@@ -2,6 +2,7 @@
 
 #include "db/Counts.h"
 #include "dictionary/EntryEditor.h"
+#include "dictionary/QueryBuilder.h"
 
 namespace {
 const Rows kPairs = {
@@ -385,4 +386,47 @@ TEST_F(Form4Test, AListReadAgainFromADamagedFileThrowsNothing) {
     EXPECT_TRUE(w->StatusText().startsWith("Popis se ne može ponovno pročitati")) << w->StatusText().toStdString();
     db::SetDamageHandler(nullptr);
     db::RefuseWrites("");
+}
+
+// A word from the command line or another program's selection is shown as if typed.
+TEST_F(Form4Test, ALookUpIsTypedIntoTheBoxThatFindsIt) {
+    Start(kPairs);
+    auto* en = Find<QLineEdit>("txtNadjiEngleski");
+    auto* hr = Find<QLineEdit>("txtNadjiHrvatski");
+    using Box = MainWindow::LookUpBox;
+    struct Case {
+        QString raw;
+        Box box;
+        QLineEdit* into;
+        QString text;
+    };
+    const QString hundred = QString(99, 'a') + "b";
+    const Case cases[] = {
+        {"house", Box::Either, en, "house"},
+        {"kuća", Box::Either, hr, "kuća"},         // only the Croatian box finds it
+        {"ocean", Box::Either, en, "ocean"},       // both do: English
+        {"qqq", Box::Either, en, "qqq"},           // neither: English, with its suggestions
+        {"kuća", Box::English, en, "kuća"},        // --en
+        {"ho", Box::Croatian, hr, "ho"},           // --hr
+        {"\n  \n  tea \r\nsecond line", Box::Either, en, "tea"}, // the first line with text, trimmed
+        {"h?rse\tx", Box::Either, en, "h?rse x"},  // a tab as a paste makes it; the pattern as typed
+        {hundred + "cut off", Box::Either, en, hundred},
+        {QString(99, 'a') + " b", Box::Either, en, QString(99, 'a')}, // no space left at the cut
+    };
+    for (const Case& c : cases) {
+        en->setText("cat"); // a look-up replaces whatever both boxes held
+        hr->setText("č");
+        EXPECT_EQ(w->LookUp(c.raw, c.box), c.into) << c.raw.toStdString();
+        EXPECT_EQ(c.into->text(), c.text) << c.raw.toStdString();
+        QLineEdit* other = c.into == en ? hr : en;
+        EXPECT_EQ(other->text(), QString()) << c.raw.toStdString();
+        EXPECT_EQ(QApplication::focusWidget(), c.into) << c.raw.toStdString();
+        EXPECT_EQ(Source(), dictionary::BuildFilterSql(c.text, c.into == en ? "Engleski" : "Hrvatski", "",
+                                                       c.into == en ? "Hrvatski" : "Engleski"));
+    }
+    w->LookUp("h?rse", Box::Either); // a wildcard keeps its meaning, as when typed
+    EXPECT_EQ(Column(0), QStringList{"horse"});
+    en->setText("cat");
+    EXPECT_EQ(w->LookUp(" \n\t\n", Box::Either), nullptr); // nothing to look up: nothing changes
+    EXPECT_EQ(en->text(), "cat");
 }

@@ -100,6 +100,7 @@ portable)
 
 user)
     need_root
+    mkdir -p "$home/.local/bin" # a folder the user had before stays after the uninstall
     chown -R "$user:$group" "$home"
     # The user only reads the build folder; cmake also writes its list of installed files there,
     # which in a build folder of one's own is allowed.
@@ -119,6 +120,14 @@ user)
     run_offscreen "$home/.local/bin/vokabis" "$dict"
     [ "$(mode "$dict")" = 600 ] || fail "the user's dictionary has mode $(mode "$dict")"
     cmp -s "$dict" "$home/.local/share/vokabis/Vokabis.mdb" || fail "the user's dictionary is not a copy of the starter"
+    # The uninstall of README.md removes what the install made, empty folders too, and keeps
+    # the user's dictionary and what was there before.
+    as_user cmake -P "$build/uninstall.cmake" >/dev/null
+    [ -f "$dict" ] || fail "the uninstall removed the user's dictionary"
+    [ -d "$home/.local/bin" ] || fail "the uninstall removed a folder the user had before"
+    left=$(cd "$home/.local" && find . -mindepth 1 ! -path ./bin ! -path ./share ! -path ./share/vokabis \
+        ! -path "./share/vokabis/Data*")
+    [ -z "$left" ] || fail "the uninstall left behind: $(echo $left)"
     ;;
 
 deb)

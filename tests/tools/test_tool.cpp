@@ -320,7 +320,8 @@ TEST(Tool, AWrongCommandLineSaysWhatWasWrongThenTheHelp) {
     }
 }
 
-// Help, version and a wrong option are answered without a display and without opening a window.
+// Help, version and a wrong option are answered without a display and without opening a window;
+// the help page says the same version.
 TEST(Tool, TheProgramAnswersHelpVersionAndWrongOptionsWithoutADisplay) {
     const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= timeout 20 ";
     auto program = [&](const std::string& args) { return RunShell(noDisplay + VOKABIS + " " + args); };
@@ -329,8 +330,12 @@ TEST(Tool, TheProgramAnswersHelpVersionAndWrongOptionsWithoutADisplay) {
         EXPECT_EQ(r.rc, 0) << args << r.out;
         EXPECT_NE(r.out.find("ova pomoć"), std::string::npos) << r.out;
         EXPECT_NE(r.out.find("--version"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("vokabis --odabir"), std::string::npos) << r.out;
     }
     const std::string version = VOKABIS_VERSION;
+    // The help page beside the program names the version it belongs to.
+    EXPECT_NE(Slurp(fs::path(VOKABIS).parent_path() / "Help/index.htm").find("Vokabis, inačica " + version + "<"),
+              std::string::npos);
     const Result v = program("--version");
     EXPECT_EQ(v.rc, 0) << v.out;
     EXPECT_EQ(v.out, "Vokabis " + version + "\n");

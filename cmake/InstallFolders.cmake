@@ -1,0 +1,20 @@
+# Run by `cmake --install` (install(SCRIPT)) before and after the installed layout's files: notes
+# the folders the install makes and lists them in the install manifest with a "/" at the end, so
+# that uninstall.cmake removes them again once they are empty. Folders that existed stay.
+if(NOT _vokabis_folders_noted)
+    set(_vokabis_folders_noted TRUE)
+    set(_vokabis_made_folders)
+    foreach(dir IN LISTS VOKABIS_INSTALL_FOLDERS)
+        set(path "${CMAKE_INSTALL_PREFIX}/${dir}")
+        while(NOT EXISTS "$ENV{DESTDIR}${path}")
+            list(APPEND _vokabis_made_folders "${path}/")
+            if(path STREQUAL CMAKE_INSTALL_PREFIX)
+                break()
+            endif()
+            get_filename_component(path "${path}" DIRECTORY)
+        endwhile()
+    endforeach()
+    list(REMOVE_DUPLICATES _vokabis_made_folders)
+else()
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES ${_vokabis_made_folders})
+endif()

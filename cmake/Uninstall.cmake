@@ -1,0 +1,26 @@
+# cmake -P build/uninstall.cmake: removes what `cmake --install` put in place, as the install
+# manifest beside this script lists it: the files, then the folders the install made, each only
+# once it is empty (the folder that holds the user's dictionary stays, and so does the dictionary).
+set(manifest "${CMAKE_CURRENT_LIST_DIR}/install_manifest.txt")
+if(NOT EXISTS "${manifest}")
+    message(FATAL_ERROR "Nema popisa instaliranih datoteka ${manifest}: program iz ove mape za izgradnju nije instaliran.")
+endif()
+file(STRINGS "${manifest}" entries)
+set(folders)
+foreach(entry IN LISTS entries)
+    if(entry MATCHES "/$")
+        list(APPEND folders "${entry}")
+    elseif(EXISTS "${entry}" OR IS_SYMLINK "${entry}")
+        file(REMOVE "${entry}")
+        message(STATUS "Uklonjeno: ${entry}")
+    endif()
+endforeach()
+# A folder sorts after its parent: in descending order the deepest go first.
+list(SORT folders ORDER DESCENDING)
+foreach(folder IN LISTS folders)
+    file(GLOB left LIST_DIRECTORIES true "${folder}*" "${folder}.*")
+    if(IS_DIRECTORY "${folder}" AND NOT left)
+        file(REMOVE_RECURSE "${folder}")
+        message(STATUS "Uklonjena prazna mapa: ${folder}")
+    endif()
+endforeach()
