@@ -14,6 +14,8 @@ def walk(node, out, depth=0):
     role = node.getRoleName()
     if role == "text" and node.name in wanted:
         out.append(f"{node.name}: {node.queryText().getText(0, -1)}")
+    if role == "label" and ": " in node.name and node.name.split(": ")[0] in wanted:  # a display box: "name: number"
+        out.append(node.name)
     if role == "table cell" and len([line for line in out if line.startswith("red:")]) < 2:
         out.append(f"red: {node.name}")
     for i in range(node.childCount):
