@@ -175,7 +175,7 @@ public:
             }
             data.resize(size_t(ret));
             const bool positioned = name[0] == 'p';
-            uint64_t at = positioned ? uint64_t(Number(a[name == "pwrite64" ? 3 : 3])) : f->offset;
+            uint64_t at = positioned ? uint64_t(Number(a[3])) : f->offset;
             if (f->append && !positioned) at = live_.inodes[size_t(f->inode)].data.size();
             Emit(MakeOp(Op::Write, f->inode, {}, {}, {}, at, data));
             if (!positioned) f->offset = at + data.size();
@@ -358,12 +358,8 @@ size_t Explore(const Recording& r, size_t perPrefix, size_t maxStates, uint32_t 
             durableAt[i] = at;
         }
     }
-    size_t firstReport = n;
-    for (size_t i = 0; i < n; ++i)
-        if (ops[i].kind == Op::Report) {
-            firstReport = i;
-            break;
-        }
+    std::vector<size_t> reportsBefore(n + 1, 0);
+    for (size_t i = 0; i < n; ++i) reportsBefore[i + 1] = reportsBefore[i] + (ops[i].kind == Op::Report);
 
     std::mt19937 rng(seed);
     std::vector<size_t> prefixes;
@@ -424,7 +420,7 @@ size_t Explore(const Recording& r, size_t perPrefix, size_t maxStates, uint32_t 
             variants.push_back(v);
         }
         for (const Variant& v : variants) {
-            State s{k, firstReport < k, "after " + std::to_string(k) + " of " + std::to_string(n) + " calls, " + v.what,
+            State s{k, reportsBefore[k], "after " + std::to_string(k) + " of " + std::to_string(n) + " calls, " + v.what,
                     r.before};
             std::vector<size_t> deferred;
             for (size_t i = 0, p = 0; i < k; ++i) {

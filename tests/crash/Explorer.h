@@ -48,7 +48,7 @@ Recording Record(const std::string& root, const std::vector<std::string>& comman
 // made it there (torn ones partly).
 struct State {
     size_t prefix = 0;
-    bool reported = false;       // the run had printed its first line (its report of success)
+    size_t reports = 0;          // the lines the run had printed (each a report of what it did)
     std::string description;     // for a failure message
     Tree tree;
 };

@@ -118,7 +118,7 @@ public:
         size_t distinct = 0, wrong = 0;
         const size_t built = crash::Explore(recording_, PerPrefix(perPrefix), Budget(), 1, [&](const State& s) {
             // What a state may hold depends on what the run had reported by then.
-            if (!seen.insert(crash::Digest(s.tree) + "/" + std::to_string(Reports(s))).second) return;
+            if (!seen.insert(crash::Digest(s.tree) + "/" + std::to_string(s.reports)).second) return;
             ++distinct;
             const fs::path copy = base / "state";
             fs::remove_all(copy);
@@ -179,11 +179,6 @@ public:
             if (op.kind == crash::Op::Report) return op.data;
         return {};
     }
-    size_t Reports(const State& s) const {
-        size_t n = 0;
-        for (size_t i = 0; i < s.prefix; ++i) n += recording_.ops[i].kind == crash::Op::Report;
-        return n;
-    }
     // Whether the run had ended: what it reports by its exit code alone is reported then.
     bool Ended(const State& s) const { return s.prefix == recording_.ops.size(); }
 
@@ -221,7 +216,7 @@ TEST(CrashStates, EditorSaves) {
     deleted.erase(std::find(deleted.begin(), deleted.end(), std::pair<std::string, std::string>("word2", "riječ2")));
     steps.push_back(deleted);
     x.Run({CRASH_DRIVER, "save", x.dictionary.string()}, [&](const State& s, const fs::path& copy) -> std::string {
-        const size_t done = x.Reports(s);
+        const size_t done = s.reports;
         std::vector<Rows> allowed{steps[done]};
         if (done + 1 < steps.size()) allowed.push_back(steps[done + 1]);
         return x.Dictionary(copy, allowed);
@@ -237,7 +232,7 @@ TEST(CrashStates, CountsUpgradeAtFirstOpen) {
         db::DropCounts(d.handle());
     }
     x.Run({CRASH_DRIVER, "open", x.dictionary.string()}, [&](const State& s, const fs::path& copy) -> std::string {
-        return x.Dictionary(copy, {Sorted(kBefore)}, false, x.Reports(s) > 0);
+        return x.Dictionary(copy, {Sorted(kBefore)}, false, s.reports > 0);
     });
 }
 
@@ -253,7 +248,7 @@ TEST(CrashStates, BackupsWithPruning) {
         x.Run(command, [&](const State& s, const fs::path& copy) -> std::string {
             const std::vector<Rows> allowed{Sorted(kBefore)};
             if (std::string why = Exploration::Backups(copy / "app/Data/Backup", allowed); !why.empty()) return why;
-            if (x.Reports(s) > 0 && !fs::exists(x.InCopy(copy, x.FirstReport())))
+            if (s.reports > 0 && !fs::exists(x.InCopy(copy, x.FirstReport())))
                 return "the backup reported made is not there";
             return x.Dictionary(copy, allowed);
         });
@@ -286,7 +281,7 @@ TEST(CrashStates, FindsAPlantedFault) {
                         [&](const State& s, const fs::path& copy) -> std::string {
                             if (std::string why = Exploration::Backups(copy / "app/Data/Backup", {Sorted(kBefore)}); !why.empty())
                                 return why;
-                            return x.Reports(s) > 0 && !fs::exists(x.InCopy(copy, x.FirstReport())) ? "the backup is gone" : "";
+                            return s.reports > 0 && !fs::exists(x.InCopy(copy, x.FirstReport())) ? "the backup is gone" : "";
                         }, 6, plant), 0u);
     }
 }
@@ -302,7 +297,7 @@ TEST(CrashStates, Restore) {
               const std::vector<Rows> both{Sorted(kBefore), Sorted(restored)};
               if (std::string why = Exploration::Backups(copy / "app/Data/Backup", both); !why.empty()) return why;
               if (Open(copy / "copy.mdb").pairs != Sorted(restored)) return std::string("the backup restored from is hurt");
-              return x.Dictionary(copy, x.Reports(s) > 0 ? std::vector<Rows>{Sorted(restored)} : both);
+              return x.Dictionary(copy, s.reports > 0 ? std::vector<Rows>{Sorted(restored)} : both);
           });
 }
 
@@ -317,7 +312,7 @@ TEST(CrashStates, ImportsAndCreate) {
         WriteTsv(x.work / "list.tsv", added);
         x.Run({VOKABIS_DB, "import", x.dictionary.string(), (x.work / "list.tsv").string()},
               [&](const State& s, const fs::path& copy) -> std::string {
-                  if (x.Reports(s) > 0) return x.Dictionary(copy, {With(kBefore, added)});
+                  if (s.reports > 0) return x.Dictionary(copy, {With(kBefore, added)});
                   return x.Dictionary(copy, {Sorted(kBefore), With(kBefore, added)});
               }, count > 100 ? 3 : 6);
     }
@@ -359,7 +354,7 @@ TEST(CrashStates, FirstCopyForANewUser) {
     fs::permissions(x.work / "inst/share/vokabis/Vokabis.mdb", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const std::string user = "home/.local/share/vokabis/Data/Vokabis.mdb";
     x.Run({CRASH_DRIVER, "first-copy", (x.work / "inst/bin").string()}, [&](const State& s, const fs::path& copy) -> std::string {
-        if (!fs::exists(copy / user)) return x.Reports(s) > 0 ? std::string("the copy reported made is not there") : "";
+        if (!fs::exists(copy / user)) return s.reports > 0 ? std::string("the copy reported made is not there") : "";
         const Opened o = Open(copy / user);
         if (!o.problem.empty()) return "the user's dictionary " + o.problem;
         if (o.pairs != Sorted(kBefore)) return std::string("the user's dictionary is not the whole starter");
