@@ -210,7 +210,9 @@ void RemoveDeadPartials(const std::string& folder, const Naming& naming) {
     std::vector<std::string> dead;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
         if (naming.Partial(it->path().filename().string())) dead.push_back(it->path().string());
-    for (const std::string& p : dead) files::RemoveIfNotHeld(p);
+    for (const std::string& p : dead)
+        if (files::RemoveIfNotHeld(p)) // and what the engine had beside it while making it a file on its own
+            for (const char* beside : {"-wal", "-shm", "-journal"}) fs::remove(p + beside, ec);
 }
 
 // The order file: the names of the backups, oldest first, one a line.

@@ -115,12 +115,13 @@ TEST(Backup, PartialCopiesOfKilledBackupsGoFirstThoseBeingWrittenStay) {
     const std::string dead = folder + "/.d-2026-01-01-000000.mdb.novo", live = folder + "/.d-2026-01-01-000001.mdb.novo",
                       folderLikeOne = folder + "/.d-2026-01-01-000002.mdb.novo";
     std::ofstream(dead, std::ios::binary) << std::string(size_t(disk.mounted ? 19 : 1) << 20, 'x');
+    for (const char* beside : {"-wal", "-shm", "-journal"}) std::ofstream(dead + beside) << "x"; // killed as it was made whole
     const Fd held{::open(live.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600)}; // another backup is writing it
     ASSERT_EQ(::flock(held.fd, LOCK_EX), 0);
     fs::create_directory(folderLikeOne);
     const Result r = Tool("backup " + db + " " + folder);
     ASSERT_EQ(r.rc, 0) << r.out;
-    EXPECT_FALSE(fs::exists(dead));
+    for (const char* beside : {"", "-wal", "-shm", "-journal"}) EXPECT_FALSE(fs::exists(dead + beside)) << beside;
     EXPECT_TRUE(fs::exists(live));
     EXPECT_TRUE(fs::is_directory(folderLikeOne));
     EXPECT_EQ(db::Database(Line(r.out), db::kPassword).Count("Select Id From Vokabis"), 20000);
