@@ -82,6 +82,24 @@ struct Keyset {
         }
         tree.Reset(total);
     }
+    // Learns which table the rows of the query come from and its columns; returns which of them
+    // is the table's row key. Throws for a query whose rows cannot be edited.
+    int LearnColumns(const std::string& query) {
+        Statement probe(db(), query);
+        for (int i = 0; i < probe.ColumnCount(); ++i) {
+            const char* from = sqlite3_column_table_name(probe.get(), i);
+            const char* origin = sqlite3_column_origin_name(probe.get(), i);
+            if (!from || !origin || (!table.empty() && table != from))
+                throw EngineError(kNotUpdatable, "Upit ne daje zapise jedne tablice pa se ne može uređivati.");
+            table = from;
+            fields.push_back(probe.ColumnName(i));
+            columns.push_back(origin);
+        }
+        if (table.empty()) throw EngineError(kNotUpdatable, "Upit ne daje nijedno polje.");
+        const int key = KeyColumn();
+        if (key < 0) throw EngineError(kNotUpdatable, "Upit ne daje ključ zapisa tablice " + table + " pa se ne može uređivati.");
+        return key;
+    }
     // Which of the query's columns is the table's row key (an alias of its row id); -1 if none.
     int KeyColumn() const {
         Statement info(db(), "PRAGMA table_info(" + QuoteName(table) + ")");

@@ -5,6 +5,7 @@
 #include "db/QueryText.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
 namespace db {
@@ -22,24 +23,7 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) {
     const std::string base = ViewBody(db, sql);
     std::string apart, counted;
     const std::string runnable = AddPrefixRanges(InTypedOrder(base, &apart, &counted));
-    // Learn which table the rows come from and which column is its row key.
-    int keyColumn = -1;
-    {
-        Statement probe(db, runnable);
-        for (int i = 0; i < probe.ColumnCount(); ++i) {
-            const char* table = sqlite3_column_table_name(probe.get(), i);
-            const char* origin = sqlite3_column_origin_name(probe.get(), i);
-            if (!table || !origin || (!ks->table.empty() && ks->table != table))
-                throw EngineError(kNotUpdatable, "Upit ne daje zapise jedne tablice pa se ne može uređivati.");
-            ks->table = table;
-            ks->fields.push_back(probe.ColumnName(i));
-            ks->columns.push_back(origin);
-        }
-        if (ks->table.empty()) throw EngineError(kNotUpdatable, "Upit ne daje nijedno polje.");
-        keyColumn = ks->KeyColumn();
-        if (keyColumn < 0)
-            throw EngineError(kNotUpdatable, "Upit ne daje ključ zapisa tablice " + ks->table + " pa se ne može uređivati.");
-    }
+    int keyColumn = ks->LearnColumns(runnable);
     // Only the keys are needed now; reading just them lets an index cover the query.
     const std::string keyName = QuoteName(ks->fields[keyColumn]);
     auto keysOnly = [&](const std::string& query) {
@@ -211,21 +195,60 @@ void Recordset::Delete() {
     k.Kill(index_); // the cursor stays on the deleted row: no current row until the next move
 }
 
-void Recordset::DeleteRows(const std::vector<Bookmark>& rows) {
-    EndEdit();
-    Keyset& k = ks();
+namespace {
+
+// Refuses rows that are not this list's, a row deleted already, or one named twice, before
+// anything is deleted.
+void RequireRowsOf(const Keyset& k, const std::vector<Bookmark>& rows) {
     for (const Bookmark& b : rows) {
         if (b.keyset != k.id || b.index >= k.Size()) throw EngineError(kBadBookmark, "Oznaka zapisa ne pripada ovom popisu.");
         if (k.IsDead(b.index)) throw EngineError(kRecordDeleted, "Zapis je izbrisan.");
     }
-    {
-        std::vector<size_t> named;
-        named.reserve(rows.size());
-        for (const Bookmark& b : rows) named.push_back(b.index);
-        std::sort(named.begin(), named.end());
-        if (std::adjacent_find(named.begin(), named.end()) != named.end())
-            throw EngineError(kBadBookmark, "Isti je zapis naveden dvaput; ništa nije izbrisano.");
+    std::vector<size_t> named;
+    named.reserve(rows.size());
+    for (const Bookmark& b : rows) named.push_back(b.index);
+    std::sort(named.begin(), named.end());
+    if (std::adjacent_find(named.begin(), named.end()) != named.end())
+        throw EngineError(kBadBookmark, "Isti je zapis naveden dvaput; ništa nije izbrisano.");
+}
+
+// Most of a long list: the table's indexes and stored counts are taken away and made again
+// from the rows that stay, in the same transaction; far less work than keeping them up row
+// by row (a whole dictionary of 120,000 pairs: under a second instead of six).
+class IndexesAside {
+public:
+    explicit IndexesAside(const Keyset& k) {
+        std::vector<std::string> names;
+        {
+            Statement idx(k.db(), "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ? AND sql IS NOT NULL");
+            idx.Bind(1, k.table);
+            while (idx.Step()) {
+                names.push_back(CStr(idx.Column(0)));
+                remake_.push_back(CStr(idx.Column(1)));
+            }
+            Statement has(k.db(), "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'VokabisBrojevi'");
+            has.Step();
+            counts_ = k.table == "Vokabis" && has.Int(0) > 0;
+        }
+        if (counts_) DropCounts(k.db());
+        for (const std::string& name : names) ExecSql(k.db(), "DROP INDEX " + QuoteName(name));
     }
+    void Remake(sqlite3* db) const {
+        for (const std::string& sql : remake_) ExecSql(db, sql);
+        if (counts_) CreateCounts(db);
+    }
+
+private:
+    std::vector<std::string> remake_;
+    bool counts_ = false;
+};
+
+} // namespace
+
+void Recordset::DeleteRows(const std::vector<Bookmark>& rows) {
+    EndEdit();
+    Keyset& k = ks();
+    RequireRowsOf(k, rows);
     RefuseIfReadOnly();
     Transaction t(k.db());
     // Every id is known before the first row goes: the list reads on from the file as it was.
@@ -236,27 +259,8 @@ void Recordset::DeleteRows(const std::vector<Bookmark>& rows) {
         if (k.pages.count(b.index / Keyset::kPage)) k.RequireUnchanged(b.index);
         ids.push_back(k.Id(b.index));
     }
-    // Most of a long list: the table's indexes and stored counts are taken away and made again
-    // from the rows that stay, in the same transaction; far less work than keeping them up row
-    // by row (a whole dictionary of 120,000 pairs: under a second instead of six).
-    std::vector<std::string> remake;
-    bool counts = false;
-    if (rows.size() >= 1000 && rows.size() * 4 >= k.Live()) {
-        std::vector<std::string> names;
-        {
-            Statement idx(k.db(), "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ? AND sql IS NOT NULL");
-            idx.Bind(1, k.table);
-            while (idx.Step()) {
-                names.push_back(CStr(idx.Column(0)));
-                remake.push_back(CStr(idx.Column(1)));
-            }
-            Statement has(k.db(), "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'VokabisBrojevi'");
-            has.Step();
-            counts = k.table == "Vokabis" && has.Int(0) > 0;
-        }
-        if (counts) DropCounts(k.db());
-        for (const std::string& name : names) ExecSql(k.db(), "DROP INDEX " + QuoteName(name));
-    }
+    std::optional<IndexesAside> aside;
+    if (rows.size() >= 1000 && rows.size() * 4 >= k.Live()) aside.emplace(k);
     {
         Statement s(k.db(), "DELETE FROM " + QuoteName(k.table) + " WHERE rowid = ?");
         for (const long long id : ids) {
@@ -265,8 +269,7 @@ void Recordset::DeleteRows(const std::vector<Bookmark>& rows) {
             s.Step();
         }
     }
-    for (const std::string& sql : remake) ExecSql(k.db(), sql);
-    if (counts) CreateCounts(k.db());
+    if (aside) aside->Remake(k.db());
     t.Commit();
     for (const Bookmark& b : rows) k.Kill(b.index);
 }
