@@ -57,6 +57,20 @@ void QuitOnTerminate(QApplication& app) {
 // Elsewhere a logout reaches the program through Qt, which closes the windows and quits itself.
 void QuitOnTerminate(QApplication&) {}
 #endif
+
+// The program's name, icon and Croatian texts for Qt's own buttons and dialogs.
+void Introduce(QApplication& app, QTranslator& qtTranslator) {
+    // The name gives an installed program's per-user folder, ~/.local/share/vokabis.
+    QCoreApplication::setApplicationName("vokabis");
+    QGuiApplication::setDesktopFileName("hr.vokabis.Vokabis");
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QString(":/icons/%1x%1/apps/hr.vokabis.Vokabis.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
+    if (qtTranslator.load(QLocale(QLocale::Croatian, QLocale::Croatia), "qtbase", "_",
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTranslator);
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -67,17 +81,8 @@ int main(int argc, char** argv) {
     command.request.startupId = qEnvironmentVariable("DESKTOP_STARTUP_ID");
     command.request.activationToken = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
     QApplication app(argc, argv);
-    // The name gives an installed program's per-user folder, ~/.local/share/vokabis.
-    QCoreApplication::setApplicationName("vokabis");
-    QGuiApplication::setDesktopFileName("hr.vokabis.Vokabis");
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QString(":/icons/%1x%1/apps/hr.vokabis.Vokabis.png").arg(size), QSize(size, size));
-    QApplication::setWindowIcon(icon);
-    QTranslator qtTranslator; // Croatian texts for Qt's own buttons and dialogs
-    if (qtTranslator.load(QLocale(QLocale::Croatian, QLocale::Croatia), "qtbase", "_",
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(&qtTranslator);
+    QTranslator qtTranslator;
+    Introduce(app, qtTranslator);
     // A program already running on this user's dictionary shows the look-up, and this start ends.
     SingleInstance instance(Module1::FindLayout(QCoreApplication::applicationDirPath()).dictionary);
     command.request.launchTime = LaunchTime(command.request.startupId);
