@@ -18,6 +18,8 @@
 #include <QValidator>
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 namespace ui {
 
@@ -86,15 +88,20 @@ public:
 } // namespace
 
 namespace {
-class PressAtOnce : public QObject {
+// Presses the button it watches on the events `presses` picks (true), and lets the others go on.
+class ClickOn : public QObject {
 public:
-    using QObject::QObject;
+    ClickOn(QObject* parent, std::function<std::optional<bool>(QEvent*)> presses) : QObject(parent), presses_(std::move(presses)) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::Shortcut) return false;
+        const std::optional<bool> press = presses_(event);
+        if (!press) return false;
         auto* button = static_cast<QAbstractButton*>(watched);
-        if (button->isEnabled()) button->click();
+        if (*press && button->isEnabled()) button->click();
         return true;
     }
+
+private:
+    std::function<std::optional<bool>(QEvent*)> presses_;
 };
 
 // A display box is read as a word or a number of the window, not as a box to type in: its name
@@ -126,7 +133,10 @@ QAccessibleInterface* DisplayTextFactory(const QString&, QObject* object) {
 
 void GiveShortcut(QToolButton* button, const QKeySequence& key) {
     button->setShortcut(key);
-    button->installEventFilter(new PressAtOnce(button));
+    button->installEventFilter(new ClickOn(button, [](QEvent* e) -> std::optional<bool> {
+        if (e->type() != QEvent::Shortcut) return std::nullopt;
+        return true;
+    }));
 }
 
 QLineEdit* DisplayBox(QWidget* parent, const char* name, QRect geometry, const QString& text) {
@@ -173,24 +183,14 @@ void TabOrder(std::initializer_list<QWidget*> controls) {
     for (auto it = controls.begin(); it + 1 < controls.end(); ++it) QWidget::setTabOrder(*it, *(it + 1));
 }
 
-namespace {
-class EnterOnButton : public QObject {
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress) return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) || (key->modifiers() & ~Qt::KeypadModifier))
-            return false;
-        auto* button = static_cast<QAbstractButton*>(watched);
-        if (button->isEnabled() && !key->isAutoRepeat()) button->click(); // held down, it presses once
-        return true;
-    }
-};
-} // namespace
-
 void EnterPressesFocusedButton(QWidget* window) {
-    auto* filter = new EnterOnButton(window);
+    auto* filter = new ClickOn(window, [](QEvent* e) -> std::optional<bool> {
+        if (e->type() != QEvent::KeyPress) return std::nullopt;
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) || (key->modifiers() & ~Qt::KeypadModifier))
+            return std::nullopt;
+        return !key->isAutoRepeat(); // held down, it presses once
+    });
     for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
         // Option buttons and check boxes pass Enter on to the window, which has no default to press.
         if (!qobject_cast<QPushButton*>(b) && !qobject_cast<QToolButton*>(b)) continue;
