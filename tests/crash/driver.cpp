@@ -26,6 +26,13 @@ void Said(const char* what) {
     std::printf("%s\n", what);
     std::fflush(stdout);
 }
+
+void Write(db::Recordset& rs, const char* english, const char* croatian, const char* said) {
+    rs.SetField("Engleski", english);
+    rs.SetField("Hrvatski", croatian);
+    rs.Update();
+    Said(said);
+}
 } // namespace
 
 int main(int argc, char** argv) try {
@@ -39,16 +46,10 @@ int main(int argc, char** argv) try {
         list.Refresh();
         db::Recordset& rs = list.recordset();
         rs.AddNew();
-        rs.SetField("Engleski", "crash-add");
-        rs.SetField("Hrvatski", "dodano");
-        rs.Update();
-        Said("added");
+        Write(rs, "crash-add", "dodano", "added");
         Find(rs, "word1");
         rs.Edit();
-        rs.SetField("Engleski", "crash-edit");
-        rs.SetField("Hrvatski", "promijenjeno");
-        rs.Update();
-        Said("changed");
+        Write(rs, "crash-edit", "promijenjeno", "changed");
         Find(rs, "word2");
         rs.Delete();
         Said("deleted");
