@@ -19,8 +19,7 @@ TEST_F(Form4Test, OpensOnTheStoredQueryWithItsLayoutAndCounter) {
     EXPECT_EQ(Column(0).mid(0, 4), (QStringList{"abacus", "Abbey", "cat", "cup"}));
     EXPECT_EQ(Grid()->model()->headerData(1, Qt::Horizontal).toString(), "Hrvatski");
     EXPECT_EQ(Text("Text2") + Counter(), "od1/12");
-    EXPECT_EQ(w->ActiveLink1.Address, folder.app() + "/Help/index.htm");
-    EXPECT_EQ(QApplication::focusWidget(), Find("cmdNova"));
+    EXPECT_EQ(w->ActiveLink1.Address, folder.app() + "/Help/index.htm"); // the focus on Novi pojam: the Tab test
 }
 
 // Tab and Shift+Tab reach every control in their fixed order, the display-only counter boxes
