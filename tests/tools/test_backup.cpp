@@ -190,6 +190,7 @@ TEST(Backup, OnlyFoldersMadeForTheCopiesGetTheirModesAndNeverThroughALink) {
     ASSERT_EQ(Tool("backup " + db + " " + d / "new/sub", "umask 000;").rc, 0);
     EXPECT_EQ(Mode(d / "new"), fs::perms(0755)); // a parent as for anyone
     EXPECT_EQ(Mode(d / "new/sub"), fs::perms(0700)); // the copies' own
+    EXPECT_EQ(Copies(d / "new/sub").size(), 1u);
     ASSERT_EQ(Tool("backup " + db, "umask 000;").rc, 0);
     EXPECT_EQ(Mode(d / "Backup"), fs::perms(0700));
     fs::create_directories(d / "shared");

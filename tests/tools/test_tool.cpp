@@ -371,9 +371,7 @@ TEST(Tool, BackupsAreWholeDictionariesAndTheNewestTenAreKept) {
     EXPECT_EQ(fs::status(made.back()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(Tool("check " + made.back()).rc, 0);
     EXPECT_FALSE(fs::exists(made.back() + "-wal"));
-    EXPECT_EQ(Read(made.back()), (Rows{{"dog", "pas"}}));
-    ASSERT_EQ(Tool("backup " + db + " " + d / "elsewhere").rc, 0);
-    EXPECT_EQ(Copies(d / "elsewhere").size(), 1u);
+    EXPECT_EQ(Read(made.back()), (Rows{{"dog", "pas"}})); // a folder named for it: Backup.OnlyFoldersMade…
 }
 
 TEST(Tool, RestoreChecksTheBackupFirstAndKeepsTheFileItReplaces) {
