@@ -493,37 +493,6 @@ TEST(Tool, ANewFileNeverTakesInTheLogOfOneThatWasThere) {
     }
 }
 
-TEST(Tool, ARestoreKilledAtAnyMomentLeavesTheOldFileOrTheNew) {
-    Dir d;
-    const std::string db = d / "d.mdb", big = d / "big.mdb", pristine = d / "pristine.mdb";
-    Make(big, ManyPairs(20000));
-    Make(pristine, {{"old", "staro"}});
-    auto fresh = [&] {
-        for (const char* s : {"", "-wal", "-shm", ".novo"}) fs::remove(db + s);
-        fs::copy_file(pristine, db);
-    };
-    fresh();
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(Tool("restore " + big + " " + db).rc, 0);
-    const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
-    std::mt19937 rng(13);
-    int old = 0, replaced = 0;
-    for (int trial = 0; trial < 12; ++trial) {
-        fresh();
-        Child restore({VOKABIS_DB, "restore", big, db});
-        // The first is killed at once and the second after it is done; the rest anywhere between.
-        usleep(useconds_t(trial == 0 ? 0 : trial == 1 ? 2 * whole.count() : rng() % (whole.count() + 1)));
-        restore.Kill();
-        db::Database after(db, db::kPassword);
-        EXPECT_EQ(IntegrityOf(after), "ok") << trial;
-        const long long n = after.Count("Select Id From Vokabis");
-        EXPECT_TRUE(n == 1 || n == 20000) << trial << ": " << n;
-        (n == 1 ? old : replaced)++;
-    }
-    EXPECT_GT(old, 0);
-    EXPECT_GT(replaced, 0);
-}
-
 // A pair a killed program committed lies only in the -wal; on a read-only medium every reader of
 // the tool still sees it, and the private copy it reads goes away with the tool, as do copies
 // that killed runs left (not those of running ones).
