@@ -156,11 +156,7 @@ TEST_F(EditorTest, FocusRulesAndKrajOrEscLoseOnlyWhatWasNotSaved) {
         e.txtHrvatski->setFocus(Qt::TabFocusReason);
         Click(e.txtEngleski);
         QApplication::processEvents();
-        EXPECT_EQ(Focus(), e.cmdSpremi);
-        e.cmdIzlaz->setFocus(Qt::TabFocusReason);
-        Key(e.cmdIzlaz, Qt::Key_Tab); // past the heading, which is no Tab stop
-        QApplication::processEvents();
-        EXPECT_EQ(Focus(), e.txtEngleski);
+        EXPECT_EQ(Focus(), e.cmdSpremi); // (Tab passes over the heading: the Tab ring of Form4Test)
         Click(e.Text4); // the heading never keeps the focus nor looks selected
         QApplication::processEvents();
         EXPECT_EQ(Focus(), e.cmdSpremi);
