@@ -133,8 +133,7 @@ TEST(StartupWindow, ADamagedFileIsReportedOnceAndThenOnlyRead) {
     };
     for (const Case& c : cases) {
         ProgramFolder f;
-        f.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 4000) "
-               "INSERT INTO Vokabis (Engleski, Hrvatski) SELECT 'word' || i, 'riječ' || i FROM n");
+        f.AddPairs(ManyPairs(4000));
         c.damage(f.path);
         QPointer<MainWindow> w;
         SeenBox seen;
@@ -175,8 +174,7 @@ TEST(StartupWindow, ADamagedFileIsReportedOnceAndThenOnlyRead) {
 // check finds them wrong, the list is counted from the pairs, and the file gets them right again.
 TEST(StartupWindow, WrongStoredCountsHideNoPairAndAreCountedAgain) {
     ProgramFolder f;
-    f.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
-           "INSERT INTO Vokabis (Engleski, Hrvatski) SELECT 'word' || i, 'riječ' || i FROM n");
+    f.AddPairs(ManyPairs(3000));
     f.Exec("UPDATE VokabisBrojevi SET Broj = Broj - 5 WHERE Polje IN ('', 'Engleski')");
     QPointer<MainWindow> w = StartUp(f.app());
     ASSERT_TRUE(w);
@@ -195,8 +193,7 @@ TEST(StartupWindow, WrongStoredCountsHideNoPairAndAreCountedAgain) {
 // waits for the check's verdict and is then refused.
 TEST(StartupWindow, NoPairIsWrittenIntoADamagedFileBeforeTheCheckHasSpoken) {
     ProgramFolder f;
-    f.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
-           "INSERT INTO Vokabis (Engleski, Hrvatski) SELECT 'word' || i, 'riječ' || i FROM n");
+    f.AddPairs(ManyPairs(20000));
     {
         std::fstream file(f.path, std::ios::in | std::ios::out | std::ios::binary);
         file.seekp(std::streamoff(fs::file_size(f.path) / 3));
@@ -225,8 +222,7 @@ TEST(StartupWindow, NoPairIsWrittenIntoADamagedFileBeforeTheCheckHasSpoken) {
 // checks name any use of what the check's thread owns).
 TEST(StartupWindow, TheBackgroundCheckCanBeStoppedAtAnyMoment) {
     ProgramFolder f;
-    f.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 4000) "
-           "INSERT INTO Vokabis (Engleski, Hrvatski) SELECT 'word' || i, 'riječ' || i FROM n");
+    f.AddPairs(ManyPairs(4000));
     Module1::OpenDictionaryAndReadSettings(f.app());
     ASSERT_TRUE(Module1::DictDb);
     AutoAnswer answer; // the damage is told in a message box

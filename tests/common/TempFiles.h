@@ -52,10 +52,10 @@ inline std::string IntegrityOf(db::Database& d) {
     return check.Step() ? db::CStr(check.Column(0)) : std::string();
 }
 
-// n pairs "word0 – riječ0", "word1 – riječ1"...
-inline Rows ManyPairs(int n) {
+// n pairs "word0 – riječ0", "word1 – riječ1"... or other words, numbered from first.
+inline Rows ManyPairs(int n, const std::string& en = "word", const std::string& hr = "riječ", int first = 0) {
     Rows rows;
-    for (int i = 0; i < n; ++i) rows.emplace_back("word" + std::to_string(i), "riječ" + std::to_string(i));
+    for (int i = first; i < first + n; ++i) rows.emplace_back(en + std::to_string(i), hr + std::to_string(i));
     return rows;
 }
 

@@ -4,7 +4,7 @@
 // VOKABIS_CRASH_STATES and VOKABIS_CRASH_PER_PREFIX set how many states each protocol gets and
 // how many of them one point of the run may have (scripts/crash-explore: many).
 #include "common/Modal.h"
-#include "common/TempFiles.h"
+#include "common/ProgramFolder.h"
 #include "crash/Explorer.h"
 
 #include "app/Safety.h"
@@ -71,9 +71,7 @@ long ProgramShows(const QString& appFolder) {
         delete w.data();
     }
     StopWatchingDictionary();
-    Module1::SettingsRs.reset();
-    if (Module1::DictDb) Module1::DictDb->Close();
-    Module1::DictDb.reset();
+    CloseDictionary();
     return shown;
 }
 
@@ -307,8 +305,7 @@ TEST(CrashStates, ImportsAndCreate) {
     for (const int count : {40, 20500}) {
         Exploration x(count > 100 ? "vokabis-db import (bulk)" : "vokabis-db import");
         MakeDictionary(x.dictionary, kBefore);
-        Rows added;
-        for (int i = 0; i < count; ++i) added.emplace_back("new" + std::to_string(i), "novo" + std::to_string(i));
+        const Rows added = ManyPairs(count, "new", "novo");
         WriteTsv(x.work / "list.tsv", added);
         x.Run({VOKABIS_DB, "import", x.dictionary.string(), (x.work / "list.tsv").string()},
               [&](const State& s, const fs::path& copy) -> std::string {

@@ -156,11 +156,7 @@ TEST_F(EditorTest, FocusRulesAndKrajOrEscLoseOnlyWhatWasNotSaved) {
         e.txtHrvatski->setFocus(Qt::TabFocusReason);
         Click(e.txtEngleski);
         QApplication::processEvents();
-        EXPECT_EQ(Focus(), e.cmdSpremi);
-        e.cmdIzlaz->setFocus(Qt::TabFocusReason);
-        Key(e.cmdIzlaz, Qt::Key_Tab); // past the heading, which is no Tab stop
-        QApplication::processEvents();
-        EXPECT_EQ(Focus(), e.txtEngleski);
+        EXPECT_EQ(Focus(), e.cmdSpremi); // (Tab passes over the heading: the Tab ring of Form4Test)
         Click(e.Text4); // the heading never keeps the focus nor looks selected
         QApplication::processEvents();
         EXPECT_EQ(Focus(), e.cmdSpremi);
@@ -205,7 +201,8 @@ TEST_F(EditorTest, ARefusedWriteKeepsTheTypedTextAndTheListAsTheyWere) {
 
 // Another copy of the program replaced the pair this list shows: the change is refused with a
 // message, the typed text stays, the list shows the file as it is; the other copy's pair stays.
-TEST_F(EditorTest, AChangeOrDeleteOfAPairAnotherProgramReplacedIsRefusedAndTheListShowsTheTruth) {
+// (A delete of rows another copy changed: CommandsTest.ADeleteThatFailsPartWayDeletesNothingAndSaysSo.)
+TEST_F(EditorTest, AChangeOfAPairAnotherProgramReplacedIsRefusedAndTheListShowsTheTruth) {
     Start(kPairs);
     ASSERT_EQ(Cell(3, 0), "dog");
     folder.Exec("DELETE FROM Vokabis WHERE Engleski = 'dog'; INSERT INTO Vokabis (Engleski, Hrvatski) VALUES ('eel', 'jegulja')");
@@ -225,17 +222,4 @@ TEST_F(EditorTest, AChangeOrDeleteOfAPairAnotherProgramReplacedIsRefusedAndTheLi
     EXPECT_TRUE(box.text.contains("nije spremljen")) << box.text.toStdString();
     EXPECT_EQ(Column(0), (QStringList{"apple", "bread", "cat", "eel"}));
     EXPECT_EQ(folder.Pairs(), (::Rows{{"apple", "jabuka"}, {"bread", "kruh"}, {"cat", "mačka"}, {"eel", "jegulja"}}));
-
-    // The same for a delete of selected rows, one of which another program changed: the rows go
-    // together or not at all, so bread stays with the changed cat.
-    folder.Exec("UPDATE Vokabis SET Hrvatski = 'mačak' WHERE Engleski = 'cat'");
-    Grid()->selectRow(1);
-    Grid()->selectionModel()->select(Grid()->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    SeenBox asked, refused;
-    AnswerBoxes({{&asked, "Da"}, {&refused, "U redu"}});
-    Click(Find("cmdDelete"));
-    EXPECT_TRUE(refused.text.contains("Nijedan par nije izbrisan")) << refused.text.toStdString();
-    EXPECT_TRUE(refused.text.contains("Drugi program")) << refused.text.toStdString();
-    EXPECT_EQ(folder.Pairs().size(), 4u);
-    EXPECT_EQ(Column(1), (QStringList{"jabuka", "kruh", "mačak", "jegulja"}));
 }

@@ -19,8 +19,7 @@ TEST_F(Form4Test, OpensOnTheStoredQueryWithItsLayoutAndCounter) {
     EXPECT_EQ(Column(0).mid(0, 4), (QStringList{"abacus", "Abbey", "cat", "cup"}));
     EXPECT_EQ(Grid()->model()->headerData(1, Qt::Horizontal).toString(), "Hrvatski");
     EXPECT_EQ(Text("Text2") + Counter(), "od1/12");
-    EXPECT_EQ(w->ActiveLink1.Address, folder.app() + "/Help/index.htm");
-    EXPECT_EQ(QApplication::focusWidget(), Find("cmdNova"));
+    EXPECT_EQ(w->ActiveLink1.Address, folder.app() + "/Help/index.htm"); // the focus on Novi pojam: the Tab test
 }
 
 // Tab and Shift+Tab reach every control in their fixed order, the display-only counter boxes
@@ -229,25 +228,6 @@ TEST_F(Form4Test, CounterAlwaysShowsTheCurrentRowAndTheRowsOfTheList) {
     EXPECT_EQ(Counter(), "0/3");
 }
 
-TEST_F(Form4Test, OnlyTheUserAndTheCommandsChooseTheCurrentRow) {
-    Start(kPairs);
-    auto* grid = Grid();
-    Click(Find("cmdLast"));
-    Click(Find("cmdNext"));
-    ASSERT_FALSE(grid->currentIndex().isValid());
-    grid->setFocus(Qt::TabFocusReason); // no row is made current on the way in
-    EXPECT_EQ(QApplication::focusWidget(), grid);
-    EXPECT_FALSE(grid->currentIndex().isValid());
-    EXPECT_EQ(w->Data1.recordset().AbsolutePosition(), -1);
-    EXPECT_EQ(Text("Text1"), "0");
-
-    ClickRow(2);
-    ASSERT_EQ(grid->currentIndex().row(), 2);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_T); // no search: "tea" is neither current nor selected
-    EXPECT_EQ(grid->currentIndex().row(), 2);
-    EXPECT_TRUE(grid->SelectedRows().isEmpty());
-}
-
 TEST_F(Form4Test, ACutOffCellShowsItsWholeTextAsATooltip) {
     const char* longTerm = "a term far too long to fit into half of the grid, however wide the font";
     folder.AddPairs({{longTerm, "dugo"}});
@@ -263,25 +243,16 @@ TEST_F(Form4Test, ACutOffCellShowsItsWholeTextAsATooltip) {
     EXPECT_EQ(tipAt(0), longTerm);
 }
 
-TEST_F(Form4Test, ScreenReadersHearANameForEveryControl) {
+// What a screen reader is told: a name for every control, in the editor too; the picture
+// buttons' hints and keys, the hint for the keyboard focus too, names for the status bar, its
+// message and the row selectors, and the counter's "od" as a word. What reaches a real reader,
+// events included, tests/a11y checks through AT-SPI.
+TEST_F(Form4Test, AScreenReaderHearsHintsKeysAndNames) {
     Start(kPairs);
     auto name = [](QWidget* c) { return QAccessible::queryAccessibleInterface(c)->text(QAccessible::Name); };
     EXPECT_EQ(UnnamedControls(w.get()), QStringList{});
     EXPECT_EQ(name(Find("cmdLast")), "Idi na zadnji zapis"); // a button's hint, a box's label
     EXPECT_EQ(name(Find("txtNadjiHrvatski")), "Hrvatski pojam");
-    OnNextModal([&](QWidget* editor) {
-        EXPECT_EQ(UnnamedControls(editor), QStringList{});
-        EXPECT_EQ(name(editor->findChild<QWidget*>("txtHrvatski")), "Hrvatski pojam");
-        editor->close();
-    });
-    Click(Find("cmdOk"));
-}
-
-// What a screen reader is told: the picture buttons' hints and keys, the hint for the keyboard
-// focus too, names for the status bar, its message and the row selectors, and the counter's
-// "od" as a word. What reaches a real reader, events included, tests/a11y checks through AT-SPI.
-TEST_F(Form4Test, AScreenReaderHearsHintsKeysAndNames) {
-    Start(kPairs);
     auto* nova = Find<QToolButton>("cmdNova");
     EXPECT_EQ(nova->toolTip(), "Novi pojam (Ctrl+N)");
     EXPECT_EQ(Find("cmdIzlaz")->toolTip(), "Završi rad (Ctrl+Q)");
@@ -293,8 +264,8 @@ TEST_F(Form4Test, AScreenReaderHearsHintsKeysAndNames) {
     EXPECT_EQ(w->StatusText(), "Izmjeni prijevod"); // the hint follows the keyboard focus
 
     auto* panel = Find<QLabel>("StatusBar1Panel1");
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(Find("StatusBar1"))->text(QAccessible::Name), "Traka stanja");
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Name), "Poruka");
+    EXPECT_EQ(name(Find("StatusBar1")), "Traka stanja");
+    EXPECT_EQ(name(panel), "Poruka");
     w->SetStatusText("Nema parova.");
     EXPECT_EQ(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Description), "Nema parova.");
     QAccessibleInterface* od = QAccessible::queryAccessibleInterface(Find("Text2"));
@@ -302,8 +273,15 @@ TEST_F(Form4Test, AScreenReaderHearsHintsKeysAndNames) {
     EXPECT_FALSE(od->state().focusable || od->state().editable);
     EXPECT_EQ(Grid()->model()->headerData(0, Qt::Vertical, Qt::AccessibleTextRole).toString(), "Redak 1, tekući");
     EXPECT_EQ(Grid()->model()->headerData(1, Qt::Vertical, Qt::AccessibleTextRole).toString(), "Redak 2");
+    OnNextModal([&](QWidget* editor) {
+        EXPECT_EQ(UnnamedControls(editor), QStringList{});
+        EXPECT_EQ(name(editor->findChild<QWidget*>("txtHrvatski")), "Hrvatski pojam");
+        editor->close();
+    });
+    Click(Find("cmdOk"));
 }
 
+// Only the user and the commands choose the current row (the commands: CommandsTest).
 TEST_F(Form4Test, GridMovesTheCurrentRowAndSelectsOnlyThroughTheRecordSelectors) {
     Start(kPairs);
     auto* grid = Grid();
@@ -311,6 +289,9 @@ TEST_F(Form4Test, GridMovesTheCurrentRowAndSelectsOnlyThroughTheRecordSelectors)
     ClickRow(2, 1);
     EXPECT_EQ(grid->currentIndex().row(), 2);
     EXPECT_TRUE(grid->SelectedRows().isEmpty()); // the current row alone is not a selection
+    Key(grid, Qt::Key_K); // no search: "konj" is neither current nor selected
+    EXPECT_EQ(grid->currentIndex().row(), 2);
+    EXPECT_TRUE(grid->SelectedRows().isEmpty());
     Key(grid, Qt::Key_Right); // wraps to the next row
     EXPECT_EQ(grid->currentIndex().row(), 3);
     EXPECT_EQ(grid->currentIndex().column(), 0);
@@ -350,10 +331,8 @@ TEST_F(Form4Test, DoubleClickHandsTheRowToTheEditorUnlessItsEnglishIsEmpty) {
 // promises rows the file lacks. Once its rows are read, the grid and the counter show the real
 // length at once, no empty row is left at its end, and the file's counts are counted again.
 TEST_F(Form4Test, AListShorterThanItsCountIsCorrectedAtOnce) {
-    ::Rows pairs;
-    for (int i = 0; i < 1500; ++i) pairs.emplace_back("a" + std::to_string(10000 + i), "x");
-    pairs.emplace_back("dog", "pas");
-    folder.AddPairs(pairs);
+    folder.AddPairs(ManyPairs(1500, "a", "x", 10000));
+    folder.AddPairs({{"dog", "pas"}});
     db::Database(folder.path.string(), db::kPassword)
         .Exec("UPDATE VokabisBrojevi SET Broj = Broj + 7 WHERE Polje = 'Engleski' AND Znak = 'a'");
     Start({});
@@ -372,9 +351,7 @@ TEST_F(Form4Test, AListShorterThanItsCountIsCorrectedAtOnce) {
 // Reading the list again meets a file damaged since it opened: what it meets is said in the
 // status bar, and nothing is thrown on into Qt (from a slot it would end the program).
 TEST_F(Form4Test, AListReadAgainFromADamagedFileThrowsNothing) {
-    ::Rows pairs;
-    for (int i = 0; i < 20000; ++i) pairs.emplace_back("w" + std::to_string(100000 + i), "r" + std::to_string(i));
-    Start(pairs);
+    Start(ManyPairs(20000, "w", "r", 100000));
     db::SetDamageHandler([](const std::string&, const std::string&) {});
     {
         std::fstream file(folder.path, std::ios::in | std::ios::out | std::ios::binary);

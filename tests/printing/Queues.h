@@ -1,12 +1,19 @@
 #pragma once
 // Print queues a test makes and removes itself, and what the print server holds about jobs.
+#include "ListFixture.h"
+
+#include "printing/QtTargets.h"
+
 #include <cups/cups.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QtPrintSupport>
 
 #include <unistd.h>
 
@@ -42,6 +49,27 @@ struct TempQueue {
         return n;
     }
 };
+
+// The program's printer, printing to A4 in the PDF file given, or to its queue without one.
+inline QPrinter& UsePrinter(const QString& pdf = {}) {
+    QPrinter& printer = printing::AppPrinter();
+    printer.setOutputFileName(pdf);
+    printer.setOutputFormat(pdf.isEmpty() ? QPrinter::NativeFormat : QPrinter::PdfFormat);
+    if (!pdf.isEmpty()) printer.setPageSize(QPageSize(QPageSize::A4));
+    return printer;
+}
+
+// The PDF file the queue made of its last job in out, once nothing is left waiting on it; empty
+// when none came within 15 s.
+inline QString WaitForJob(const QString& queue, const QDir& out) {
+    for (int i = 0; i < 300; ++i) {
+        QTest::qWait(50);
+        if (!RunTool("lpstat", {"-W", "not-completed", "-o", queue}).trimmed().isEmpty()) continue;
+        for (const QString& f : out.entryList({"*.pdf"}, QDir::Files, QDir::Time))
+            if (QFileInfo(out.filePath(f)).size() > 0) return out.filePath(f);
+    }
+    return {};
+}
 
 // The title of the newest job on the queue, finished or not; empty when it has none.
 inline QString NewestJobTitle(const QString& queue) {

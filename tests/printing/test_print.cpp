@@ -30,10 +30,7 @@ protected:
 
     void SetUp() override {
         std::filesystem::remove(pdf.toStdString());
-        QPrinter& printer = printing::AppPrinter();
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        printer.setPageSize(QPageSize(QPageSize::A4));
+        UsePrinter(pdf);
         Module1::PrintAccepted = Module1::PrintAll = Module1::PrintCurrent = db::kFalse;
         Module1::PrintFrom = Module1::PrintTo = 0;
         preview = std::make_unique<PrintPreview>(*f.list);
@@ -55,6 +52,19 @@ protected:
             EXPECT_EQ(ready.text, "Je li pisač spreman za ispis?");
             EXPECT_EQ(ready.icon, QMessageBox::Question);
         }
+    }
+    // Prints, answering the readiness question with Da, and returns the failure then told.
+    QString PrintFails(std::function<void(PrintRangeDialog*)> choose) {
+        SeenBox ready, failure;
+        OnNextModal<PrintRangeDialog>([&](PrintRangeDialog* d) {
+            AnswerBoxes({{&ready, "Da"}, {&failure, "U redu"}});
+            choose(d);
+        });
+        preview->cmdIspis->click();
+        EXPECT_EQ(ready.count, 1);
+        EXPECT_EQ(failure.title, "Pogreška");
+        EXPECT_EQ(failure.icon, QMessageBox::Critical);
+        return failure.text;
     }
     static void Range(PrintRangeDialog* d, const char* from, const char* to) {
         d->optOdStrDoStr->click();
@@ -265,37 +275,14 @@ TEST_F(PrintTest, PreviewNavigationStopsAtBothEndsWithoutRedrawing) {
     preview->show();
     QApplication::setActiveWindow(preview.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(preview.get()));
-    preview->Text3->setFocus(); // the display boxes hand the focus on
+    preview->Text3->setFocus(); // the display boxes hand the focus on (Tab passes over them: PrintWindows)
     EXPECT_EQ(preview->focusWidget(), preview->cmdIzlaz);
-    // Tab passes over them to every button of the strip, Shift+Tab back the same way.
-    QList<QWidget*> forward, back;
-    preview->cmdFirst->setFocus(Qt::TabFocusReason);
-    for (int i = 0; i < 6; ++i) {
-        forward << preview->focusWidget();
-        QTest::keyClick(preview->focusWidget(), Qt::Key_Tab);
-    }
-    preview->cmdIzlaz->setFocus(Qt::TabFocusReason);
-    for (int i = 0; i < 6; ++i) {
-        back.prepend(preview->focusWidget());
-        QTest::keyClick(preview->focusWidget(), Qt::Key_Backtab);
-    }
-    const QList<QWidget*> strip{preview->cmdFirst, preview->CmdPrevious, preview->cmdNext,
-                                preview->cmdLast,  preview->cmdIspis,    preview->cmdIzlaz};
-    EXPECT_EQ(forward, strip);
-    EXPECT_EQ(back, strip);
 }
 
 TEST_F(PrintTest, APrinterThatRefusesTheJobIsReportedAndThePreviewStaysUsable) {
-    QPrinter& printer = printing::AppPrinter();
-    printer.setOutputFileName("/nonexistent-folder/out.pdf");
-    SeenBox ready, failure;
-    OnNextModal<PrintRangeDialog>([&](PrintRangeDialog* d) {
-        AnswerBoxes({{&ready, "Da"}, {&failure, "U redu"}});
-        d->cmdPrihvati->click();
-    });
-    preview->cmdIspis->click();
-    EXPECT_EQ(failure.title, "Pogreška");
-    EXPECT_TRUE(failure.text.contains("Ispis nije uspio")) << failure.text.toStdString();
+    printing::AppPrinter().setOutputFileName("/nonexistent-folder/out.pdf");
+    const QString failure = PrintFails([](PrintRangeDialog* d) { d->cmdPrihvati->click(); });
+    EXPECT_TRUE(failure.contains("Ispis nije uspio")) << failure.toStdString();
     preview->cmdNext->click();
     EXPECT_EQ(preview->Text1->text(), "2");
 }
@@ -309,35 +296,22 @@ TEST_F(PrintTest, ACurrentPageThatCannotBeReadEndsItsJobAndIsTold) {
     EXPECT_THROW(preview->PrintPages(printer), printing::PrintError);
     ASSERT_FALSE(printer.ops.empty());
     EXPECT_EQ(printer.ops.back().kind, printing::RecordingTarget::Op::EndDoc);
-
-    SeenBox ready, failure;
-    OnNextModal<PrintRangeDialog>([&](PrintRangeDialog* d) {
-        AnswerBoxes({{&ready, "Da"}, {&failure, "U redu"}});
+    const QString failure = PrintFails([](PrintRangeDialog* d) {
         d->optTekucaStranica->click();
         d->cmdPrihvati->click();
     });
-    preview->cmdIspis->click();
-    EXPECT_EQ(failure.title, "Pogreška");
-    EXPECT_TRUE(failure.text.contains("Ispis nije uspio")) << failure.text.toStdString();
+    EXPECT_TRUE(failure.contains("Ispis nije uspio")) << failure.toStdString();
 }
 
 TEST_F(PrintTest, ARealPrintQueueGetsTheRangeAsOneJob) {
     const QDir out(QString(CUPS_PDF_DIR) + "/own-" + QString::number(::getpid()));
     TempQueue queue(out.path());
     if (!queue.made) GTEST_SKIP() << "no print server to add a queue to (scripts/pdf-printer)";
-    QPrinter& printer = printing::AppPrinter();
-    printer.setOutputFileName(QString());
-    printer.setOutputFormat(QPrinter::NativeFormat);
+    QPrinter& printer = UsePrinter();
     printer.setPrinterName(queue.name);
     ASSERT_EQ(printer.printerName(), queue.name);
     Print([](PrintRangeDialog* d) { Range(d, "2", "4"); });
-    QString job;
-    for (int i = 0; i < 300 && job.isEmpty(); ++i) { // the queue writes the file a moment later
-        QTest::qWait(50);
-        if (!RunTool("lpstat", {"-W", "not-completed", "-o", queue.name}).trimmed().isEmpty()) continue;
-        for (const QString& f : out.entryList({"*.pdf"}, QDir::Files, QDir::Time))
-            if (QFileInfo(out.filePath(f)).size() > 0) job = out.filePath(f);
-    }
+    const QString job = WaitForJob(queue.name, out);
     ASSERT_FALSE(job.isEmpty());
     EXPECT_EQ(NewestJobTitle(queue.name), "Vokabis – popis riječi"); // how the user finds it in the queue
     EXPECT_EQ(PdfPages(job), 3);
@@ -351,24 +325,11 @@ TEST_F(PrintTest, ARealPrintQueueGetsTheRangeAsOneJob) {
 TEST_F(PrintTest, APrinterThatIsGoneOrAServerThatIsDownIsToldByNameAndNothingCountsAsPrinted) {
     TempQueue queue;
     if (!queue.made) GTEST_SKIP() << "no print server to add a queue to (scripts/pdf-printer)";
-    QPrinter& printer = printing::AppPrinter();
-    printer.setOutputFileName(QString());
-    printer.setOutputFormat(QPrinter::NativeFormat);
+    QPrinter& printer = UsePrinter();
     ASSERT_FALSE(printing::SelectPrinter(queue.name));
     ASSERT_EQ(printer.printerName(), queue.name);
     queue.Remove();
-    auto print = [&] {
-        SeenBox ready, failure;
-        OnNextModal<PrintRangeDialog>([&](PrintRangeDialog* d) {
-            AnswerBoxes({{&ready, "Da"}, {&failure, "U redu"}});
-            Range(d, "2", "3");
-        });
-        preview->cmdIspis->click();
-        EXPECT_EQ(ready.count, 1);
-        EXPECT_EQ(failure.title, "Pogreška");
-        EXPECT_EQ(failure.icon, QMessageBox::Critical);
-        return failure.text;
-    };
+    auto print = [&] { return PrintFails([](PrintRangeDialog* d) { Range(d, "2", "3"); }); };
     const QString gone = print();
     EXPECT_TRUE(gone.contains("Pisač „" + queue.name + "”")) << gone.toStdString();
     EXPECT_TRUE(gone.contains("ne postoji")) << gone.toStdString();

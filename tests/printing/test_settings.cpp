@@ -250,8 +250,7 @@ TEST_F(SettingsTest, OdrediMarginePutsThePrintersStripsInMillimetres) {
     EXPECT_DOUBLE_EQ(Settings.LeftM, 0); // only Prihvati stores them
 
     printing::CurrentPrinterCaps = nullptr; // the real thing: a PDF printer has no strips
-    printing::AppPrinter().setOutputFormat(QPrinter::PdfFormat);
-    printing::AppPrinter().setOutputFileName(folder.app() + "/margins.pdf"); // without a file it is no printer
+    UsePrinter(folder.app() + "/margins.pdf"); // without a file it is no printer
     w->cmdMarginr_Click();
     EXPECT_EQ(w->txtLeftM->text(), "0,00");
     EXPECT_EQ(printing::PrinterGeometry.PixelsPerInchX, printing::AppPrinter().resolution());
@@ -263,9 +262,7 @@ TEST_F(SettingsTest, OdrediMargineWithoutAPrinterSaysSoAndLeavesTheBoxes) {
     TempQueue queue, other;
     if (!queue.made || !other.made) GTEST_SKIP() << "no print server to add a queue to (scripts/pdf-printer)";
     Open();
-    QPrinter& printer = printing::AppPrinter();
-    printer.setOutputFileName(QString());
-    printer.setOutputFormat(QPrinter::NativeFormat);
+    QPrinter& printer = UsePrinter();
     w->txtLeftM->setText("4,2");
     w->txtTopM->setText("8,47");
     auto measure = [&] {
@@ -292,10 +289,7 @@ TEST_F(SettingsTest, OdrediMargineWithoutAPrinterSaysSoAndLeavesTheBoxes) {
 TEST_F(SettingsTest, TheTestPageIsOneSheetWithTheFigureAtThePrintableOriginAndNoText) {
     Open();
     const QString pdf = folder.app() + "/test.pdf";
-    QPrinter& printer = printing::AppPrinter();
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdf);
-    printer.setPageSize(QPageSize(QPageSize::A4));
+    UsePrinter(pdf);
     SeenBox box;
     AnswerBox(&box, "Ne");
     w->cmdOk_Click();
@@ -325,9 +319,7 @@ TEST_F(SettingsTest, ATestPageForAQueueThatIsGoneIsToldByNameAndOneThatPrintsCar
     const QDir out(folder.app() + "/pdf");
     TempQueue own(out.path());
     ASSERT_TRUE(own.made);
-    QPrinter& printer = printing::AppPrinter();
-    printer.setOutputFileName(QString());
-    printer.setOutputFormat(QPrinter::NativeFormat);
+    UsePrinter();
     ASSERT_FALSE(printing::SelectPrinter(queue.name));
     queue.Remove();
     SeenBox ask, failure;
@@ -348,14 +340,7 @@ TEST_F(SettingsTest, ATestPageForAQueueThatIsGoneIsToldByNameAndOneThatPrintsCar
     ASSERT_TRUE(after);
     EXPECT_EQ(after->boxes, 0) << after->last.text.toStdString(); // the queue took it: nothing to say
     EXPECT_EQ(NewestJobTitle(own.name), "Vokabis – test slika");
-    QString job;
-    for (int i = 0; i < 300 && job.isEmpty(); ++i) { // the queue writes the file a moment later
-        QTest::qWait(50);
-        if (!RunTool("lpstat", {"-W", "not-completed", "-o", own.name}).trimmed().isEmpty()) continue;
-        for (const QString& f : out.entryList({"*.pdf"}, QDir::Files))
-            if (QFileInfo(out.filePath(f)).size() > 0) job = out.filePath(f);
-    }
-    EXPECT_EQ(PdfPages(job), 1);
+    EXPECT_EQ(PdfPages(WaitForJob(own.name, out)), 1);
 }
 
 TEST(PrinterSelection, ListsThePrintersSelectsTheFirstAndChoosesByExactName) {
@@ -412,9 +397,7 @@ TEST(PrinterSelection, ListsThePrintersSelectsTheFirstAndChoosesByExactName) {
 
 TEST(PrinterSelection, ARealQueueBecomesThePrinterOfTheRun) {
     if (QPrinterInfo::printerInfo("VokabisPDF2").isNull()) GTEST_SKIP() << "no VokabisPDF2 queue (scripts/pdf-printer)";
-    QPrinter& printer = printing::AppPrinter();
-    printer.setOutputFileName(QString());
-    printer.setOutputFormat(QPrinter::NativeFormat);
+    QPrinter& printer = UsePrinter();
     PrinterSelection s;
     const int at = s.cboPrinter->findText("VokabisPDF2");
     ASSERT_GE(at, 0);

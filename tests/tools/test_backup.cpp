@@ -1,5 +1,6 @@
 // The backup folder as the vokabis-db tool leaves it: which copies are kept, what a killed
 // backup leaves behind, what the folder's file system cannot do.
+#include "common/Mount.h"
 #include "common/TempFiles.h"
 #include "db/Backup.h"
 #include "db/Files.h"
@@ -8,7 +9,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,16 +24,6 @@ bool Has(const std::vector<std::string>& names, const std::string& n) {
     return std::find(names.begin(), names.end(), n) != names.end();
 }
 fs::perms Mode(const fs::path& p) { return fs::status(p).permissions(); }
-
-// A small tmpfs over a folder, unmounted when it goes. Needs root.
-struct SmallDisk {
-    std::string dir;
-    bool mounted;
-    explicit SmallDisk(const std::string& d) : dir(d), mounted(::mount("none", d.c_str(), "tmpfs", 0, "size=20m") == 0) {}
-    ~SmallDisk() {
-        if (mounted) ::umount2(dir.c_str(), MNT_DETACH);
-    }
-};
 
 struct Fd {
     int fd;
@@ -109,12 +99,12 @@ TEST(Backup, PartialCopiesOfKilledBackupsGoFirstThoseBeingWrittenStay) {
     const std::string db = d / "d.mdb", folder = d / "Backup";
     MakeDictionary(db, ManyPairs(20000));
     fs::create_directories(folder);
-    const SmallDisk disk(folder);
-    if (!disk.mounted) std::printf("No tmpfs could be mounted (not root?): the full disk is not tried.\n");
+    const Mount disk("-t tmpfs -o size=20m", "none", folder);
+    if (!disk.ok) std::printf("No tmpfs could be mounted (not root?): the full disk is not tried.\n");
     ASSERT_GT(fs::file_size(db), 2u << 20); // more than the dead partial leaves free
     const std::string dead = folder + "/.d-2026-01-01-000000.mdb.novo", live = folder + "/.d-2026-01-01-000001.mdb.novo",
                       folderLikeOne = folder + "/.d-2026-01-01-000002.mdb.novo";
-    std::ofstream(dead, std::ios::binary) << std::string(size_t(disk.mounted ? 19 : 1) << 20, 'x');
+    std::ofstream(dead, std::ios::binary) << std::string(size_t(disk.ok ? 19 : 1) << 20, 'x');
     for (const char* beside : {"-wal", "-shm", "-journal"}) std::ofstream(dead + beside) << "x"; // killed as it was made whole
     const Fd held{::open(live.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600)}; // another backup is writing it
     ASSERT_EQ(::flock(held.fd, LOCK_EX), 0);
@@ -125,7 +115,7 @@ TEST(Backup, PartialCopiesOfKilledBackupsGoFirstThoseBeingWrittenStay) {
     EXPECT_TRUE(fs::exists(live));
     EXPECT_TRUE(fs::is_directory(folderLikeOne));
     EXPECT_EQ(db::Database(Line(r.out), db::kPassword).Count("Select Id From Vokabis"), 20000);
-    if (!disk.mounted) return;
+    if (!disk.ok) return;
     // A disk with no room: said so, and neither a copy nor a part of one left.
     std::ofstream(folder + "/filler", std::ios::binary) << std::string(size_t(16) << 20, 'x');
     const auto before = d.Names("Backup");
@@ -200,6 +190,7 @@ TEST(Backup, OnlyFoldersMadeForTheCopiesGetTheirModesAndNeverThroughALink) {
     ASSERT_EQ(Tool("backup " + db + " " + d / "new/sub", "umask 000;").rc, 0);
     EXPECT_EQ(Mode(d / "new"), fs::perms(0755)); // a parent as for anyone
     EXPECT_EQ(Mode(d / "new/sub"), fs::perms(0700)); // the copies' own
+    EXPECT_EQ(Copies(d / "new/sub").size(), 1u);
     ASSERT_EQ(Tool("backup " + db, "umask 000;").rc, 0);
     EXPECT_EQ(Mode(d / "Backup"), fs::perms(0700));
     fs::create_directories(d / "shared");
