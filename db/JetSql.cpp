@@ -68,12 +68,22 @@ void KeepNarrowestRange(std::string& out, const std::vector<PrefixRange>& ranges
     size_t best = 0;
     for (size_t k = 1; k < ranges.size(); ++k)
         if (ranges[k].prefixBytes > ranges[best].prefixBytes) best = k;
-    for (size_t k = ranges.size(); k-- > 0;) {
+    // Built again in one pass: a text with many conditions must not cost one copy of it each.
+    std::vector<size_t> plus;
+    for (size_t k = 0; k < ranges.size(); ++k) {
         if (k == best) continue;
-        const size_t second = out.find(" AND vokabis_fold(", ranges[k].at);
-        out.insert(second + 5, "+");
-        out.insert(ranges[k].at + 1, "+");
+        plus.push_back(ranges[k].at + 1);
+        plus.push_back(out.find(" AND vokabis_fold(", ranges[k].at) + 5);
     }
+    std::sort(plus.begin(), plus.end());
+    std::string marked;
+    marked.reserve(out.size() + plus.size());
+    size_t from = 0;
+    for (const size_t at : plus) {
+        marked.append(out, from, at - from).push_back('+');
+        from = at;
+    }
+    out = marked.append(out, from, std::string::npos);
 }
 
 } // namespace
