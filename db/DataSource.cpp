@@ -8,12 +8,13 @@ namespace db {
 namespace {
 
 // How many decrypted pages the list's connection keeps. While the file's stored counts give
-// the length of every long list, a keystroke reads a few dozen pages, and 8 MB keeps those of
-// the lists just typed. A list that counts its own rows (a file without counts, or counts
-// found wrong in this run) walks an index of up to a million entries, a millisecond only
-// while its pages stay decrypted in memory: then 32 MB.
+// the length of every long list, a keystroke reads a few dozen pages and the engine's usual
+// 2 MB serves as well as 32 MB did; more would fill up with the pages of a list read to its
+// end (Idi na zadnji zapis), which are seldom read again. A list that counts its own rows (a
+// file without counts, or counts found wrong in this run) walks an index of up to a million
+// entries, a millisecond only while its pages stay decrypted in memory: then 32 MB.
 void KeepPages(Database& d) {
-    d.Exec(CountsUsable(d.handle()) ? "PRAGMA cache_size = -8192" : "PRAGMA cache_size = -32768");
+    d.Exec(CountsUsable(d.handle()) ? "PRAGMA cache_size = -2048" : "PRAGMA cache_size = -32768");
 }
 
 } // namespace
