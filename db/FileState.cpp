@@ -121,8 +121,10 @@ std::map<std::string, std::weak_ptr<PrivateCopy>> copies; // by the original's r
 std::shared_ptr<void> CopyWithLog(const std::string& file, std::string& opened) {
     namespace fs = std::filesystem;
     std::lock_guard lock(copiesGuard);
-    if (auto kept = copies[file].lock(); kept && kept->fileStamp == StampOf(file) && kept->logStamp == StampOf(file + "-wal"))
-        return opened = kept->file, kept;
+    if (auto kept = copies[file].lock(); kept && kept->fileStamp == StampOf(file) && kept->logStamp == StampOf(file + "-wal")) {
+        opened = kept->file;
+        return kept;
+    }
     auto copy = std::make_shared<PrivateCopy>();
     copy->original = file;
     copy->folder = files::MakePrivateTempFolder("vokabis-kopija-");
