@@ -2,10 +2,14 @@
 // commands and start-up, on generated dictionaries, against the bare indexed query as a floor.
 // Each keystroke is also split into the engine's query (the same SQL run once more on the
 // window's connection), the window's own work on it (grid model, counter) and the repaint.
+// As in a run of the program, the background check runs once the window is up (here waited
+// for, before the typing), and at the end the whole list's last pair is visited and the list
+// sorted; the resident memory is reported at each point, with where it is.
 // Usage: form4_bench [pairs | dictionary.mdb ...] (default 100000 1000000). Runs offscreen.
 #include "Generate.h"
 #include "Stats.h"
 #include "Typing.h"
+#include "app/Safety.h"
 #include "core/Module1.h"
 #include "db/JetSql.h"
 #include "db/Recordset.h"
@@ -20,11 +24,13 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <random>
 
@@ -36,6 +42,51 @@ long PeakRssMb() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_maxrss / 1024;
+}
+
+// The fields of /proc/self/status, in kB (Threads: a count).
+std::map<std::string, long> Status() {
+    std::map<std::string, long> kb;
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (const auto colon = line.find(':'); colon != std::string::npos)
+            kb[line.substr(0, colon)] = std::atol(line.c_str() + colon + 1);
+    return kb;
+}
+
+double CacheMb(sqlite3* db) {
+    int used = 0, high = 0;
+    sqlite3_db_status(db, SQLITE_DBSTATUS_CACHE_USED, &used, &high, 0);
+    return used / 1048576.0;
+}
+
+// Resident memory now and at its peak, and where it is: the engine's allocations (of them the
+// page caches of the list's and the main connection), what malloc hands out and what it keeps
+// free without giving it back (all arenas), and the mapped files (code, fonts, the dictionary's
+// shared memory).
+void Memory(const char* where, MainWindow& w) {
+    auto kb = Status();
+    const struct mallinfo2 m = mallinfo2();
+    std::printf("  memory %-29s rss %5.1f MB (peak %5.1f; anonymous %5.1f, files %5.1f; %ld threads)\n", where,
+                kb["VmRSS"] / 1024.0, kb["VmHWM"] / 1024.0, kb["RssAnon"] / 1024.0,
+                (kb["RssFile"] + kb["RssShmem"]) / 1024.0, kb["Threads"]);
+    const double list = w.Data1.HasRecordset() ? CacheMb(w.Data1.database()->handle()) : 0;
+    std::printf("         engine %5.1f MB (page caches: list %4.1f, main %4.1f)  malloc in use %5.1f, kept free %5.1f, "
+                "of it mapped %5.1f MB\n",
+                double(sqlite3_memory_used()) / 1048576.0, list, CacheMb(Module1::DictDb->handle()),
+                double(m.uordblks + m.hblkhd) / 1048576.0, double(m.fordblks) / 1048576.0, double(m.hblkhd) / 1048576.0);
+}
+
+// Starts the background check as the program does once its window is up, and waits for its
+// thread to end.
+void RunTheCheck() {
+    const long threads = Status()["Threads"];
+    WatchDictionary();
+    QElapsedTimer t;
+    t.start();
+    while (!CheckedWhole() && t.elapsed() < 60000) QTest::qWait(20);
+    while (Status()["Threads"] > threads && t.elapsed() < 60000) QTest::qWait(20);
+    std::printf("  %-34s %7lld ms\n", "background check, whole file", t.elapsed());
 }
 
 // Where a keystroke's time goes.
@@ -107,6 +158,16 @@ double Click(MainWindow& w, QToolButton* b) {
     return double(t.nsecsElapsed()) / 1e6;
 }
 
+// The whole list's last pair (all its ids read), then a sort, as a user may end a session.
+void LastPairAndSort(MainWindow& w) {
+    bench::TypeInto(w.txtNadjiEngleski, QString());
+    const double last = Click(w, w.cmdLast);
+    std::printf("  %-34s %7.1f ms\n", "go to the last pair", last);
+    Memory("at the last pair", w);
+    Row("sort ascending, then", Stats{{Click(w, w.cmdAsc)}});
+    Memory("sorted", w);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -138,6 +199,9 @@ int main(int argc, char** argv) {
         (void)QTest::qWaitForWindowExposed(w);
         w->DBGrid1->viewport()->repaint();
         std::printf("  %-34s %7.1f ms\n", "start-up to first painted grid", double(t.nsecsElapsed()) / 1e6);
+        Memory("window shown", *w);
+        RunTheCheck();
+        Memory("after the check", *w);
 
         // Words to look up, taken from the list itself.
         std::mt19937 rng(7);
@@ -185,6 +249,7 @@ int main(int argc, char** argv) {
             if (!given) p95ByLength1to4[pairs] = std::max(p95ByLength1to4[pairs], all.Pct(95));
         }
         std::printf("  counter wrong after %d keystrokes\n", wrong);
+        Memory("after typing", *w);
 
         Stats ascAll, descAll, ascOne, descOne;
         for (int i = 0; i < 5; ++i) {
@@ -200,7 +265,10 @@ int main(int argc, char** argv) {
         Row("sort descending, whole list", descAll);
         Row("sort ascending, 1-letter filter", ascOne);
         Row("sort descending, 1-letter filter", descOne);
+        Memory("after the sorts", *w);
+        LastPairAndSort(*w);
         std::printf("  %-34s %7ld MB\n", "peak resident memory so far", PeakRssMb());
+        StopWatchingDictionary();
         delete w;
         Module1::DictDb->Close();
         Module1::DictDb.reset();

@@ -1,8 +1,23 @@
 #include "db/DataSource.h"
 
+#include "db/Counts.h"
 #include "db/Engine.h"
 
 namespace db {
+
+namespace {
+
+// How many decrypted pages the list's connection keeps. While the file's stored counts give
+// the length of every long list, a keystroke reads a few dozen pages and the engine's usual
+// 2 MB serves as well as 32 MB did; more would fill up with the pages of a list read to its
+// end (Idi na zadnji zapis), which are seldom read again. A list that counts its own rows (a
+// file without counts, or counts found wrong in this run) walks an index of up to a million
+// entries, a millisecond only while its pages stay decrypted in memory: then 32 MB.
+void KeepPages(Database& d) {
+    d.Exec(CountsUsable(d.handle()) ? "PRAGMA cache_size = -2048" : "PRAGMA cache_size = -32768");
+}
+
+} // namespace
 
 void DataSource::Refresh() {
     // Everything new is built before anything old is let go, so a failure changes nothing.
@@ -11,11 +26,9 @@ void DataSource::Refresh() {
     if (!db_ || !db_->IsOpen() || CanonicalPath(db_->path()) != CanonicalPath(DatabaseName)) {
         const std::string key = PasswordOf(Connect).value_or(DBEngine().KeyFor(DatabaseName).value_or(""));
         fresh = std::make_unique<Database>(DatabaseName, key, Connection::Options{false, ReadOnly, false});
-        // A list counts its rows from an index; with the index's pages kept decrypted in memory
-        // that is a walk over a few thousand pages, a millisecond even at a million pairs.
-        fresh->Exec("PRAGMA cache_size = -32768");
         target = fresh.get();
     }
+    KeepPages(*target);
     auto rs = target->OpenRecordset(RecordSource);
     rs_ = std::move(rs);
     if (fresh) db_ = std::move(fresh);

@@ -2,108 +2,18 @@
 
 #include "db/Backup.h"
 #include "db/Counts.h"
+#include "db/FileState.h"
 #include "db/Files.h"
-#include "db/JetLike.h"
 #include "db/JetSql.h"
 #include "db/Recordset.h"
 #include "db/SettingsRow.h"
 #include "db/Sqlite.h"
 #include "db/TableRecordset.h"
 
-#include <unicode/ucol.h>
-
 #include <cctype>
-#include <cstring>
-#include <filesystem>
-#include <map>
-#include <mutex>
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
 
 namespace db {
 namespace {
-
-void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    // Null on either side never matches, as in Jet.
-    if (argc < 2 || sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
-    const int tn = sqlite3_value_bytes(argv[1]);
-    // A pattern that stays the same for the whole statement is read once, not once a row.
-    if (const auto* kept = static_cast<const LikePattern*>(sqlite3_get_auxdata(ctx, 0))) {
-        sqlite3_result_int(ctx, kept->Matches({t, size_t(tn)}) ? 1 : 0);
-        return;
-    }
-    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-    const int pn = sqlite3_value_bytes(argv[0]);
-    auto pattern = std::make_unique<LikePattern>(std::string_view{p, size_t(pn)});
-    sqlite3_result_int(ctx, pattern->Matches({t, size_t(tn)}) ? 1 : 0);
-    // The engine may drop it at once, so it is handed over only after its use.
-    sqlite3_set_auxdata(ctx, 0, pattern.release(), [](void* kept) { delete static_cast<LikePattern*>(kept); });
-}
-
-// The key of the prefix indexes. A blob, so that the range bounds compare byte by byte.
-void FoldFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-    const std::string key = FoldKey({t, size_t(sqlite3_value_bytes(argv[0]))});
-    sqlite3_result_blob(ctx, key.data(), int(key.size()), SQLITE_TRANSIENT);
-}
-
-// What the engine calls: no exception may unwind through its C frames, so whatever a function
-// meets (an unreadable pattern, memory running out) ends the statement with an error instead.
-template <void (*Function)(sqlite3_context*, int, sqlite3_value**)>
-void Guarded(sqlite3_context* ctx, int argc, sqlite3_value** argv) noexcept {
-    try {
-        Function(ctx, argc, argv);
-    } catch (const std::bad_alloc&) {
-        sqlite3_result_error_nomem(ctx);
-    } catch (const std::exception& e) {
-        sqlite3_result_error(ctx, e.what(), -1);
-    } catch (...) {
-        sqlite3_result_error(ctx, "Funkcija baze rječnika nije izvedena.", -1);
-    }
-}
-
-// A collation cannot report a failure, so it never throws and always gives a total order.
-int Collate(void* coll, int na, const void* a, int nb, const void* b) noexcept {
-    UErrorCode st = U_ZERO_ERROR;
-    const UCollationResult r = ucol_strcollUTF8(static_cast<UCollator*>(coll), static_cast<const char*>(a), na,
-                                                static_cast<const char*>(b), nb, &st);
-    if (U_FAILURE(st)) { // keep a total order even then
-        const int c = std::memcmp(a, b, size_t(std::min(na, nb)));
-        return c != 0 ? c : na - nb;
-    }
-    return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
-}
-
-void CloseCollator(void* coll) noexcept { ucol_close(static_cast<UCollator*>(coll)); }
-
-// Croatian rules for the Croatian column, root rules for the English one. The default
-// (tertiary) strength orders by letters first and lets case only break ties.
-void RegisterCollation(sqlite3* db, const char* name, const char* locale) {
-    UErrorCode st = U_ZERO_ERROR;
-    UCollator* coll = ucol_open(locale, &st);
-    if (U_FAILURE(st))
-        throw EngineError(kEngineFailed, std::string("Pravila abecednog redoslijeda nisu dostupna: ") + locale);
-    // The engine takes the collator over only when the registration succeeds.
-    const int rc = sqlite3_create_collation_v2(db, name, SQLITE_UTF8, coll, Collate, CloseCollator);
-    if (rc != SQLITE_OK) {
-        ucol_close(coll);
-        ThrowSqlite(db, rc);
-    }
-}
-
-void Check(sqlite3* db, int rc) {
-    if (rc != SQLITE_OK) ThrowSqlite(db, rc);
-}
 
 // The term rides along in the prefix indexes, so a sorted search reads no table rows.
 const char* const kPrefixIndexes =
@@ -130,166 +40,8 @@ bool IsIdentifier(const std::string& s) {
     return true;
 }
 
-} // namespace
-
-namespace {
-
-// A path as an SQLite URI, for the options that only a URI can carry.
-std::string FileUri(const std::string& path) {
-    std::string uri = "file:";
-    for (unsigned char c : path) {
-        if (c == '?' || c == '#' || c == '%' || c < 0x20) {
-            static const char* hex = "0123456789ABCDEF";
-            uri += '%';
-            uri += hex[c >> 4];
-            uri += hex[c & 15];
-        } else {
-            uri += char(c);
-        }
-    }
-    return uri;
-}
-
-// Only an existing regular file (after following links) is ever handed to the engine: a
-// device, a folder or an empty file would be written to by the engine as if it were a new
-// database. Returns the file's real path.
-std::string ExistingDictionaryFile(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
-    if (st.type() == fs::file_type::not_found)
-        throw EngineError::FromSqlite(SQLITE_CANTOPEN, DescribeFailure(SQLITE_CANTOPEN, path));
-    if (ec) throw EngineError::FromSqlite(SQLITE_PERM, DescribeFailure(SQLITE_PERM, path));
-    if (st.type() != fs::file_type::regular)
-        throw EngineError::FromSqlite(SQLITE_NOTADB, "Datoteka rječnika " + path +
-                                                         " nije obična datoteka (nego mapa, uređaj ili slično) pa je "
-                                                         "program ne otvara.");
-    if (fs::file_size(path, ec) == 0 && !ec)
-        throw EngineError::FromSqlite(SQLITE_NOTADB, "Datoteka rječnika " + path +
-                                                         " je prazna (0 bajtova): nije rječnik ovog programa. Vratite "
-                                                         "najnoviju sigurnosnu kopiju naredbom \"vokabis-db restore\".");
-    const fs::path real = fs::canonical(path, ec);
-    return ec ? path : real.string();
-}
-
-bool FolderWritable(const std::string& file) {
-    const std::string dir = std::filesystem::path(file).parent_path().string();
-    return files::FolderWritable(dir);
-}
-
-// The engine's files beside the dictionary that a failed opening made and left empty.
-struct Leftovers {
-    std::vector<std::string> absent;
-    explicit Leftovers(const std::string& file) {
-        for (const char* beside : {"-wal", "-shm", "-journal"})
-            if (!std::filesystem::exists(file + beside)) absent.push_back(file + beside);
-    }
-    void Remove() const {
-        std::error_code ec;
-        for (const auto& f : absent)
-            if (std::filesystem::is_regular_file(f, ec) && std::filesystem::file_size(f, ec) == 0) std::filesystem::remove(f, ec);
-    }
-};
-
-} // namespace
-
-bool DiskFullAt(const std::string& file) {
-    const std::filesystem::path dir = std::filesystem::path(file).parent_path();
-    std::error_code ec;
-    const auto space = std::filesystem::space(dir.empty() ? "." : dir, ec);
-    return !ec && space.available < 64 * 1024;
-}
-
-void RegisterFunctions(sqlite3* db) {
-    Check(db, sqlite3_create_function(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, Guarded<LikeFunction>,
-                                      nullptr, nullptr));
-    Check(db, sqlite3_create_function(db, "vokabis_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                      Guarded<FoldFunction>, nullptr, nullptr));
-    RegisterCollation(db, "ROOT", "");
-    RegisterCollation(db, "HR", "hr");
-}
-
-namespace {
-
-// Nobody but an administrator may write a file without any write permission bit.
-bool NobodyMayWrite(const std::string& file) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::perms p = fs::status(file, ec).permissions();
-    return !ec && (p & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) == fs::perms::none;
-}
-
-bool LogHasContent(const std::string& file) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(file + "-wal", ec);
-    return !ec && size > 0;
-}
-
-struct Stamp {
-    std::uintmax_t size = 0;
-    std::filesystem::file_time_type time{};
-    bool operator==(const Stamp&) const = default;
-};
-Stamp StampOf(const std::string& file) {
-    std::error_code ec;
-    return {std::filesystem::file_size(file, ec), std::filesystem::last_write_time(file, ec)};
-}
-
-// The file and its log copied whole into a new private folder, where the engine can keep the
-// shared memory it needs to read a log: the copy stays encrypted. The file is copied before its
-// log, and again if either changed meanwhile (a writer on a full disk), so the copy is a state
-// the file was in. The connections of one run share a copy while the file stays as it was
-// copied; the last one to close removes it.
-struct PrivateCopy {
-    std::string original, folder, file;
-    Stamp fileStamp, logStamp;
-    ~PrivateCopy() {
-        if (folder.empty()) return; // none could be made
-        ForgetPath(folder);
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
-    }
-};
-
-std::mutex copiesGuard;
-std::map<std::string, std::weak_ptr<PrivateCopy>> copies; // by the original's real path
-
-// Throws a Croatian refusal when no copy can be made.
-std::shared_ptr<PrivateCopy> CopyWithLog(const std::string& file) {
-    namespace fs = std::filesystem;
-    std::lock_guard lock(copiesGuard);
-    if (auto kept = copies[file].lock(); kept && kept->fileStamp == StampOf(file) && kept->logStamp == StampOf(file + "-wal"))
-        return kept;
-    auto copy = std::make_shared<PrivateCopy>();
-    copy->original = file;
-    copy->folder = files::MakePrivateTempFolder("vokabis-kopija-");
-    copy->file = (fs::path(copy->folder) / fs::path(file).filename()).string();
-    bool changing = false;
-    for (int attempt = 0; !copy->folder.empty() && attempt < 3; ++attempt) {
-        std::error_code ec;
-        copy->fileStamp = StampOf(file);
-        copy->logStamp = StampOf(file + "-wal");
-        fs::copy_file(file, copy->file, fs::copy_options::overwrite_existing, ec);
-        if (!ec) fs::copy_file(file + "-wal", copy->file + "-wal", fs::copy_options::overwrite_existing, ec);
-        if (ec) break;
-        changing = StampOf(file) != copy->fileStamp || StampOf(file + "-wal") != copy->logStamp;
-        if (changing) continue;
-        for (const char* part : {"", "-wal"})
-            fs::permissions(copy->file + part, fs::perms::owner_read | fs::perms::owner_write, ec);
-        ShowPathAs(copy->file, file);
-        copies[file] = copy;
-        return copy;
-    }
-    if (changing)
-        throw EngineError::FromSqlite(SQLITE_BUSY, "Rječnik " + file + " upravo mijenja drugi program, pa se ovdje ne može "
-                                                   "pročitati. Pokušajte ponovno za trenutak.");
-    std::error_code ec;
-    throw EngineError::FromSqlite(
-        SQLITE_CANTOPEN, "Rječnik " + file + " ovdje se može samo čitati, a najnoviji spremljeni parovi još su u datoteci " +
-                             file + "-wal, koju program može pročitati samo iz kopije, a kopija u privremenoj mapi " +
-                             fs::temp_directory_path(ec).string() +
-                             " nije uspjela (nema mjesta ili se ne može pisati). Kopirajte obje datoteke u mapu u koju "
-                             "smijete pisati i otvorite rječnik ondje.");
+void Check(sqlite3* db, int rc) {
+    if (rc != SQLITE_OK) ThrowSqlite(db, rc);
 }
 
 // What the engine is given to open, and how: a new file is made private first; an existing one
@@ -311,9 +63,9 @@ std::string OpeningTarget(const std::string& path, const Connection::Options& o,
     std::string target = ExistingDictionaryFile(path);
     if (o.readOnly && (!FolderWritable(target) || DiskFullAt(target) || NobodyMayWrite(target))) {
         if (LogHasContent(target)) {
-            auto made = CopyWithLog(target);
-            copy = made;
-            return made->file;
+            std::string copied;
+            copy = CopyWithLog(target, copied);
+            return copied;
         }
         target = FileUri(target) + "?immutable=1";
         flags |= SQLITE_OPEN_URI;
@@ -323,23 +75,6 @@ std::string OpeningTarget(const std::string& path, const Connection::Options& o,
         for (const char* beside : {"-wal", "-shm"}) files::LetOwnerWrite(target + beside);
     }
     return target;
-}
-
-// Which file a path names now: device and inode (nothing on Windows, where a file held open
-// cannot be renamed over).
-struct FileId {
-    unsigned long long dev = 0, ino = 0;
-    bool operator==(const FileId&) const = default;
-};
-FileId IdOf(const std::string& path) {
-#ifdef _WIN32
-    (void)path;
-    return {};
-#else
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return {};
-    return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
-#endif
 }
 
 // Keys the connection and reads from the file for the first time, which is where a wrong key
@@ -452,10 +187,7 @@ bool Connection::Open(const std::string& path, const std::string& password, cons
     }
 }
 
-void Connection::RemoveCopy() {
-    std::lock_guard lock(copiesGuard); // no other connection takes it up meanwhile
-    copy_.reset();
-}
+void Connection::RemoveCopy() { LetGoOfCopy(copy_); }
 
 Connection::~Connection() { Close(); }
 
