@@ -37,6 +37,20 @@ bool MentionsWord(const std::string& text, const std::string& word) {
 
 } // namespace
 
+void Keyset::TakeOrder(bool letter) {
+    order = KeyOrderOf(keysSql);
+    // Sought by its name in the table too: only a column the query gives as itself.
+    bool given = false;
+    for (size_t i = 0; order && i < fields.size(); ++i)
+        given = given || (EqualsNoCase(fields[i], order->column) && EqualsNoCase(columns[i], order->column));
+    if (!given) {
+        order.reset();
+        return;
+    }
+    keysSql = order->Sql(false);
+    if (letter) WalkOrderIndex();
+}
+
 void Keyset::WalkOrderIndex() {
     if (!order || order->where.empty() || MentionsWord(order->where, order->column)) return;
     Statement list(db(), "PRAGMA index_list(" + QuoteName(table) + ")");

@@ -75,6 +75,9 @@ struct Keyset {
     int LearnColumns(const std::string& query);
     // Which of the query's columns is the table's row key (an alias of its row id); -1 if none.
     int KeyColumn() const;
+    // An order by one column, with the row id to break its ties, is read in pieces; a letter of
+    // one term (the stored counts' shape) ordered by the other may walk the order's index.
+    void TakeOrder(bool letter);
     // Walks the order's own index when the condition is on another column (a letter of the other
     // term), so that the first rows come without sorting every row the condition finds.
     void WalkOrderIndex();

@@ -43,13 +43,7 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) {
                        ? stored
                        : CountSql(keysOnly(AddPrefixRanges(counted.empty() ? base : counted)));
     ks->keysSql = keysSql;
-    // An order by one column, with the row id to break its ties, is read in pieces; the stored
-    // counts' shapes (a letter of a term) may walk the order's index instead of sorting.
-    ks->order = KeyOrderOf(keysSql);
-    if (ks->order) {
-        ks->keysSql = ks->order->Sql(false);
-        if (!stored.empty()) ks->WalkOrderIndex();
-    }
+    ks->TakeOrder(!stored.empty());
     if (!apart.empty()) {
         ks->apartSql = "SELECT 1 FROM " + QuoteName(ks->table) + " WHERE " + AddPrefixRanges(apart) + " LIMIT 1";
         ks->sortedKeysSql = keysOnly(AddPrefixRanges(InTypedOrder(base)));
