@@ -25,9 +25,9 @@ struct Keyset {
     static constexpr size_t kPage = 16; // a screenful of the grid as the window opens: read before it paints
     static constexpr size_t kFirstIds = 1024; // more than a screenful, read when the query runs
     // A walk of the order's index that skips the rows the filter refuses costs a look-up per row
-    // it passes, kWalkIds * rows / count of them for a piece, so its pieces are small; sorting
-    // costs about a look-up per row it finds. The engine sorts when that is less.
-    static constexpr size_t kWalkIds = 64;
+    // it passes, kWalkIds * rows / count of them for a piece (about a screen), so its pieces are
+    // small; sorting costs about a look-up per row it finds. The engine sorts when that is less.
+    static constexpr size_t kWalkIds = 32;
     std::shared_ptr<Connection> conn;
     uint64_t id = nextKeysetId++;
     std::string table;
