@@ -15,7 +15,8 @@ namespace {
 struct From {
     size_t skip = 0;
     bool reverse = false;
-    long long anchor = 0; // 0: from an end
+    bool seek = false; // on from the anchor, not from an end
+    long long anchor = 0;
     Value term;
     bool fromEnd = false;
 };
@@ -81,15 +82,15 @@ bool Keyset::ReadPiece(size_t number) {
     if (Changed()) return ReadWhole(), false;
     const size_t first = number * piece, n = std::min(piece, total - first);
     // The nearer end, or the nearest piece known, whichever leaves the engine fewer rows to pass.
-    From from{first, false, 0, {}, false};
-    if (total - first - n < from.skip) from = {total - first - n, true, 0, {}, true};
+    From from{first, false, false, 0, {}, false};
+    if (total - first - n < from.skip) from = {total - first - n, true, false, 0, {}, true};
     Statement term(db(), "SELECT " + order->column + " FROM " + QuoteName(table) + " WHERE rowid = ?");
     auto consider = [&](size_t skip, bool reverse, long long anchor, bool fromEnd) {
         if (skip >= from.skip) return;
         term.Reset();
         term.Bind(1, anchor);
         if (!term.Step() || IsNull(term.Column(0))) return; // Null sorts apart: no seek past it
-        from = {skip, reverse, anchor, term.Column(0), fromEnd};
+        from = {skip, reverse, true, anchor, term.Column(0), fromEnd};
     };
     const auto above = pieces.upper_bound(number);
     if (above != pieces.end())
@@ -99,9 +100,9 @@ bool Keyset::ReadPiece(size_t number) {
                   std::prev(above)->second.ids.back(), std::prev(above)->second.fromEnd);
     // Passing rows in a walk costs a look-up each: far from what is known the engine sorts.
     if (!order->indexedBy.empty() && from.skip > 4 * piece) return ReadWhole(), false;
-    Statement keys(db(), order->Sql(from.reverse, from.anchor != 0) + " LIMIT " + std::to_string(n) + " OFFSET " +
+    Statement keys(db(), order->Sql(from.reverse, from.seek) + " LIMIT " + std::to_string(n) + " OFFSET " +
                              std::to_string(from.skip));
-    if (from.anchor) {
+    if (from.seek) {
         keys.Bind(1, from.term);
         keys.Bind(2, from.anchor);
     }
