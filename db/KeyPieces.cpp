@@ -21,6 +21,29 @@ struct From {
     bool fromEnd = false;
 };
 
+// Stops a statement once it has run about as many steps as a walk passing `rows` index entries
+// takes (each a look-up of the row and the letter's test).
+class WalkBudget {
+public:
+    static constexpr int kStepsPerRow = 8; // measured: 5 to 7 engine instructions
+    WalkBudget(sqlite3* db, size_t rows) : db_(db), left_(rows) { sqlite3_progress_handler(db, kStepsPerRow, &Tick, this); }
+    ~WalkBudget() { sqlite3_progress_handler(db_, 0, nullptr, nullptr); }
+    WalkBudget(const WalkBudget&) = delete;
+    WalkBudget& operator=(const WalkBudget&) = delete;
+    bool Spent() const { return spent_; }
+
+private:
+    static int Tick(void* self) {
+        auto* b = static_cast<WalkBudget*>(self);
+        if (b->left_ == 0) return b->spent_ = true, 1;
+        --b->left_;
+        return 0;
+    }
+    sqlite3* db_;
+    size_t left_;
+    bool spent_ = false;
+};
+
 bool MentionsWord(const std::string& text, const std::string& word) {
     auto lower = [](std::string s) {
         for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -66,6 +89,7 @@ void Keyset::WalkOrderIndex() {
         }
         if (columns == 1 && ours) {
             order->indexedBy = name;
+            keysSql = order->Sql(false);
             piece = kWalkIds;
             return;
         }
@@ -106,14 +130,30 @@ bool Keyset::ReadPiece(size_t number) {
         keys.Bind(1, from.term);
         keys.Bind(2, from.anchor);
     }
-    std::vector<long long> ids;
-    while (ids.size() < n && keys.Step()) ids.push_back(keys.Int(keyColumn));
+    std::optional<std::vector<long long>> read = Walked(keys, n);
+    if (!read) return ReadWhole(), false;
+    std::vector<long long> ids = std::move(*read);
     if (from.reverse) std::reverse(ids.begin(), ids.end());
     // A count too high shows as a piece cut short, or as pieces placed from the two ends
     // that overlap: the whole list is read then, and the rows it lacks are taken out.
     if (ids.size() < n || !InOrder(number, ids)) return ReadWhole(), false;
     pieces[number] = {std::move(ids), from.fromEnd};
     return true;
+}
+
+std::optional<std::vector<long long>> Keyset::Walked(Statement& keys, size_t n) {
+    std::vector<long long> ids;
+    // Sorting reads about the list's rows; a walk passing more than that (and a screen's worth
+    // more) is better left to the sort.
+    std::optional<WalkBudget> budget;
+    if (!order->indexedBy.empty()) budget.emplace(db(), total + 16 * kWalkIds);
+    try {
+        while (ids.size() < n && keys.Step()) ids.push_back(keys.Int(keyColumn));
+    } catch (const EngineError&) {
+        if (budget && budget->Spent()) return std::nullopt;
+        throw;
+    }
+    return ids;
 }
 
 bool Keyset::InOrder(size_t number, const std::vector<long long>& ids) {

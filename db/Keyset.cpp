@@ -9,42 +9,34 @@ void Keyset::Start() {
     // A walk is chosen by the count, which must be of the same state of the file as the ids:
     // a statement stepped once holds that state until the ids are read.
     std::optional<Statement> pin;
+    bool more = false;
     if (order && !order->indexedBy.empty()) {
         pin.emplace(db(), "SELECT rowid FROM " + QuoteName(table));
         pin->Step();
-        Statement count(db(), countSql);
-        count.Step();
-        total = size_t(count.Int(0));
-        Statement largest(db(), "SELECT max(rowid) FROM " + QuoteName(table)); // about the rows of the table
-        largest.Step();
-        if (double(total) * double(total) < double(kWalkIds) * double(largest.Int(0))) {
-            order->indexedBy.clear();
-            piece = kFirstIds;
+        more = StartWalk();
+    } else {
+        auto keys = std::make_unique<Statement>(db(), keysSql);
+        more = keys->Step();
+        if (!apartSql.empty()) {
+            // Asked while the keys' statement is open: of the same state of the file.
+            Statement apart(db(), apartSql);
+            if (apart.Step()) {
+                order = KeyOrderOf(sortedKeysSql);
+                keysSql = order ? order->Sql(false) : sortedKeysSql;
+                keys = std::make_unique<Statement>(db(), keysSql);
+                more = keys->Step();
+            }
         }
-        keysSql = order->Sql(false);
-    }
-    auto keys = std::make_unique<Statement>(db(), keysSql);
-    bool more = keys->Step();
-    if (!apartSql.empty()) {
-        // Asked while the keys' statement is open: of the same state of the file.
-        Statement apart(db(), apartSql);
-        if (apart.Step()) {
-            order = KeyOrderOf(sortedKeysSql);
-            keysSql = order ? order->Sql(false) : sortedKeysSql;
-            keys = std::make_unique<Statement>(db(), keysSql);
-            more = keys->Step();
-        }
-    }
-    const size_t first = order ? piece : kFirstIds;
-    for (; more && rowids.size() < first; more = keys->Step()) rowids.push_back(keys->Int(keyColumn));
-    if (!more) total = rowids.size();
-    if (more) {
-        // The id statement is still open, so these read the same state of the file.
-        if (!pin) {
+        const size_t first = order ? piece : kFirstIds;
+        for (; more && rowids.size() < first; more = keys->Step()) rowids.push_back(keys->Int(keyColumn));
+        if (more) { // the id statement is still open, so this reads the same state of the file
             Statement count(db(), countSql);
             count.Step();
             total = size_t(count.Int(0));
         }
+    }
+    if (!more) total = rowids.size();
+    if (more) {
         Statement largest(db(), "SELECT max(rowid) FROM " + QuoteName(table));
         largest.Step();
         largestId = largest.Int(0);
@@ -52,6 +44,37 @@ void Keyset::Start() {
         ownChanges = sqlite3_total_changes(db());
     }
     tree.Reset(total);
+}
+
+bool Keyset::StartWalk() {
+    {
+        Statement count(db(), countSql);
+        count.Step();
+        total = size_t(count.Int(0));
+    }
+    Statement largest(db(), "SELECT max(rowid) FROM " + QuoteName(table)); // about the rows of the table
+    largest.Step();
+    if (double(total) * double(total) < double(kWalkIds) * double(largest.Int(0))) SortInstead();
+    if (!order->indexedBy.empty()) {
+        Statement keys(db(), keysSql);
+        // One id more tells whether there are more.
+        if (std::optional<std::vector<long long>> ids = Walked(keys, piece + 1)) {
+            const bool more = ids->size() > piece;
+            rowids.assign(ids->begin(), ids->begin() + std::min(piece, ids->size()));
+            return more;
+        }
+        SortInstead(); // the letter's rows lie far apart in the order's index
+    }
+    Statement keys(db(), keysSql);
+    bool more = keys.Step();
+    for (; more && rowids.size() < piece; more = keys.Step()) rowids.push_back(keys.Int(keyColumn));
+    return more;
+}
+
+void Keyset::SortInstead() {
+    order->indexedBy.clear();
+    piece = kFirstIds;
+    keysSql = order->Sql(false);
 }
 
 int Keyset::LearnColumns(const std::string& query) {

@@ -70,6 +70,10 @@ struct Keyset {
 
     // Runs the query: its first ids, and when there are more, how many, all as of one moment.
     void Start();
+    // For a walk: counts first (the walk is chosen by the count) and reads the first ids, or
+    // sorts instead when the walk would cost more. True when the query has more ids.
+    bool StartWalk();
+    void SortInstead();
     // Learns which table the rows of the query come from and its columns; returns which of them
     // is the table's row key. Throws for a query whose rows cannot be edited.
     int LearnColumns(const std::string& query);
@@ -94,6 +98,9 @@ struct Keyset {
     bool ReadPiece(size_t number);
     bool InOrder(size_t number, const std::vector<long long>& ids);
     bool After(long long first, long long then);
+    // Reads up to n ids of keys; a walk that passes more rows than sorting the list would read
+    // stops, and the result is then nothing (the caller sorts instead).
+    std::optional<std::vector<long long>> Walked(Statement& keys, size_t n);
     void ReadWhole();
     std::vector<long long> Placed(const std::vector<long long>& all);
     std::vector<long long> Filled(const std::vector<long long>& all) const;
