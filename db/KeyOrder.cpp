@@ -50,10 +50,12 @@ std::vector<Token> TokensOf(std::string_view sql) {
     return out;
 }
 
-// Words that make another shape: a second query, a group, a limit, a join, a chosen index.
+// Words that make another shape: a second query, a group, a limit, a join, a chosen index, and
+// parameters, whose numbers the pieces' own would take.
 bool Refused(const std::string& w) {
-    static const char* const kWords[] = {"select", "from",     "where",  "order",     "group",   "having", "limit", "offset",
-                                         "union",  "join",     "except", "intersect", "indexed", "window", "distinct", ";"};
+    static const char* const kWords[] = {"select", "from",      "where",   "order",  "group",    "having", "limit",
+                                         "offset", "union",     "join",    "except", "intersect", "indexed", "window",
+                                         "distinct", ";", "?", ":", "@", "$"};
     for (const char* k : kWords)
         if (w == k) return true;
     return false;
