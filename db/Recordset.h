@@ -35,8 +35,9 @@ enum class EditMode { None, Edit, Add };
 // Its other ids are read in pieces where a view or a move needs them, from whichever is nearer:
 // the start, the end (the order reversed), or a piece already known (on from its row, by the
 // column and the id). A letter of one term ordered by the other walks the other's index, keeping
-// the rows the letter takes, unless the letter is rare enough that sorting it costs less; far
-// from what is known such a list is read whole by the engine's sort. Any other query reads on
+// the rows the letter takes, unless the letter is rare enough that sorting it costs less, or the
+// walk passes more rows than that before it finds them; far from what is known such a list is
+// read whole by the engine's sort. Any other query reads on
 // in its order by running again past the ids known.
 // While the file is unchanged the query gives the same ids again; once it has changed, the rest
 // is read in one pass, leaving out the ids already read and those added after the query ran,
