@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 
@@ -143,10 +144,10 @@ double Floor(sqlite3* db, const char* field, const QString& prefix) {
     return double(t.nsecsElapsed()) / 1e6;
 }
 
-void Row(const char* what, const Stats& ours, const Stats* floor = nullptr) {
+void Row(const char* what, const Stats& ours, const Stats* floor = nullptr, const char* other = "floor") {
     std::printf("  %-34s p50 %7.2f ms  p95 %7.2f ms", what, ours.Pct(50), ours.Pct(95));
     if (floor && floor->Pct(50) > 0)
-        std::printf("   floor p50 %7.2f p95 %7.2f   ratio p95 %.2f", floor->Pct(50), floor->Pct(95), ours.Pct(95) / floor->Pct(95));
+        std::printf("   %s p50 %7.2f p95 %7.2f   ratio p95 %.2f", other, floor->Pct(50), floor->Pct(95), ours.Pct(95) / floor->Pct(95));
     std::printf("\n");
 }
 
@@ -166,6 +167,76 @@ void LastPairAndSort(MainWindow& w) {
     Memory("at the last pair", w);
     Row("sort ascending, then", Stats{{Click(w, w.cmdAsc)}});
     Memory("sorted", w);
+}
+
+// Times f() and the repaint after it, each time on a fresh list of sql run by the window.
+template <class F>
+Stats OnFreshList(MainWindow& w, const char* sql, F f, bool timeTheRun = false) {
+    Stats s;
+    for (int i = 0; i < 10; ++i) {
+        QElapsedTimer t;
+        t.start();
+        w.RunRecordSource(sql);
+        if (!timeTheRun) {
+            w.DBGrid1->viewport()->repaint();
+            t.restart();
+        }
+        f();
+        w.DBGrid1->viewport()->repaint();
+        s.ms.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    return s;
+}
+
+// The engine's part: the same reads on a fresh record set of the window's connection.
+template <class F>
+Stats EngineAlone(MainWindow& w, const char* sql, F f, bool timeTheRun = false) {
+    Stats s;
+    for (int i = 0; i < 10; ++i) {
+        QElapsedTimer t;
+        t.start();
+        auto rs = w.Data1.database()->OpenRecordset(sql);
+        if (!timeTheRun) t.restart();
+        f(*rs);
+        s.ms.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    return s;
+}
+
+// Far places of a fresh list in the window: Ctrl+End and Idi na zadnji zapis, the scroll bar
+// dragged to the middle, and a letter of one term sorted by the other up to its first paint.
+void FarPlaces(MainWindow& w) {
+    std::printf("  far places of a fresh list (window / engine alone):\n");
+    for (const char* sql : {"Select * From Vokabis Order By Engleski Asc", "Select * From Vokabis Order By Engleski Desc",
+                            "Select * From Vokabis Order By Hrvatski Asc"}) {
+        const Stats end = OnFreshList(w, sql, [&] { QTest::keyClick(w.DBGrid1, Qt::Key_End, Qt::ControlModifier); });
+        const Stats last = OnFreshList(w, sql, [&] { w.cmdLast->click(); });
+        const Stats engine = EngineAlone(w, sql, [](db::Recordset& rs) {
+            rs.MoveLast();
+            rs.Field("Engleski");
+        });
+        std::printf("    %-48s\n", sql + 22);
+        Row("      Ctrl+End", end, &engine, "engine");
+        Row("      Idi na zadnji zapis", last, &engine, "engine");
+    }
+    const char* whole = "Select * From Vokabis Order By Engleski Asc";
+    const Stats middle = OnFreshList(w, whole, [&] {
+        QScrollBar* bar = w.DBGrid1->verticalScrollBar();
+        bar->setValue(bar->maximum() / 2);
+    });
+    const Stats middleEngine = EngineAlone(w, whole, [](db::Recordset& rs) {
+        for (long p = rs.RowCount() / 2, n = 0; n < 40; ++p, ++n) rs.FieldAt(p, "Hrvatski");
+    });
+    Row("    scroll bar to the middle", middle, &middleEngine, "engine");
+    for (const char* sql : {"Select * From Vokabis Where Hrvatski Like 'l*' Order By Engleski Asc",
+                            "Select * From Vokabis Where Engleski Like 'a*' Order By Hrvatski Desc"}) {
+        const Stats first = OnFreshList(w, sql, [] {}, true);
+        const Stats engine = EngineAlone(w, sql, [](db::Recordset& rs) {
+            for (long p = 0; p < std::min(16L, rs.RowCount()); ++p) rs.FieldAt(p, "Hrvatski");
+        }, true);
+        std::printf("    %-48s\n", sql + 22);
+        Row("      to the first painted screen", first, &engine, "engine");
+    }
 }
 
 } // namespace
@@ -261,6 +332,7 @@ int main(int argc, char** argv) {
             ascOne.ms.push_back(Click(*w, w->cmdAsc));
             descOne.ms.push_back(Click(*w, w->cmdDesc));
         }
+        FarPlaces(*w);
         Row("sort ascending, whole list", ascAll);
         Row("sort descending, whole list", descAll);
         Row("sort ascending, 1-letter filter", ascOne);

@@ -2,6 +2,7 @@
 // Usage: prefix_bench [pairs] (default 1000000). The generated file is kept for later runs.
 #include "db/Database.h"
 #include "Generate.h"
+#include "Stats.h"
 #include "db/Recordset.h"
 
 #include <sys/resource.h>
@@ -31,6 +32,46 @@ void Time(const char* what, F f) {
     std::printf("%-52s %9.1f ms  %8lld rows\n", what, Ms(t), rows);
 }
 
+// A fresh list each time, as a new query meets it: p50 and p95 of `runs`.
+template <class F>
+void Fresh(const char* what, int runs, F f) {
+    bench::Stats s;
+    for (int i = 0; i < runs; ++i) {
+        const auto t = Clock::now();
+        f();
+        s.ms.push_back(Ms(t));
+    }
+    std::printf("%-52s p50 %7.1f ms  p95 %7.1f ms\n", what, s.Pct(50), s.Pct(95));
+}
+
+// Far places of lists the record set reads in pieces: the last row (Idi na zadnji zapis, Ctrl+End),
+// the middle (the scroll bar dragged there), and the first screen of a letter sorted by the other term.
+void FarReads(db::Database& d) {
+    for (const char* sql : {"Select * From Vokabis Order By Engleski Asc", "Select * From Vokabis Order By Engleski Desc",
+                            "Select * From Vokabis Order By Hrvatski Asc"}) {
+        const std::string label = std::string("last row: ") + (sql + 22);
+        Fresh(label.c_str(), 10, [&] {
+            auto rs = d.OpenRecordset(sql);
+            rs->MoveLast();
+            rs->Field("Engleski");
+        });
+    }
+    Fresh("middle: 40 rows of Order By Engleski Asc", 10, [&] {
+        auto rs = d.OpenRecordset("Select * From Vokabis Order By Engleski Asc");
+        for (long p = rs->RowCount() / 2, n = 0; n < 40; ++p, ++n) rs->FieldAt(p, "Hrvatski");
+    });
+    for (const char* sql : {"Select * From Vokabis Where Hrvatski Like 'l*' Order By Engleski Asc",
+                            "Select * From Vokabis Where Hrvatski Like 'đ*' Order By Engleski Desc",
+                            "Select * From Vokabis Where Engleski Like 'y*' Order By Hrvatski Asc",
+                            "Select * From Vokabis Where Engleski Like 'x*' Order By Hrvatski Asc"}) {
+        const std::string label = std::string("16 rows: ") + (sql + 22);
+        Fresh(label.c_str(), 10, [&] {
+            auto rs = d.OpenRecordset(sql);
+            for (long p = 0; p < std::min(16L, rs->RowCount()); ++p) rs->FieldAt(p, "Hrvatski");
+        });
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -56,6 +97,7 @@ int main(int argc, char** argv) {
         c->MoveLast();
         return (long long)c->RecordCount();
     });
+    FarReads(d);
     for (const char* sql : {"Select * From Vokabis where Engleski LIKE 'a*'Order By Engleski Asc",
                             "Select * From Vokabis where Engleski LIKE 'ab*'Order By Engleski Asc",
                             "Select * From Vokabis where Engleski LIKE 'abc*'Order By Engleski Asc",

@@ -43,6 +43,7 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, const std::string& sql) {
                        ? stored
                        : CountSql(keysOnly(AddPrefixRanges(counted.empty() ? base : counted)));
     ks->keysSql = keysSql;
+    ks->TakeOrder(!stored.empty());
     if (!apart.empty()) {
         ks->apartSql = "SELECT 1 FROM " + QuoteName(ks->table) + " WHERE " + AddPrefixRanges(apart) + " LIMIT 1";
         ks->sortedKeysSql = keysOnly(AddPrefixRanges(InTypedOrder(base)));
@@ -351,6 +352,7 @@ long long Recordset::CurrentKey() const {
 
 long Recordset::PositionOfKey(long long key) const {
     Keyset& k = ks();
+    if (k.order && k.rowids.size() < k.total) k.ReadWhole(); // one pass rather than piece by piece
     for (size_t i = 0; i < k.Size(); ++i)
         if (k.Id(i) == key) return k.IsDead(i) ? -1 : long(k.Rank(i));
     return -1;

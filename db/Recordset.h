@@ -26,14 +26,25 @@ enum class EditMode { None, Edit, Add };
 // added rows join its end. Clones share the keyset and have cursors of their own.
 //
 // A long list does not wait for all its ids: the query's first ids are read when it runs and
-// its rows are counted in the same read (from the b-tree where the query allows), so the count
-// and every position are known at once. The other ids are read in the query's order as a view
-// or a move reaches them, by running the query again and reading on past the known ones. No
-// statement stays open between calls: an open one would hold the file's state of that moment for
-// this connection, hiding its own and other programs' later writes from every value it reads.
+// its rows are counted in the same read (from the stored counts or the b-tree where the query
+// allows), so the count and every position are known at once. No statement stays open between
+// calls: an open one would hold the file's state of that moment for this connection, hiding its
+// own and other programs' later writes from every value it reads.
+// A query of one table ordered by one column alone gets the row id after that column, in the
+// same direction, so its order is total and the engine's own read of it gives the same order.
+// Its other ids are read in pieces where a view or a move needs them, from whichever is nearer:
+// the start, the end (the order reversed), or a piece already known (on from its row, by the
+// column and the id). A letter of one term ordered by the other walks the other's index, keeping
+// the rows the letter takes, unless the letter is rare enough that sorting it costs less, or the
+// walk passes more rows than that before it finds them; far from what is known such a list is
+// read whole by the engine's sort. Any other query reads on
+// in its order by running again past the ids known.
 // While the file is unchanged the query gives the same ids again; once it has changed, the rest
 // is read in one pass, leaving out the ids already read and those added after the query ran,
-// and rows gone since then read as empty rows at the end.
+// and places left over read as empty rows. A count too high shows as a piece cut short or as
+// pieces from the two ends out of order: the list is read whole, the places counted from the
+// start hold, those from the end keep their rows, and the places between them that the query
+// lacks are dropped (MissingRows).
 class Recordset {
 public:
     Recordset(std::shared_ptr<Connection> conn, const std::string& sql);

@@ -348,6 +348,20 @@ TEST_F(Form4Test, AListShorterThanItsCountIsCorrectedAtOnce) {
     EXPECT_TRUE(db::CountsMatch(db::Database(folder.path.string(), db::kPassword).handle())) << "counted again";
 }
 
+// Ctrl+End on a long list reads its last rows from the end: the last pair, in the total order
+// (equal terms by their ids), and the counter of every row.
+TEST_F(Form4Test, CtrlEndShowsTheLastPairAndTheExactCounter) {
+    ::Rows pairs;
+    for (int i = 0; i < 3000; ++i) pairs.emplace_back("w" + std::to_string(10000 + i), i % 2 ? "b" : "a");
+    Start(pairs);
+    ASSERT_TRUE(w->RunRecordSource("Select * From Vokabis Order By Hrvatski Desc"));
+    Grid()->setFocus();
+    Key(Grid(), Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(Grid()->currentIndex().row(), 2999);
+    EXPECT_EQ(Cell(2999, 0), "w10000");
+    EXPECT_EQ(Counter(), "3000/3000");
+}
+
 // Reading the list again meets a file damaged since it opened: what it meets is said in the
 // status bar, and nothing is thrown on into Qt (from a slot it would end the program).
 TEST_F(Form4Test, AListReadAgainFromADamagedFileThrowsNothing) {
