@@ -8,13 +8,14 @@ namespace db {
 namespace {
 
 // How many decrypted pages the list's connection keeps. While the file's stored counts give
-// the length of every long list, a keystroke reads a few dozen pages and the engine's usual
-// 2 MB serves as well as 32 MB did; more would fill up with the pages of a list read to its
-// end (Idi na zadnji zapis), which are seldom read again. A list that counts its own rows (a
-// file without counts, or counts found wrong in this run) walks an index of up to a million
-// entries, a millisecond only while its pages stay decrypted in memory: then 32 MB.
+// the length of every long list, a keystroke reads a few dozen pages; a jump to the middle of a
+// list of a million (the scroll bar, a preview page) walks about half of its index, some 9 MB of
+// pages, and kept they make the next such jump a third as long. More would not fit the memory a
+// million pairs may take. A list that counts its own rows (a file without counts, or counts found
+// wrong in this run) walks an index of up to a million entries, a millisecond only while its
+// pages stay decrypted in memory: then 32 MB.
 void KeepPages(Database& d) {
-    d.Exec(CountsUsable(d.handle()) ? "PRAGMA cache_size = -2048" : "PRAGMA cache_size = -32768");
+    d.Exec(CountsUsable(d.handle()) ? "PRAGMA cache_size = -12288" : "PRAGMA cache_size = -32768");
 }
 
 } // namespace
