@@ -227,7 +227,7 @@ std::vector<long long> Keyset::Filled(const std::vector<long long>& all) const {
     std::sort(seen.begin(), seen.end());
     size_t at = 0;
     for (const long long id : all) {
-        if (id > largestId || std::binary_search(seen.begin(), seen.end(), id)) continue;
+        if (id > marks.largestId || std::binary_search(seen.begin(), seen.end(), id)) continue;
         while (at < total && known[at]) ++at;
         if (at == total) break;
         ids[at++] = id;

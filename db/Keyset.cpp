@@ -37,11 +37,7 @@ void Keyset::Start() {
     }
     if (!more) total = rowids.size();
     if (more) {
-        Statement largest(db(), "SELECT max(rowid) FROM " + QuoteName(table));
-        largest.Step();
-        largestId = largest.Int(0);
-        dataVersion = DataVersion();
-        ownChanges = sqlite3_total_changes(db());
+        marks = FileMarks::Take(db(), table);
     }
     tree.Reset(total);
 }
@@ -91,6 +87,7 @@ int Keyset::LearnColumns(const std::string& query) {
     if (table.empty()) throw EngineError(kNotUpdatable, "Upit ne daje nijedno polje.");
     const int key = KeyColumn();
     if (key < 0) throw EngineError(kNotUpdatable, "Upit ne daje ključ zapisa tablice " + table + " pa se ne može uređivati.");
+    rows.ReadFrom(db(), table, columns);
     return key;
 }
 
@@ -112,14 +109,6 @@ int Keyset::KeyColumn() const {
         if (columns[i] == key) return int(i);
     return -1;
 }
-
-long long Keyset::DataVersion() const {
-    Statement v(db(), "PRAGMA data_version");
-    v.Step();
-    return v.Int(0);
-}
-
-bool Keyset::Changed() const { return DataVersion() != dataVersion || sqlite3_total_changes(db()) != ownChanges; }
 
 long long Keyset::Id(size_t index) {
     if (index >= total) return added[index - total];
@@ -144,7 +133,7 @@ void Keyset::ReadIds(size_t count) {
         Statement keys(db(), keysSql);
         while (rowids.size() < total && keys.Step()) {
             const long long id = keys.Int(keyColumn);
-            if (id <= largestId && !std::binary_search(seen.begin(), seen.end(), id)) rowids.push_back(id);
+            if (id <= marks.largestId && !std::binary_search(seen.begin(), seen.end(), id)) rowids.push_back(id);
         }
         rowids.resize(total, 0); // a row gone reads as Null
         return;
@@ -168,8 +157,7 @@ void Keyset::Append(long long rowid) {
     added.push_back(rowid);
     tree.PushBack();
     // A page already read keeps what it showed; the new row joins it as it is now.
-    const size_t index = Size() - 1;
-    if (auto it = pages.find(index / kPage); it != pages.end()) it->second.push_back(Read(rowid).value_or(Nulls()));
+    rows.Joined(Size() - 1, rowid);
 }
 
 void Keyset::Kill(size_t index) {
@@ -178,43 +166,6 @@ void Keyset::Kill(size_t index) {
         dead[index] = 1;
         tree.Mark(index);
     }
-}
-
-const std::vector<Value>& Keyset::Row(size_t index) {
-    auto it = pages.find(index / kPage);
-    if (it == pages.end()) {
-        if (pages.size() > 512) pages.clear(); // bounded memory on long scrolls
-        std::vector<std::vector<Value>> page;
-        const size_t first = index / kPage * kPage;
-        for (size_t i = first; i < std::min(first + kPage, Size()); ++i)
-            page.push_back(Read(Id(i)).value_or(Nulls())); // a row gone from the table reads as Null
-        it = pages.emplace(index / kPage, std::move(page)).first;
-    }
-    return it->second[index % kPage];
-}
-
-std::optional<std::vector<Value>> Keyset::Read(long long rowid) {
-    if (!fetch) {
-        std::string sql = "SELECT ";
-        for (size_t i = 0; i < columns.size(); ++i) sql += (i ? ", " : "") + QuoteName(columns[i]);
-        fetch = std::make_unique<Statement>(db(), sql + " FROM " + QuoteName(table) + " WHERE rowid = ?");
-    }
-    fetch->Reset();
-    fetch->Bind(1, rowid);
-    std::optional<std::vector<Value>> row;
-    if (fetch->Step()) {
-        row.emplace(columns.size());
-        for (size_t c = 0; c < columns.size(); ++c) (*row)[c] = fetch->Column(int(c));
-    }
-    fetch->Reset();
-    return row;
-}
-
-void Keyset::RequireUnchanged(size_t index) {
-    const std::vector<Value> seen = Row(index);
-    if (Read(Id(index)) != seen)
-        throw EngineError(kRowChanged, "Drugi program je u međuvremenu promijenio ili izbrisao ovaj par riječi; "
-                                       "ništa nije spremljeno. Popis sada pokazuje stanje u datoteci.");
 }
 
 } // namespace db

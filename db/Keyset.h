@@ -1,12 +1,14 @@
 #pragma once
 // A list's rows as the record set walks them: the ids its query gave, read in the query's order as
-// far as they are needed, the rows added since, the rows deleted, the pages of rows read, and the
-// markers that tell whether the file changed under it.
+// far as they are needed, the rows added since and the rows deleted; the pages of rows read
+// (RowPages) and the marks that tell whether the file changed under it (FileMarks) are its parts.
 #include "db/Counts.h"
 #include "db/Database.h"
 #include "db/DeadRows.h"
 #include "db/Errors.h"
+#include "db/FileMarks.h"
 #include "db/KeyOrder.h"
+#include "db/RowPages.h"
 #include "db/Sqlite.h"
 
 #include <atomic>
@@ -22,7 +24,7 @@ namespace db {
 inline std::atomic<uint64_t> nextKeysetId{1};
 
 struct Keyset {
-    static constexpr size_t kPage = 16; // a screenful of the grid as the window opens: read before it paints
+    static constexpr size_t kPage = RowPages::kPage;
     static constexpr size_t kFirstIds = 1024; // more than a screenful, read when the query runs
     // A walk of the order's index that skips the rows the filter refuses costs a look-up per row
     // it passes, kWalkIds * rows / count of them for a piece (about a screen), so its pieces are
@@ -53,14 +55,11 @@ struct Keyset {
     std::optional<KeyOrder> order;
     size_t piece = kFirstIds;
     std::map<size_t, Piece> pieces; // by number; number 0 is in rowids
-    // The file as the query saw it: while it is unchanged, running the query again gives
-    // the same ids in the same order, so the rest can be read on without a statement held open.
-    long long dataVersion = 0, ownChanges = 0, largestId = 0;
+    FileMarks marks;
     std::vector<char> dead;
     DeadTree tree;
     size_t missing = 0, missingFrom = 0; // rows the count promised and the query lacked, and where they began
-    std::unordered_map<size_t, std::vector<std::vector<Value>>> pages;
-    std::unique_ptr<Statement> fetch;
+    RowPages rows;
 
     sqlite3* db() const { return conn->handle(); }
     size_t Size() const { return total + added.size(); }
@@ -85,8 +84,7 @@ struct Keyset {
     // Walks the order's own index when the condition is on another column (a letter of the other
     // term), so that the first rows come without sorting every row the condition finds.
     void WalkOrderIndex();
-    long long DataVersion() const;
-    bool Changed() const;
+    bool Changed() const { return marks.Changed(db()); }
     long long Id(size_t index);
     // Reads on until at least `count` of the query's ids are known (all of them once anything
     // changed: the query then runs on the file as it is, which is done only once).
@@ -107,15 +105,13 @@ struct Keyset {
 
     void Append(long long rowid);
     void Kill(size_t index);
-    const std::vector<Value>& Row(size_t index);
-    std::vector<Value> Nulls() const { return std::vector<Value>(columns.size()); }
-    // The row as the table holds it now; nothing when it is gone.
-    std::optional<std::vector<Value>> Read(long long rowid);
-    // What this record set last read of a row: the optimistic lock a write checks against.
-    // Called inside the write's transaction, so nobody can change the row in between.
-    void RequireUnchanged(size_t index);
-    void Store(size_t index, std::vector<Value> row) {
-        if (auto it = pages.find(index / kPage); it != pages.end()) it->second[index % kPage] = std::move(row);
+    const std::vector<Value>& Row(size_t index) {
+        return rows.Row(index, Size(), [this](size_t i) { return Id(i); });
+    }
+    // What this record set last read of a row is what a write of it checks against.
+    void RequireUnchanged(size_t index) {
+        const std::vector<Value> shown = Row(index);
+        rows.RequireAsShown(shown, Id(index));
     }
 };
 

@@ -257,7 +257,7 @@ void Recordset::DeleteRows(const std::vector<Bookmark>& rows) {
     std::vector<long long> ids;
     ids.reserve(rows.size());
     for (const Bookmark& b : rows) {
-        if (k.pages.count(b.index / Keyset::kPage)) k.RequireUnchanged(b.index);
+        if (k.rows.Kept(b.index)) k.RequireUnchanged(b.index);
         ids.push_back(k.Id(b.index));
     }
     std::optional<IndexesAside> aside;
@@ -331,7 +331,7 @@ void Recordset::Update() {
         s.Bind(int(set.size() + 1), k.Id(index_));
         s.Step();
         t.Commit();
-        k.Store(index_, buffer_);
+        k.rows.Store(index_, buffer_);
     }
     EndEdit();
 }
