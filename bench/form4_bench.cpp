@@ -169,11 +169,20 @@ void LastPairAndSort(MainWindow& w) {
     Memory("sorted", w);
 }
 
+// Ten runs of `once`, each giving the milliseconds it measured.
+template <class F>
+Stats Ten(F once) {
+    Stats s;
+    for (int i = 0; i < 10; ++i) s.ms.push_back(once());
+    return s;
+}
+
+double Since(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+
 // Times f() and the repaint after it, each time on a fresh list of sql run by the window.
 template <class F>
 Stats OnFreshList(MainWindow& w, const char* sql, F f, bool timeTheRun = false) {
-    Stats s;
-    for (int i = 0; i < 10; ++i) {
+    return Ten([&] {
         QElapsedTimer t;
         t.start();
         w.RunRecordSource(sql);
@@ -183,24 +192,21 @@ Stats OnFreshList(MainWindow& w, const char* sql, F f, bool timeTheRun = false) 
         }
         f();
         w.DBGrid1->viewport()->repaint();
-        s.ms.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    return s;
+        return Since(t);
+    });
 }
 
 // The engine's part: the same reads on a fresh record set of the window's connection.
 template <class F>
 Stats EngineAlone(MainWindow& w, const char* sql, F f, bool timeTheRun = false) {
-    Stats s;
-    for (int i = 0; i < 10; ++i) {
+    return Ten([&] {
         QElapsedTimer t;
         t.start();
         auto rs = w.Data1.database()->OpenRecordset(sql);
         if (!timeTheRun) t.restart();
         f(*rs);
-        s.ms.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    return s;
+        return Since(t);
+    });
 }
 
 // Far places of a fresh list in the window: Ctrl+End and Idi na zadnji zapis, the scroll bar
