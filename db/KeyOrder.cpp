@@ -1,63 +1,23 @@
 #include "db/KeyOrder.h"
 
-#include "db/JetSql.h"
+#include "db/JetTokens.h"
 #include "db/Sqlite.h"
 
-#include <cctype>
-#include <string_view>
 #include <vector>
 
 namespace db {
 namespace {
 
-bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-
-// The words and marks of a query outside its quoted texts; a quoted name is one word.
-struct Token {
-    std::string text; // lower case for words
-    size_t at, end;
-};
-std::vector<Token> TokensOf(std::string_view sql) {
-    std::vector<Token> out;
-    for (size_t i = 0; i < sql.size();) {
-        const char c = sql[i];
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            ++i;
-        } else if (c == '\'' || c == '"' || c == '[' || c == '`') {
-            const char close = c == '[' ? ']' : c;
-            size_t e = i + 1;
-            for (;; ++e) {
-                if (e >= sql.size()) return {}; // unclosed: not a shape read in pieces
-                if (sql[e] != close) continue;
-                if (close == ']' || e + 1 == sql.size() || sql[e + 1] != close) break;
-                ++e; // a doubled quote stands for itself
-            }
-            std::string name(sql.substr(i + 1, e - i - 1));
-            for (char& ch : name) ch = char(std::tolower(static_cast<unsigned char>(ch)));
-            out.push_back({c == '\'' ? "'" : name, i, e + 1});
-            i = e + 1;
-        } else if (IsNameChar(c)) {
-            size_t e = i;
-            std::string word;
-            while (e < sql.size() && IsNameChar(sql[e])) word += char(std::tolower(static_cast<unsigned char>(sql[e++])));
-            out.push_back({std::move(word), i, e});
-            i = e;
-        } else {
-            out.push_back({std::string(1, c), i, i + 1});
-            ++i;
-        }
-    }
-    return out;
-}
-
-// Words that make another shape: a second query, a group, a limit, a join, a chosen index, and
-// parameters, whose numbers the pieces' own would take.
-bool Refused(const std::string& w) {
-    static const char* const kWords[] = {"select", "from",      "where",   "order",  "group",    "having", "limit",
-                                         "offset", "union",     "join",    "except", "intersect", "indexed", "window",
-                                         "distinct", ";", "?", ":", "@", "$"};
+// Words and marks that make another shape: a second query, a group, a limit, a join, a chosen
+// index, and parameters, whose numbers the pieces' own would take.
+bool Refused(const JetToken& t) {
+    static const char* const kWords[] = {"select", "from",   "where",     "order",   "group",  "having",
+                                         "limit",  "offset", "union",     "join",    "except", "intersect",
+                                         "indexed", "window", "distinct"};
     for (const char* k : kWords)
-        if (w == k) return true;
+        if (t.Is(k)) return true;
+    for (const char c : {';', '?', ':', '@', '$', '`'})
+        if (t.IsSymbol(c)) return true;
     return false;
 }
 
@@ -66,29 +26,36 @@ std::string Dir(bool descending) { return descending ? " DESC" : " ASC"; }
 } // namespace
 
 std::optional<KeyOrder> KeyOrderOf(const std::string& sql) {
-    const std::vector<Token> t = TokensOf(sql);
+    std::vector<JetToken> t;
+    bool bracket = false; // a [name] not yet closed
+    for (const JetToken& token : JetTokens(sql)) {
+        if (token.kind == JetToken::kUnclosed) return std::nullopt;
+        if (token.IsSymbol('[')) bracket = true;
+        if (token.IsSymbol(']')) bracket = false;
+        if (token.Solid()) t.push_back(token);
+    }
+    if (bracket) return std::nullopt; // not a text the engine runs
     // select ... from TABLE [where ...] order by COLUMN [asc|desc]
     size_t from = 0;
-    while (from < t.size() && t[from].text != "from") ++from;
-    if (t.size() < 7 || t[0].text != "select" || from + 5 > t.size()) return std::nullopt;
+    while (from < t.size() && !t[from].Is("from")) ++from;
+    if (t.size() < 7 || !t[0].Is("select") || from + 5 > t.size()) return std::nullopt;
     size_t order = t.size() - 3;
     KeyOrder k;
-    if (t.back().text == "asc" || t.back().text == "desc") {
-        k.descending = t.back().text == "desc";
+    if (t.back().Is("asc") || t.back().Is("desc")) {
+        k.descending = t.back().Is("desc");
         --order;
     }
-    if (t[order].text != "order" || t[order + 1].text != "by" || !IsNameChar(sql[t[order + 2].at]) ||
-        t[order + 2].text == "rowid" || std::isdigit(static_cast<unsigned char>(t[order + 2].text[0])))
+    if (!t[order].Is("order") || !t[order + 1].Is("by") || t[order + 2].kind != JetToken::kWord || t[order + 2].Is("rowid"))
         return std::nullopt;
     const size_t after = from + 2; // the word after the table
-    if (after > order || (after < order && t[after].text != "where")) return std::nullopt;
+    if (after > order || (after < order && !t[after].Is("where"))) return std::nullopt;
     for (size_t i = 1; i < order; ++i)
-        if (i != from && i != after && Refused(t[i].text)) return std::nullopt;
+        if (i != from && i != after && Refused(t[i])) return std::nullopt;
     for (size_t i = 1; i < from; ++i)
-        if (t[i].text == "(") return std::nullopt; // a function or a query among the columns
-    k.select = sql.substr(0, t[from + 1].end);
-    if (after < order) k.where = sql.substr(t[after].end, t[order].at - t[after].end);
-    k.column = sql.substr(t[order + 2].at, t[order + 2].end - t[order + 2].at);
+        if (t[i].IsSymbol('(')) return std::nullopt; // a function or a query among the columns
+    k.select = sql.substr(0, t[from + 1].end());
+    if (after < order) k.where = sql.substr(t[after].end(), t[order].at - t[after].end());
+    k.column = std::string(t[order + 2].text);
     return k;
 }
 

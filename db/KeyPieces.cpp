@@ -2,6 +2,7 @@
 #include "db/Keyset.h"
 
 #include "db/JetSql.h"
+#include "db/JetTokens.h"
 
 #include <algorithm>
 #include <cctype>
@@ -44,18 +45,10 @@ private:
     bool spent_ = false;
 };
 
+// Whether a condition names the column, bare or quoted.
 bool MentionsWord(const std::string& text, const std::string& word) {
-    auto lower = [](std::string s) {
-        for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
-    const std::string t = lower(text), w = lower(word);
-    for (size_t at = t.find(w); at != std::string::npos; at = t.find(w, at + 1)) {
-        const bool startsWord = at == 0 || !(std::isalnum(static_cast<unsigned char>(t[at - 1])) || t[at - 1] == '_');
-        const size_t end = at + w.size();
-        if (startsWord && (end == t.size() || !(std::isalnum(static_cast<unsigned char>(t[end])) || t[end] == '_')))
-            return true;
-    }
+    for (const JetToken& t : JetTokens(text))
+        if (t.Is(word) || (t.kind == JetToken::kName && EqualsNoCase(t.Unquoted(), word))) return true;
     return false;
 }
 
